@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building and testing need, when it is missing. Runs apt-get only as root and only for
+# packages that are not installed yet; anyone else gets the list of what to install.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ clang python3 pkg-config libgtest-dev libgmock-dev libbenchmark-dev binutils)
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  else
+    echo "setup: missing packages: ${missing[*]} (run as root, or install them)" >&2
+    exit 1
+  fi
+fi

@@ -1,0 +1,327 @@
+"""Name resolution, defaults, the model's shape and the JSON form."""
+
+import io
+import json
+import tempfile
+import unittest
+from contextlib import redirect_stderr, redirect_stdout
+from pathlib import Path
+
+from generator.__main__ import main
+from generator.jsonout import to_json
+
+from .schema_fixtures import SchemaTestCase, build, sources
+
+
+class ResolutionTest(SchemaTestCase):
+    def test_scopes_absolute_names_and_parent_packages(self):
+        model, _ = build({
+            "quorl": "data Top since version1;\nmanaged Folder since version1;",
+            "quorl.vm": """
+                data ConfigSpec since version1 {
+                    top: Top;                       // parent package
+                    own: Inner;                     // enclosing declaration
+                    sibling: Other;                 // package
+                    host: host.ConnectSpec;         // relative to quorl
+                    full: quorl.host.ConnectSpec;   // absolute
+                    deep: ConfigSpec.Inner.Deep;    // through the package scope
+                    folder: Folder[]?;
+                    data Inner since version1 { back: Deep; data Deep since version1; }
+                }
+                data Other since version1;
+                data Unlisted.Leaf since version1 { next: Leaf; up: Other; }""",
+            "quorl.host": "data ConnectSpec since version1 { spec: vm.ConfigSpec; }",
+        })
+        spec = model.types["quorl.vm.ConfigSpec"]
+        self.assertEqual([(p.name, p.type) for p in spec.properties], [
+            ("top", "quorl.Top"), ("own", "quorl.vm.ConfigSpec.Inner"), ("sibling", "quorl.vm.Other"),
+            ("host", "quorl.host.ConnectSpec"), ("full", "quorl.host.ConnectSpec"),
+            ("deep", "quorl.vm.ConfigSpec.Inner.Deep"), ("folder", "quorl.Folder")])
+        self.assertEqual(model.types["quorl.vm.ConfigSpec.Inner"].properties[0].type,
+                         "quorl.vm.ConfigSpec.Inner.Deep")
+        self.assertEqual([p.type for p in model.types["quorl.vm.Unlisted.Leaf"].properties],
+                         ["quorl.vm.Unlisted.Leaf", "quorl.vm.Other"])
+        self.assertEqual(model.types["quorl.host.ConnectSpec"].properties[0].type, "quorl.vm.ConfigSpec")
+
+    def test_fault_lists_resolve_in_the_fault_package(self):
+        model, _ = build({
+            "quorl": """
+                data InvalidState wsdl "Other" since version1;   // not a fault: ignored by fault lists
+                managed M since version1 {
+                    method m() faults InvalidState, Timedout, fault.DuplicateName, kobl.fault.NotSupported,
+                        kobl.MethodFault;
+                }""",
+        })
+        self.assertEqual(model.types["quorl.M"].methods[0].faults,
+                         ("quorl.fault.InvalidState", "quorl.fault.Timedout", "quorl.fault.DuplicateName",
+                          "kobl.fault.NotSupported", "kobl.MethodFault"))
+
+    def test_base_is_looked_up_from_the_enclosing_scope(self):
+        model, _ = build({"quorl.vm": """
+            data Device since version1;
+            data Holder since version1 {
+                data Part since version2;
+                data Disk : Part since version2;      // Holder is the first scope of the base
+            }
+            data Outer : Device since version1 { data Device wsdl "OuterDevice" since version1; }
+        """})
+        self.assertEqual(model.types["quorl.vm.Holder.Disk"].base, "quorl.vm.Holder.Part")
+        # the declaration's own body is not searched, so Device is not ambiguous here
+        self.assertEqual(model.types["quorl.vm.Outer"].base, "quorl.vm.Device")
+        files = {"quorl.vm": """
+            data Device since version1;
+            data Holder since version1 {
+                data Device wsdl "HolderDevice" since version2;
+                data Disk : Device since version2;
+            }"""}
+        self.assertRefused(files, "quorl.vm", "Device since version2;", "ambiguous type 'Device'")
+
+
+class DefaultsTest(SchemaTestCase):
+    def test_defaults_of_types_members_and_methods(self):
+        model, warnings = build({
+            "quorl": """
+                managed Lease since version5 {
+                    p: int;
+                    q: string[]? since version6 privilege "System.View";
+                    method plain(x: int, y: string? since version12) -> long;
+                    method run() -> Result task since version6;
+                    method renamed() wsdl "LeaseRenamed";
+                    data Result since version5;
+                }
+                fault Local.Marker : kobl.RuntimeFault since version2;""",
+            "quorl.fault": "fault QuorlFault : kobl.MethodFault since version1;",
+        })
+        self.assertEqual(warnings, [])
+        lease = model.types["quorl.Lease"]
+        self.assertEqual((lease.base, lease.wsdl, lease.version, lease.package),
+                         ("kobl.ManagedObject", "Lease", "quorl.version.version5", "quorl"))
+        self.assertEqual([(p.flags, p.version, p.privilege) for p in lease.properties],
+                         [(4, "quorl.version.version5", None), (7, "quorl.version.version6", "System.View")])
+        plain, run, renamed = lease.methods
+        self.assertEqual((plain.wsdl, plain.task, plain.version, plain.result.version, plain.flag_bytes),
+                         ("Plain", False, "quorl.version.version5", "quorl.version.version5", (0, 0, 0)))
+        self.assertEqual([(p.name, p.flags, p.version) for p in plain.params],
+                         [("x", 0, "quorl.version.version5"), ("y", 2, "quorl.version.version12")])
+        self.assertEqual((run.wsdl, run.task, run.version, run.result.type, run.result.version),
+                         ("Run_Task", True, "quorl.version.version6", "quorl.Lease.Result", "quorl.version.version6"))
+        self.assertEqual((renamed.wsdl, renamed.result, renamed.result_version),
+                         ("LeaseRenamed", None, "kobl.version.version0"))
+        result = model.types["quorl.Lease.Result"]
+        self.assertEqual((result.base, result.outer, result.package, result.wsdl),
+                         ("kobl.DynamicData", "quorl.Lease", "quorl", "Result"))
+        marker = model.types["quorl.Local.Marker"]
+        self.assertEqual((marker.base, marker.outer, marker.scope, marker.short_name),
+                         ("kobl.RuntimeFault", None, "quorl.Local", "Marker"))
+
+    def test_flag_words(self):
+        model, _ = build({"quorl": """
+            data Item since version1;
+            data D since version1 {
+                links: Item[]? linkable; one: Item? link; many: Item[]? link +64;
+                pw: string secret; opt: string? +512; stats: long? +1024 +0x40; xml: string? dedup;
+            }
+            managed M since version1 { c: int[]? +1024; }"""})
+        props = model.types["quorl.D"].properties
+        self.assertEqual([p.flags for p in props], [0x13, 0x22, 0x63, 0x200, 0x202, 0x442, 0x2])
+        self.assertEqual([(p.link, p.linkable, p.secret) for p in props[:4]],
+                         [(False, True, False), (True, False, False), (True, False, False), (False, False, True)])
+        self.assertEqual([p.dedup for p in props], [False] * 6 + [True])
+        self.assertEqual(model.types["quorl.M"].properties[0].flags, 0x407)
+
+    def test_language_keywords_as_member_names(self):
+        model, _ = build({"quorl": """
+            data Names since version1 { class: string; namespace: int; delete: boolean?; data: long; }
+            managed M since version1 { method delete(class: string, namespace: Names) -> Names; }"""})
+        self.assertEqual([(p.name, p.type) for p in model.types["quorl.Names"].properties],
+                         [("class", "string"), ("namespace", "int"), ("delete", "boolean"), ("data", "long")])
+        method = model.types["quorl.M"].methods[0]
+        self.assertEqual((method.name, method.wsdl, [p.name for p in method.params]),
+                         ("delete", "Delete", ["class", "namespace"]))
+
+    def test_namespace_records(self):
+        model, _ = build({})
+        ns = model.namespace
+        self.assertEqual(len(ns.versions), 8)
+        v1 = model.version("quorl.version.version1")
+        self.assertEqual((v1.wire_namespace, v1.version_id, v1.release_id, v1.task_type_name,
+                          v1.task_type_namespace, v1.stage, v1.stage_name, v1.flags, v1.suffix),
+                         ("quorl2", "2.0", None, "quorl.Task", "quorl25", 0, "released", 4, "version1"))
+        unstable = model.version("quorl.version.unstable")
+        self.assertEqual((unstable.wire_namespace, unstable.release_id, unstable.stage_name),
+                         ("quorl25", "u5FBD8F21", "unstable"))
+        self.assertEqual(ns.parents[:2], (("quorl.version.version2", "quorl.version.version1"),
+                                          ("quorl.version.version1", "kobl.query.version.version1")))
+        self.assertEqual((ns.version_slots, ns.counts, ns.dependencies), (35, (1, 30, 32), ("kobl.reflect",
+                                                                                            "kobl.query")))
+
+    def test_type_list_order_and_helpers(self):
+        model, _ = build({"quorl": """
+            managed Derived : Root since version1;
+            data Child : Parent since version1;
+            enum E since version1 { a }
+            managed Root since version1;
+            data Parent since version1 { data Nested : Child since version1; }
+            fault F : fault.QuorlFault since version1;"""}, packages=("quorl", "quorl.fault"))
+        self.assertEqual(model.package("quorl").types,
+                         ("quorl.Derived", "quorl.Child", "quorl.E", "quorl.Root", "quorl.Parent",
+                          "quorl.Parent.Nested", "quorl.F"))
+        self.assertEqual(model.type_list("quorl"),
+                         ("quorl.Parent", "quorl.Child", "quorl.Parent.Nested", "quorl.F", "quorl.E", "quorl.Root",
+                          "quorl.Derived"))
+        self.assertEqual(model.base_chain("quorl.Parent.Nested"),
+                         ("quorl.Child", "quorl.Parent", "kobl.DynamicData"))
+        self.assertEqual(model.base_chain("quorl.F"), ("quorl.fault.QuorlFault", "kobl.MethodFault",
+                                                       "kobl.DynamicData"))
+        self.assertEqual(model.subtypes("quorl.Parent"), ("quorl.Child",))
+        self.assertEqual([model.kind_of(n) for n in ("int", "kobl.URI", "quorl.E", "kobl.fault.SystemError",
+                                                     "nothing")],
+                         ["primitive", "primitive", "enum", "fault", None])
+        self.assertEqual(model.types["quorl.Parent"].nested, ("quorl.Parent.Nested",))
+        pkg = model.package("quorl")
+        self.assertEqual((dict(pkg.counts), pkg.order), ({"data": 3, "fault": 1, "enum": 1, "managed": 2}, 1))
+
+
+ONE_OF_EACH = {
+    "quorl": """
+        managed Lease wsdl "HttpNfcLease" since version5 {
+            state: State;
+            info: Info? privilege "System.Read" since version6;
+            error: kobl.MethodFault?;
+            method getManifest() -> Info[]? wsdl "HttpNfcLeaseGetManifest" since version6
+                faults Timedout, InvalidState;
+            method pullFromUrls(files: Info[]?, password: string secret,
+                                pool: Lease? privilege "Resource.AssignVMToPool")
+                task wsdl "HttpNfcLeasePullFromUrls_Task" privilege "dynamic" since version12
+                faults InvalidState feature "FEATURE" flags 1 1 0;
+            method rename(newName: string) task
+                privileges by type { "quorl.Lease": "Lease.Rename", "quorl.Lease.Sub": "Sub.Rename" };
+            data Info wsdl "HttpNfcLeaseInfo" since version5 { url: string; xml: string? dedup; }
+            enum State wsdl "HttpNfcLeaseState" since version5 { initializing, ready, "done", error }
+            managed Sub : Lease wsdl "HttpNfcLeaseSub" since version5 inferred;
+        }""",
+    "quorl.fault": """
+        fault QuorlFault : kobl.MethodFault since version1;
+        fault InvalidState : QuorlFault since version1;
+        fault Timedout : QuorlFault since version1 { seconds: int?; }
+        fault DuplicateName : QuorlFault since version1;""",
+}
+
+
+class JsonTest(unittest.TestCase):
+    maxDiff = None
+
+    def test_json_form_of_one_type_of_each_kind(self):
+        model, _ = build(ONE_OF_EACH, packages=("quorl", "quorl.fault"))
+        doc = json.loads(to_json(model))
+        self.assertEqual(list(doc), ["namespace", "packages", "versions", "parents", "types"])
+        self.assertEqual(doc["packages"][0], {"name": "quorl", "order": 1,
+                                              "counts": {"data": 1, "fault": 0, "enum": 1, "managed": 2},
+                                              "expected": {"data": 50, "fault": 50, "enum": 50, "managed": 50}})
+        self.assertEqual(doc["versions"][-1], {"name": "quorl.version.version1", "wireNamespace": "quorl2",
+                                               "versionId": "2.0", "releaseId": None, "stage": 0, "flags": 4,
+                                               "taskTypeName": "quorl.Task", "taskTypeNamespace": "quorl25"})
+        self.assertEqual(doc["parents"][1], ["quorl.version.version1", "kobl.query.version.version1"])
+        self.assertEqual(list(doc["types"]), ["quorl.Lease", "quorl.Lease.Info", "quorl.Lease.State",
+                                              "quorl.Lease.Sub", "quorl.fault.QuorlFault", "quorl.fault.InvalidState",
+                                              "quorl.fault.Timedout", "quorl.fault.DuplicateName"])
+        types = doc["types"]
+        self.assertEqual(types["quorl.Lease.State"], {
+            "kind": "enum", "package": "quorl", "wsdl": "HttpNfcLeaseState", "version": "quorl.version.version5",
+            "values": ["initializing", "ready", "done", "error"]})
+        self.assertEqual(types["quorl.Lease.Info"], {
+            "kind": "data", "package": "quorl", "wsdl": "HttpNfcLeaseInfo", "version": "quorl.version.version5",
+            "base": "kobl.DynamicData", "properties": [
+                {"name": "url", "type": "string", "flags": 0, "privilege": None, "version": "quorl.version.version5"},
+                {"name": "xml", "type": "string", "flags": 2, "privilege": None, "version": "quorl.version.version5",
+                 "dedup": True}]})
+        self.assertEqual(types["quorl.fault.Timedout"], {
+            "kind": "fault", "package": "quorl.fault", "wsdl": "Timedout", "version": "quorl.version.version1",
+            "base": "quorl.fault.QuorlFault", "properties": [
+                {"name": "seconds", "type": "int", "flags": 2, "privilege": None,
+                 "version": "quorl.version.version1"}]})
+        self.assertEqual(types["quorl.Lease.Sub"], {
+            "kind": "managed", "package": "quorl", "wsdl": "HttpNfcLeaseSub", "version": "quorl.version.version5",
+            "inferred": True, "base": "quorl.Lease", "properties": [], "methods": []})
+        lease = types["quorl.Lease"]
+        self.assertEqual([lease[k] for k in ("kind", "package", "wsdl", "version", "base")],
+                         ["managed", "quorl", "HttpNfcLease", "quorl.version.version5", "kobl.ManagedObject"])
+        self.assertEqual(lease["properties"], [
+            {"name": "state", "type": "quorl.Lease.State", "flags": 4, "privilege": None,
+             "version": "quorl.version.version5"},
+            {"name": "info", "type": "quorl.Lease.Info", "flags": 6, "privilege": "System.Read",
+             "version": "quorl.version.version6"},
+            {"name": "error", "type": "kobl.MethodFault", "flags": 6, "privilege": None,
+             "version": "quorl.version.version5"}])
+        self.assertEqual(lease["methods"], [
+            {"name": "getManifest", "wsdl": "HttpNfcLeaseGetManifest", "task": False, "privilege": None,
+             "typePrivileges": None,
+             "result": {"type": "quorl.Lease.Info", "flags": 3, "version": "quorl.version.version6"},
+             "params": [], "faults": ["quorl.fault.Timedout", "quorl.fault.InvalidState"],
+             "version": "quorl.version.version6", "feature": None, "flagBytes": [0, 0, 0]},
+            {"name": "pullFromUrls", "wsdl": "HttpNfcLeasePullFromUrls_Task", "task": True, "privilege": "dynamic",
+             "typePrivileges": None, "result": None,
+             "params": [
+                 {"name": "files", "type": "quorl.Lease.Info", "flags": 3, "privilege": None,
+                  "version": "quorl.version.version12"},
+                 {"name": "password", "type": "string", "flags": 512, "privilege": None,
+                  "version": "quorl.version.version12"},
+                 {"name": "pool", "type": "quorl.Lease", "flags": 2, "privilege": "Resource.AssignVMToPool",
+                  "version": "quorl.version.version12"}],
+             "faults": ["quorl.fault.InvalidState"], "version": "quorl.version.version12",
+             "feature": "FEATURE", "flagBytes": [1, 1, 0]},
+            {"name": "rename", "wsdl": "Rename_Task", "task": True, "privilege": None,
+             "typePrivileges": [["quorl.Lease", "Lease.Rename"], ["quorl.Lease.Sub", "Sub.Rename"]],
+             "result": None, "params": [
+                 {"name": "newName", "type": "string", "flags": 0, "privilege": None,
+                  "version": "quorl.version.version5"}],
+             "faults": [], "version": "quorl.version.version5", "feature": None, "flagBytes": [0, 0, 0]}])
+
+    def test_output_is_deterministic(self):
+        first = to_json(build(ONE_OF_EACH, packages=("quorl", "quorl.fault"))[0])
+        second = to_json(build(ONE_OF_EACH, packages=("quorl", "quorl.fault"))[0])
+        self.assertEqual(first, second)
+        self.assertTrue(first.endswith("}\n"))
+
+
+class CommandLineTest(unittest.TestCase):
+    def write(self, folder: Path, files: dict[str, str]):
+        ns, pkgs = sources(files, packages=("quorl", "quorl.fault"))
+        (folder / "namespace.kobl").write_text(ns[1])
+        for path, text in pkgs:
+            (folder / Path(path).name).write_text(text)
+
+    def run_main(self, *args):
+        out, err = io.StringIO(), io.StringIO()
+        with redirect_stdout(out), redirect_stderr(err):
+            code = main(list(args))
+        return code, out.getvalue(), err.getvalue()
+
+    def test_check_and_json(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            self.write(Path(tmp), ONE_OF_EACH)
+            code, out, err = self.run_main("--schema", tmp, "check")
+            self.assertEqual((code, err), (0, ""))
+            rows = {line.split()[1]: line.split()[2:] for line in out.splitlines() if line[:3].strip().isdigit()}
+            self.assertEqual(rows["quorl"], ["1/50", "0/50", "1/50", "2/50", "4", "2", "3", "3", "4"])
+            self.assertEqual(rows["quorl.fault"], ["0/50", "4/50", "0/50", "0/50", "0", "1", "0", "0", "0"])
+            self.assertIn("versions 8, parent pairs 10", out)
+            code, out, err = self.run_main("--schema", tmp, "json")
+            self.assertEqual(code, 0)
+            self.assertIn("quorl.Lease.Sub", json.loads(out)["types"])
+
+    def test_errors_exit_1_with_located_messages(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            self.write(Path(tmp), {"quorl": "data A since version1 { x: Missing; }"})
+            code, out, err = self.run_main("--schema", tmp, "check")
+            self.assertEqual((code, out), (1, ""))
+            path = str(Path(tmp) / "quorl.kobl")
+            self.assertIn(f"{path}:2:28: error: unknown type 'Missing'", err)
+            self.assertIn("1 error(s)", err)
+            code, out, err = self.run_main("--schema", str(Path(tmp) / "absent"), "json")
+            self.assertEqual((code, out), (1, ""))
+            self.assertIn("no namespace.kobl", err)
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,83 @@
+"""The schema of the repository: it validates, quickly, and its model is consistent."""
+
+import json
+import time
+import unittest
+from pathlib import Path
+
+from generator import load_schema
+from generator.jsonout import to_json
+from generator.model import ENUM, KINDS
+
+SCHEMA = Path(__file__).resolve().parents[2] / "schema"
+
+
+@unittest.skipUnless((SCHEMA / "namespace.kobl").is_file(),
+                     f"no schema files yet: {SCHEMA / 'namespace.kobl'} does not exist")
+class RealSchemaTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        start = time.perf_counter()
+        cls.model, cls.warnings = load_schema(SCHEMA)
+        cls.seconds = time.perf_counter() - start
+
+    def test_loads_well_under_two_seconds(self):
+        self.assertLess(self.seconds, 2.0)
+
+    def test_version_catalogue_and_packages(self):
+        ns = self.model.namespace
+        self.assertEqual((len(ns.versions), len(ns.parents), len(ns.dependencies)), (108, 185, 2))
+        self.assertEqual(len(self.model.packages), 41)
+        self.assertEqual([p.order for p in self.model.packages], list(range(1, 42)))
+
+    def test_counts_never_exceed_the_registration_table(self):
+        for pkg in self.model.packages:
+            for kind in KINDS:
+                with self.subTest(package=pkg.name, kind=kind):
+                    self.assertLessEqual(pkg.counts[kind], pkg.expected[kind])
+            self.assertEqual(sum(pkg.counts.values()), len(pkg.types))
+
+    def test_model_is_consistent(self):
+        types = self.model.types
+        for name, t in types.items():
+            if t.outer is not None:
+                self.assertEqual(types[t.outer].package, t.package, name)
+                self.assertIn(name, types[t.outer].nested)
+            self.assertEqual(t.base is None, t.kind == ENUM, name)
+            for prop in t.properties:
+                self.assertIsNotNone(self.model.lookup(prop.type), f"{name}.{prop.name}")
+            for method in t.methods:
+                for fault in method.faults:
+                    self.assertEqual(self.model.kind_of(fault), "fault", f"{name}.{method.name}")
+        for pkg in self.model.packages:
+            listed = self.model.type_list(pkg.name)
+            self.assertEqual(sorted(listed), sorted(pkg.types))
+            position = {n: i for i, n in enumerate(listed)}
+            for n in listed:
+                base = types[n].base
+                if base in position:
+                    self.assertLess(position[base], position[n], f"{base} after {n}")
+
+    def test_worked_example_boot_options(self):
+        boot = self.model.types.get("quorl.vm.BootOptions")
+        if boot is None:
+            self.skipTest("quorl.vm.BootOptions is not transcribed yet")
+        self.assertEqual((boot.wsdl, boot.version, boot.base),
+                         ("VirtualMachineBootOptions", "quorl.version.version2", "kobl.DynamicData"))
+        self.assertEqual([(p.name, p.type, p.flags, p.version.rsplit(".", 1)[1]) for p in boot.properties], [
+            ("bootDelay", "long", 2, "version2"), ("enterBIOSSetup", "boolean", 2, "version2"),
+            ("efiSecureBootEnabled", "boolean", 2, "version11"), ("bootRetryEnabled", "boolean", 2, "version6"),
+            ("bootRetryDelay", "long", 2, "version6"),
+            ("bootOrder", "quorl.vm.BootOptions.BootableDevice", 3, "version7"),
+            ("networkBootProtocol", "string", 2, "version10")])
+
+    def test_json_is_deterministic(self):
+        text = to_json(self.model)
+        self.assertEqual(text, to_json(load_schema(SCHEMA)[0]))
+        doc = json.loads(text)
+        self.assertEqual(len(doc["types"]), len(self.model.types))
+        self.assertEqual(len(doc["versions"]), 108)
+
+
+if __name__ == "__main__":
+    unittest.main()

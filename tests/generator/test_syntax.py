@@ -1,0 +1,221 @@
+"""The lexer and parser: accepted forms, and syntax errors with their location and wording."""
+
+import unittest
+
+from generator.errors import SchemaError
+from generator.lexer import tokenize
+from generator.parser import parse_namespace, parse_package
+
+from .schema_fixtures import locate
+
+
+def parse(body: str):
+    return parse_package("package quorl;\n" + body, "quorl.kobl")
+
+
+class SyntaxErrorCase(unittest.TestCase):
+    def assertSyntaxError(self, body: str, needle: str, fragment: str, nth: int = 1):
+        text = "package quorl;\n" + body
+        with self.assertRaises(SchemaError) as caught:
+            parse_package(text, "quorl.kobl")
+        line, column = locate(text, needle, nth)
+        err = caught.exception
+        self.assertEqual((err.location.file, err.location.line, err.location.column),
+                         ("quorl.kobl", line, column), str(err))
+        self.assertIn(fragment, err.message)
+        self.assertTrue(str(err).startswith(f"quorl.kobl:{line}:{column}: "))
+        return err
+
+
+class LexerTest(unittest.TestCase):
+    def test_tokens_and_positions(self):
+        tokens = tokenize('a.b.C /* x\n y */ 0x40 12 3des "q\\"\\\\" -> - ?\n// tail\n}', "f")
+        got = [(t.kind, t.text, t.value, t.location.line, t.location.column) for t in tokens]
+        self.assertEqual(got, [
+            ("name", "a.b.C", None, 1, 1),
+            ("number", "0x40", 64, 2, 7),
+            ("number", "12", 12, 2, 12),
+            ("word", "3des", None, 2, 15),
+            ("string", 'q"\\', 'q"\\', 2, 20),
+            ("punct", "->", None, 2, 28),
+            ("punct", "-", None, 2, 31),
+            ("punct", "?", None, 2, 33),
+            ("punct", "}", None, 4, 1),
+            ("eof", "", None, 4, 2),
+        ])
+
+    def test_lexical_errors(self):
+        cases = [
+            ("x /* never closed", (1, 3), "never closed"),
+            ('x "open\n"', (1, 3), "not closed"),
+            ('x "bad \\n"', (1, 8), "unknown escape"),
+            ("x @", (1, 3), "unexpected character '@'"),
+            ("vm. ConfigSpec", (1, 3), "dotted name"),
+        ]
+        for text, (line, column), fragment in cases:
+            with self.subTest(text=text):
+                with self.assertRaises(SchemaError) as caught:
+                    tokenize(text, "f")
+                self.assertEqual((caught.exception.location.line, caught.exception.location.column),
+                                 (line, column))
+                self.assertIn(fragment, caught.exception.message)
+
+
+class PackageSyntaxTest(SyntaxErrorCase):
+    def test_keywords_and_language_names_are_property_names(self):
+        f = parse("""
+            data Names since version1 {
+                class: string; namespace: int; delete: boolean?; data: long; since: string;
+                version: int since version2; method: string; enum: int; inferred: int;
+            }
+            managed M since version1 {
+                method: string;
+                method delete(class: string, namespace: int, since: int since version2) -> string;
+            }""")
+        names = [p.name for p in f.decls[0].properties]
+        self.assertEqual(names, ["class", "namespace", "delete", "data", "since", "version", "method",
+                                 "enum", "inferred"])
+        self.assertEqual(f.decls[0].properties[5].since.text, "version2")
+        method = f.decls[1].methods[0]
+        self.assertEqual(method.name, "delete")
+        self.assertEqual([p.name for p in method.params], ["class", "namespace", "since"])
+        self.assertEqual(method.params[2].since.text, "version2")
+        self.assertEqual(f.decls[1].properties[0].name, "method")
+
+    def test_declarations_modifiers_and_nesting(self):
+        f = parse("""
+            data Outer : Base since version2 inferred wsdl "OuterW" {
+                a: Inner[]? privilege "P" +64 +0x400 dedup secret link linkable since version5;
+                data Inner since version2;
+                managed M since version2 { enum E since version2 { x, "y", 3z, 4, } }
+            }
+            fault F : kobl.MethodFault since version1 { }
+            data Name.Dotted since version1;
+        """)
+        outer = f.decls[0]
+        self.assertEqual((outer.kind, outer.name, outer.base.text, outer.wsdl, outer.since.text, outer.inferred),
+                         ("data", "Outer", "Base", "OuterW", "version2", True))
+        prop = outer.properties[0]
+        self.assertEqual((prop.type.name.text, prop.type.array, prop.type.optional), ("Inner", True, True))
+        self.assertEqual((prop.privilege, [b.value for b in prop.bits], prop.dedup, prop.secret, prop.link,
+                          prop.linkable, prop.since.text), ("P", [64, 0x400], True, True, True, True, "version5"))
+        self.assertEqual([d.name for d in outer.nested], ["Inner", "M"])
+        self.assertEqual([v.name for v in outer.nested[1].nested[0].values], ["x", "y", "3z", "4"])
+        self.assertEqual((f.decls[1].kind, f.decls[1].properties), ("fault", []))
+        self.assertEqual(f.decls[2].name, "Name.Dotted")
+
+    def test_method_clauses(self):
+        f = parse("""
+            managed M since version1 {
+                method a() -> string secret since version5 since version6 task;
+                method b(x: int) -> R[]? task wsdl "B_Task" privilege "dynamic"
+                    faults fault.X, kobl.fault.NotSupported, Y feature "F" flags 1 1 0;
+                method c() privileges by type { "quorl.A": "P.A", "quorl.B": "P.B", } +
+                method d(x: int) since version7 -> R since version8;
+                method e() since version7 task;
+            }""".replace("+\n", ";\n"))
+        a, b, c, d, e = f.decls[0].methods
+        # A version before the result is the method's; right after the result it is the result's.
+        self.assertEqual((d.since.text, d.result.since.text), ("version7", "version8"))
+        self.assertEqual((e.since.text, e.task, e.result), ("version7", True, None))
+        self.assertEqual((a.result.secret, a.result.since.text, a.since.text, a.task),
+                         (True, "version5", "version6", True))
+        self.assertEqual((b.result.type.name.text, b.result.type.array, b.result.type.optional), ("R", True, True))
+        self.assertEqual((b.wsdl, b.privilege, [r.text for r in b.faults], b.feature, b.flag_bytes),
+                         ("B_Task", "dynamic", ["fault.X", "kobl.fault.NotSupported", "Y"], "F", (1, 1, 0)))
+        self.assertIsNone(c.result)
+        self.assertEqual([(p.type_name, p.privilege) for p in c.type_privileges],
+                         [("quorl.A", "P.A"), ("quorl.B", "P.B")])
+
+    def test_syntax_errors(self):
+        cases = [
+            ("data A { x: int; }", "{", "expected 'since <version>' before '{'"),
+            ("data A since version1 { x: int }", "}", "expected ';' or a modifier of property x"),
+            ("data A since version1 { x int; }", "x", "expected a property"),
+            ("data A since version1 { x: int?[]; }", "[", "write '[]' before '?'"),
+            ("data A since version1 { x: int since version1 since version2; }", "since", "written twice", 3),
+            ("data A since version1 { method m(); }", "method", "methods belong to managed types"),
+            ("managed A since version1 { method m() -> none; }", "none", "has no '->' clause"),
+            ("managed A since version1 { method m(a: int b: int); }", "b", "',' or ')'"),
+            ("managed A since version1 { method m() flags 1 300 0; }", "300", "0 to 255"),
+            ("managed A since version1 { method m() flags 1 0; }", ";", "third of three flag bytes", 2),
+            ("managed A since version1 { method m() task task; }", "task", "written twice", 2),
+            ("managed A since version1 { method m() privileges by type { }; }", "{", "at least one pair", 2),
+            ("enum E since version1 { a b }", "b", "',' between the values"),
+            ("enum E since version1 { a, {} }", "{", "an enumeration value", 2),
+            ("enum E since version1 { a.b }", "a.b", "no dots"),
+            ("data A since version1 {\n x: int;\n", "", "expected '}' to close A"),
+            ("record A since version1;", "record", "a declaration (data, fault, enum or managed)"),
+            ("data A since version1 wsdl;", ";", "WSDL name as a string", 2),
+            ("data A.since version1;", "version1", "'wsdl"),
+        ]
+        for case in cases:
+            body, needle, fragment = case[:3]
+            nth = case[3] if len(case) > 3 else 1
+            with self.subTest(body=body):
+                if needle == "":
+                    text = "package quorl;\n" + body
+                    with self.assertRaises(SchemaError) as caught:
+                        parse_package(text, "quorl.kobl")
+                    self.assertEqual(caught.exception.location.line, text.count("\n") + 1)
+                    self.assertIn(fragment, caught.exception.message)
+                else:
+                    self.assertSyntaxError(body, needle, fragment, nth)
+
+    def test_file_must_start_with_package(self):
+        with self.assertRaises(SchemaError) as caught:
+            parse_package("data A since version1;", "quorl.kobl")
+        self.assertEqual(str(caught.exception),
+                         "quorl.kobl:1:1: expected 'package <name>;' at the start of the file, found 'data'")
+
+
+class NamespaceSyntaxTest(unittest.TestCase):
+    def test_namespace_statements(self):
+        ns = parse_namespace("""namespace quorl;
+            dependencies "kobl.reflect", "kobl.query";
+            product "Sylvar" releases "9.0.0.0", "8.0.3.1";
+            version-slots 35; counts 1, 30, 32;
+            defaults wire "quorl25" task "quorl.Task" in "quorl25" flags 4;
+            version v1 wire "quorl2" id "2.0" stage released flags 6 task "T" in "N";
+            version f1 id "fABC" release "r" stage feature;
+            version x id "" stage 4;
+            parent v1 -> kobl.query.version.version1;
+            package quorl expect data 3 managed 2;
+            package quorl.vm;
+        """, "namespace.kobl")
+        self.assertEqual(ns.dependencies, ["kobl.reflect", "kobl.query"])
+        self.assertEqual((ns.products[0].name, ns.products[0].releases), ("Sylvar", ["9.0.0.0", "8.0.3.1"]))
+        self.assertEqual((ns.version_slots, ns.counts), (35, [1, 30, 32]))
+        self.assertEqual((ns.default_wire, ns.default_task_type, ns.default_task_namespace, ns.default_flags),
+                         ("quorl25", "quorl.Task", "quorl25", 4))
+        v1, f1, x = ns.versions
+        self.assertEqual((v1.wire, v1.id, v1.release, v1.stage, v1.flags, v1.task_type, v1.task_namespace),
+                         ("quorl2", "2.0", None, 0, 6, "T", "N"))
+        self.assertEqual((f1.stage, f1.release, x.stage), (2, "r", 4))
+        self.assertEqual((ns.parents[0].version.text, ns.parents[0].parent.text),
+                         ("v1", "kobl.query.version.version1"))
+        self.assertEqual([(p.name, p.expect) for p in ns.packages],
+                         [("quorl", {"data": 3, "managed": 2}), ("quorl.vm", {})])
+
+    def test_namespace_errors(self):
+        cases = [
+            ("dependencies \"a\";", (1, 1), "'namespace <name>;' at the start"),
+            ("namespace quorl;\nversion - slots 3;", (2, 1), "without spaces"),
+            ("namespace quorl;\nversion v1 stage released;", (2, 9), "needs 'id"),
+            ("namespace quorl;\nversion v1 id \"1\" stage sideways;", (2, 25), "a stage"),
+            ("namespace quorl;\nparent v1 v2;", (2, 11), "'->' between a version and its parent"),
+            ("namespace quorl;\npackage quorl expect data;", (2, 26), "the expected number of data types"),
+            ("namespace quorl;\ncounts 1, 2;\ncounts 3;", (3, 1), "written twice"),
+            ("namespace quorl;\nthings;", (2, 1), "a statement of the namespace file"),
+        ]
+        for text, (line, column), fragment in cases:
+            with self.subTest(text=text):
+                with self.assertRaises(SchemaError) as caught:
+                    parse_namespace(text, "namespace.kobl")
+                self.assertEqual((caught.exception.location.line, caught.exception.location.column),
+                                 (line, column), str(caught.exception))
+                self.assertIn(fragment, caught.exception.message)
+
+
+if __name__ == "__main__":
+    unittest.main()
