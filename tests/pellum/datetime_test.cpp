@@ -1,0 +1,145 @@
+// DateTime: the 64-bit UTC count, calendar arithmetic and the ISO-8601 text forms.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <ctime>
+#include <string>
+#include <utility>
+
+#include "pellum/Exception.h"
+#include "pellum/System/DateTime.h"
+
+using Pellum::System::DateTime;
+
+namespace {
+
+constexpr int64_t kSecond = 1000000;
+
+std::string ParseError(const std::string& text) {
+   try {
+      DateTime::Parse(text);
+   } catch (const Pellum::Exception& e) {
+      return e.what();
+   }
+   return "(no error)";
+}
+
+} // namespace
+
+TEST(DateTime, CanonicalTextRoundTrips) {
+   for (const char* text :
+        {"1970-01-01T00:00:00Z", "2026-12-05T15:05:43.123456Z", "2026-12-05T17:05:43+02:00",
+         "1969-12-31T23:59:59.999999Z", "0000-01-01T00:00:00Z", "9999-12-31T23:59:59.999999Z",
+         "2000-02-29T12:00:00-05:30", "2024-03-10T01:02:03.5Z", "1900-03-01T00:00:00+14:00"}) {
+      const DateTime parsed = DateTime::Parse(text);
+      EXPECT_EQ(parsed.ToString(), text);
+      EXPECT_EQ(DateTime::Parse(parsed.ToString()).GetUtcTime(), parsed.GetUtcTime()) << text;
+   }
+}
+
+TEST(DateTime, UtcCountIsMicrosecondsSinceTheEpoch) {
+   EXPECT_EQ(DateTime().GetUtcTime(), 0);
+   EXPECT_EQ(DateTime().ToString(), "1970-01-01T00:00:00Z");
+   EXPECT_EQ(DateTime::Parse("1970-01-01T00:00:01Z").GetUtcTime(), kSecond);
+   EXPECT_EQ(DateTime::Parse("1969-12-31T23:59:59.5Z").GetUtcTime(), -kSecond / 2);
+   EXPECT_EQ(DateTime::Parse("2000-01-01T00:00:00Z").GetUtcTime(), 946684800 * kSecond);
+   EXPECT_EQ(DateTime::FromUtcTime(-1).ToString(), "1969-12-31T23:59:59.999999Z");
+
+   const auto before = std::chrono::system_clock::now();
+   const DateTime now = DateTime::Now();
+   const auto after = std::chrono::system_clock::now();
+   EXPECT_GE(now.GetUtcTime(),
+             std::chrono::duration_cast<std::chrono::microseconds>(before.time_since_epoch()).count());
+   EXPECT_LE(now.GetUtcTime(),
+             std::chrono::duration_cast<std::chrono::microseconds>(after.time_since_epoch()).count());
+}
+
+TEST(DateTime, CalendarAgreesWithTheCLibrary) {
+   // Every 7 hours 13 minutes 17 seconds from 1901 to 2099: fields and count must agree with gmtime.
+   for (int64_t seconds = -2177452800; seconds < 4102444800; seconds += 7 * 3600 + 13 * 60 + 17) {
+      const time_t t = static_cast<time_t>(seconds);
+      std::tm expected{};
+      ASSERT_NE(gmtime_r(&t, &expected), nullptr);
+      const DateTime value = DateTime::FromUtcTime(seconds * kSecond + 250);
+      const DateTime::Fields f = value.GetFields();
+      ASSERT_EQ(f.year, expected.tm_year + 1900) << seconds;
+      ASSERT_EQ(f.month, expected.tm_mon + 1) << seconds;
+      ASSERT_EQ(f.day, expected.tm_mday) << seconds;
+      ASSERT_EQ(f.hour * 3600 + f.minute * 60 + f.second,
+                expected.tm_hour * 3600 + expected.tm_min * 60 + expected.tm_sec)
+          << seconds;
+      ASSERT_EQ(f.microsecond, 250);
+      ASSERT_EQ(DateTime::FromFields(f), value) << seconds;
+   }
+}
+
+TEST(DateTime, OffsetsChangeRenderingNotTheInstant) {
+   const DateTime east = DateTime::Parse("2026-12-05T17:05:43+02:00");
+   const DateTime utc = DateTime::Parse("2026-12-05T15:05:43Z");
+   EXPECT_EQ(east, utc);
+   EXPECT_EQ(east.GetOffsetMinutes(), 120);
+   EXPECT_EQ(utc.WithOffset(-300).ToString(), "2026-12-05T10:05:43-05:00");
+   // An offset can move the rendered date across a day, month and year boundary.
+   EXPECT_EQ(DateTime::Parse("2026-12-31T23:30:00Z").WithOffset(45).ToString(), "2027-01-01T00:15:00+00:45");
+   EXPECT_EQ(DateTime::Parse("2027-01-01T00:15:00+0045"), DateTime::Parse("2026-12-31T23:30:00Z"));
+   EXPECT_EQ(DateTime::Parse("2026-06-01T00:00:00-09").GetUtcTime(),
+             DateTime::Parse("2026-06-01T09:00:00Z").GetUtcTime());
+   EXPECT_LT(DateTime::Parse("2026-12-05T15:05:44+02:00"), utc);
+   EXPECT_THROW(DateTime::FromUtcTime(0, 15 * 60), Pellum::Exception);
+   EXPECT_THROW(utc.WithOffset(-841), Pellum::Exception);
+}
+
+TEST(DateTime, LeapYearsFollowTheGregorianRules) {
+   EXPECT_EQ(DateTime::Parse("2024-02-28T23:59:59Z").GetUtcTime() + kSecond,
+             DateTime::Parse("2024-02-29T00:00:00Z").GetUtcTime());
+   EXPECT_EQ(DateTime::Parse("2000-02-29").ToString(), "2000-02-29T00:00:00Z");
+   EXPECT_EQ(DateTime::Parse("2023-02-28T23:59:59Z").GetUtcTime() + kSecond,
+             DateTime::Parse("2023-03-01T00:00:00Z").GetUtcTime());
+   EXPECT_EQ(DateTime::Parse("2100-03-01T00:00:00Z").GetUtcTime() -
+                 DateTime::Parse("2100-02-28T00:00:00Z").GetUtcTime(),
+             86400 * kSecond);
+   EXPECT_EQ(ParseError("1900-02-29"),
+             "invalid ISO-8601 date-time \"1900-02-29\": day 29 does not exist in 1900-02");
+   EXPECT_EQ(ParseError("2023-02-29T00:00:00Z"),
+             "invalid ISO-8601 date-time \"2023-02-29T00:00:00Z\": day 29 does not exist in 2023-02");
+   DateTime::Fields fields;
+   fields.year = 2023;
+   fields.month = 2;
+   fields.day = 29;
+   EXPECT_THROW(DateTime::FromFields(fields), Pellum::Exception);
+}
+
+TEST(DateTime, ParseAcceptsTheUsualForms) {
+   const int64_t base = DateTime::Parse("2026-12-05T15:05:00Z").GetUtcTime();
+   EXPECT_EQ(DateTime::Parse("2026-12-05t15:05z").GetUtcTime(), base);
+   EXPECT_EQ(DateTime::Parse("2026-12-05 15:05").GetUtcTime(), base); // no zone: UTC
+   EXPECT_EQ(DateTime::Parse("2026-12-05T15:05:00,25Z").GetUtcTime(), base + kSecond / 4);
+   // Digits beyond the microsecond are truncated.
+   EXPECT_EQ(DateTime::Parse("2026-12-05T15:05:00.123456789Z").GetUtcTime(), base + 123456);
+   EXPECT_EQ(DateTime::Parse("2026-12-05").GetUtcTime(), base - (15 * 3600 + 5 * 60) * kSecond);
+}
+
+TEST(DateTime, BadInputNamesTheTextAndTheProblem) {
+   const std::pair<const char*, const char*> cases[] = {
+       {"", "the text is empty"},
+       {"26-12-05", "expected 4 digits for the year at offset 0"},
+       {"2026/12/05", "expected '-' after the year at offset 4"},
+       {"2026-13-01", "month 13 is out of range 1..12"},
+       {"2026-00-01", "month 0 is out of range 1..12"},
+       {"2026-04-31", "day 31 does not exist in 2026-04"},
+       {"2026-12-05X12:00", "expected 'T' after the date at offset 10"},
+       {"2026-12-05T24:00:00Z", "hour 24 is out of range 0..23"},
+       {"2026-12-05T12:60Z", "minute 60 is out of range 0..59"},
+       {"2026-12-05T12:00:60Z", "second 60 is out of range 0..59"},
+       {"2026-12-05T12:00:00.Z", "expected digits of the fraction of a second at offset 20"},
+       {"2026-12-05T12:00:00.1234567890Z", "the fraction of a second has more than 9 digits"},
+       {"2026-12-05T12:00:00+14:30", "offset +14:30 is beyond 14:00"},
+       {"2026-12-05T12:00:00+02:75", "offset minutes 75 is out of range 0..59"},
+       {"2026-12-05T12:00:00 UTC", "expected a time zone (Z, +hh:mm or -hh:mm) at offset 19"},
+       {"2026-12-05T12:00:00Zjunk", "unexpected \"junk\" at offset 20"},
+       {" 2026-12-05", "expected 4 digits for the year at offset 0"},
+   };
+   for (const auto& [text, problem] : cases) {
+      EXPECT_EQ(ParseError(text), std::string("invalid ISO-8601 date-time \"") + text + "\": " + problem);
+   }
+}

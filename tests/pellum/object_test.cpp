@@ -1,0 +1,158 @@
+// Reference counting of ObjectImpl and the ownership rules of Ref.
+#include <gtest/gtest.h>
+
+#include <utility>
+
+#include "pellum/Object.h"
+#include "pellum/Ref.h"
+
+using Pellum::ObjectImpl;
+using Pellum::Ref;
+
+namespace {
+
+struct Counted : ObjectImpl {
+   explicit Counted(int* destroyed) : destroyed(destroyed) {}
+   ~Counted() override { ++*destroyed; }
+   int* destroyed;
+};
+
+struct Derived : Counted {
+   using Counted::Counted;
+   long payload[4] = {1, 2, 3, 4};
+};
+
+struct Readable : virtual Pellum::Object {};
+struct Writable : virtual Pellum::Object {};
+struct Implementation : Readable, Writable {
+   explicit Implementation(int* destroyed) : destroyed(destroyed) {}
+   ~Implementation() override { ++*destroyed; }
+   int* destroyed;
+};
+
+} // namespace
+
+TEST(ObjectImpl, LastReleaseDestroysExactlyOnce) {
+   int destroyed = 0;
+   auto* object = new Counted(&destroyed);
+   EXPECT_EQ(object->GetRefCount(), 0);
+   {
+      Ref<Counted> first(object);
+      EXPECT_EQ(object->GetRefCount(), 1);
+      {
+         Ref<Counted> second = first;
+         Ref<Counted> third(object);
+         EXPECT_EQ(object->GetRefCount(), 3);
+      }
+      EXPECT_EQ(object->GetRefCount(), 1);
+      EXPECT_EQ(destroyed, 0);
+   }
+   EXPECT_EQ(destroyed, 1);
+}
+
+TEST(ObjectImpl, DestroyedThroughBaseUsesDynamicType) {
+   int destroyed = 0;
+   Ref<ObjectImpl> base(new Derived(&destroyed));
+   // The deleting destructor of the dynamic type runs (ASan checks the sized deallocation).
+   base = nullptr;
+   EXPECT_EQ(destroyed, 1);
+}
+
+TEST(ObjectImpl, CopyStartsWithoutReferences) {
+   int destroyed = 0;
+   Counted original(&destroyed);
+   original.IncRef();
+   original.IncRef();
+   Counted copy(original);
+   EXPECT_EQ(copy.GetRefCount(), 0);
+   copy.IncRef();
+   copy = original; // assignment leaves each object's own count alone
+   EXPECT_EQ(copy.GetRefCount(), 1);
+   EXPECT_EQ(original.GetRefCount(), 2);
+}
+
+TEST(ObjectImpl, ToStringNamesTheDynamicClass) {
+   int destroyed = 0;
+   Ref<ObjectImpl> object(new Derived(&destroyed));
+   EXPECT_EQ(object->ToString(), "(anonymous namespace)::Derived");
+}
+
+TEST(Object, InterfacesShareOneCountThroughTheVirtualBase) {
+   int destroyed = 0;
+   Ref<Implementation> impl(new Implementation(&destroyed));
+   Ref<Readable> asReadable(impl.GetPtr());
+   Ref<Writable> asWritable(impl.GetPtr());
+   EXPECT_EQ(impl->GetRefCount(), 3);
+   impl = nullptr;
+   asReadable = nullptr;
+   EXPECT_EQ(destroyed, 0);
+   asWritable = nullptr;
+   EXPECT_EQ(destroyed, 1);
+}
+
+TEST(Ref, AssignmentToItselfAndResetToHeldObjectKeepTheObject) {
+   int destroyed = 0;
+   Ref<Counted> ref(new Counted(&destroyed));
+   Counted* raw = ref.GetPtr();
+   Ref<Counted>& alias = ref;
+   ref = alias;
+   EXPECT_EQ(ref.GetPtr(), raw);
+   EXPECT_EQ(raw->GetRefCount(), 1);
+   ref = std::move(alias);
+   EXPECT_EQ(ref.GetPtr(), raw);
+   EXPECT_EQ(raw->GetRefCount(), 1);
+   ref.Reset(raw);
+   ref = raw;
+   EXPECT_EQ(raw->GetRefCount(), 1);
+   EXPECT_EQ(destroyed, 0);
+   ref.Reset();
+   EXPECT_EQ(destroyed, 1);
+}
+
+TEST(Ref, MoveAndConversionTransferWithoutCountChanges) {
+   int destroyed = 0;
+   Ref<Derived> derived(new Derived(&destroyed));
+   Derived* raw = derived.GetPtr();
+
+   Ref<Counted> copied(derived); // converting copy: one more reference
+   EXPECT_EQ(raw->GetRefCount(), 2);
+   Ref<ObjectImpl> moved(std::move(derived)); // converting move: ownership moves
+   EXPECT_EQ(derived, nullptr);
+   EXPECT_EQ(raw->GetRefCount(), 2);
+
+   Ref<Counted> target;
+   target = std::move(copied);
+   EXPECT_FALSE(copied);
+   EXPECT_EQ(target, raw);
+   EXPECT_EQ(raw->GetRefCount(), 2);
+
+   // Reassigning a Ref drops its old object.
+   int otherDestroyed = 0;
+   target = new Counted(&otherDestroyed);
+   EXPECT_EQ(raw->GetRefCount(), 1);
+   target = nullptr;
+   EXPECT_EQ(otherDestroyed, 1);
+   moved.Reset();
+   EXPECT_EQ(destroyed, 1);
+}
+
+TEST(Ref, DetachAndAttachHandOverOneReference) {
+   int destroyed = 0;
+   Ref<Counted> ref = Pellum::MakeRef<Counted>(&destroyed);
+   Counted* raw = ref.Detach();
+   EXPECT_FALSE(ref);
+   EXPECT_EQ(raw->GetRefCount(), 1);
+
+   int otherDestroyed = 0;
+   Ref<Counted> other(new Counted(&otherDestroyed));
+   other.Attach(raw); // drops the previous object, adopts raw's reference
+   EXPECT_EQ(otherDestroyed, 1);
+   EXPECT_EQ(raw->GetRefCount(), 1);
+
+   Ref<Counted> empty;
+   swap(other, empty);
+   EXPECT_FALSE(other);
+   EXPECT_EQ(empty, raw);
+   empty = nullptr;
+   EXPECT_EQ(destroyed, 1);
+}
