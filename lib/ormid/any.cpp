@@ -1,0 +1,151 @@
+// Any, DynamicData, PropertyDiffSet and the nested comparison of values.
+
+#include <string>
+#include <typeinfo>
+
+#include "field_values.h"
+#include "ormid/Any.h"
+#include "ormid/Array.h"
+#include "ormid/ToString.h"
+
+namespace Ormid {
+
+// ---------------------------------------------------------------------------------------------------------
+// PropertyDiffSet
+
+bool PropertyDiffSet::Contains(std::string_view path) const noexcept {
+   for (const std::string& p : _changed) {
+      if (p == path) {
+         return true;
+      }
+   }
+   return false;
+}
+
+std::string PropertyDiffSet::ToString() const {
+   std::string out;
+   for (const std::string& p : _changed) {
+      out += p;
+      out += '\n';
+   }
+   return out;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Any, DynamicData
+
+Any::~Any() = default;
+
+std::string Any::ToString() const {
+   return Ormid::ToString(this);
+}
+
+DynamicData::~DynamicData() = default;
+
+Type* DynamicData::_GetType() const {
+   return GetDoType<DynamicData>();
+}
+
+DataObjectType* DynamicData::_GetDataType() const {
+   return GetDoType<DynamicData>();
+}
+
+Any* DynamicData::_Clone() const {
+   return new DynamicData(*this);
+}
+
+bool DynamicData::_IsEqual(const Any* /*other*/, bool /*pattern*/) const {
+   return true;
+}
+
+void DynamicData::_DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const {
+   const DynamicData* o = dynamic_cast<const DynamicData*>(other);
+   if (o == nullptr || typeid(*o) != typeid(*this)) {
+      diffs.Add(prefix); // outside the contract; report the whole value rather than guess
+      return;
+   }
+   const DataObjectType* type = _GetDataType();
+   if (type == nullptr) {
+      return;
+   }
+   DynamicData* self = const_cast<DynamicData*>(this);
+   DynamicData* that = const_cast<DynamicData*>(o);
+   type->ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
+      GetFieldPtrFn ptr = owner->GetDescriptor()->getFieldPtr;
+      const void* a = ptr(self, index);
+      const void* b = ptr(that, index);
+      const FieldKind kind = GetFieldKind(record);
+      if (IsReferenceKind(kind)) {
+         const Any* va = static_cast<const Any*>(a);
+         const Any* vb = static_cast<const Any*>(b);
+         if (!AreEqualAnysInt(va, vb, record.flags, false)) {
+            DiffAnyPropertiesInt(va, vb, prefix, (std::string(".") + record.name).c_str(), record.flags,
+                                 diffs);
+         }
+      } else if (!Detail::SamePlainField(kind, a, b)) {
+         diffs.Add(prefix + "." + record.name);
+      }
+   });
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Nested comparison
+
+namespace {
+
+bool IsEmptyArray(const Any* value) noexcept {
+   const ArrayBase* array = dynamic_cast<const ArrayBase*>(value);
+   return array != nullptr && array->GetCollectionLength() == 0;
+}
+
+} // namespace
+
+bool IsNullOrEmptyArray(const Any* value) noexcept {
+   return value == nullptr || IsEmptyArray(value);
+}
+
+bool AreEqualAnysInt(const Any* a, const Any* b, unsigned /*flags*/, bool pattern) {
+   if (a == b) {
+      return true;
+   }
+   if (b == nullptr) {
+      return pattern || IsEmptyArray(a);
+   }
+   if (a == nullptr) {
+      return IsEmptyArray(b);
+   }
+   // An empty array in the pattern stands for an unset property, which matches anything.
+   if (typeid(*a) != typeid(*b)) {
+      return pattern && IsEmptyArray(b);
+   }
+   return a->_IsEqual(b, pattern) || (pattern && IsEmptyArray(b));
+}
+
+void DiffAnyPropertiesInt(const Any* a, const Any* b, const std::string& prefix, const char* name,
+                          unsigned /*flags*/, PropertyDiffSet& diffs) {
+   if (a == b) {
+      return;
+   }
+   const bool aEmpty = IsNullOrEmptyArray(a);
+   const bool bEmpty = IsNullOrEmptyArray(b);
+   if (aEmpty && bEmpty) {
+      return;
+   }
+   std::string path = prefix;
+   if (name != nullptr) {
+      path += name;
+   }
+   if (a == nullptr || b == nullptr || typeid(*a) != typeid(*b)) {
+      diffs.Add(std::move(path));
+      return;
+   }
+   a->_DiffProperties(b, path, diffs);
+}
+
+PropertyDiffSet DiffProperties(const Any* a, const Any* b, const std::string& prefix) {
+   PropertyDiffSet diffs;
+   DiffAnyPropertiesInt(a, b, prefix, nullptr, 0, diffs);
+   return diffs;
+}
+
+} // namespace Ormid

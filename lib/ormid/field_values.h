@@ -1,0 +1,63 @@
+// Private: comparison of one plain field read through its descriptor's getFieldPtr (the reflective
+// difference of DynamicData, any.cpp).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ormid/Any.h"
+#include "ormid/Strings.h"
+#include "ormid/Type.h"
+#include "pellum/System/DateTime.h"
+
+namespace Ormid::Detail {
+
+// Whether two stored plain values (addresses answered by getFieldPtr, null when unset) are the same
+// value: both unset, or both set with equal values (a NaN equals nothing). `kind` is not a reference kind.
+inline bool SamePlainField(FieldKind kind, const void* a, const void* b) {
+   if (a == nullptr || b == nullptr) {
+      return a == b;
+   }
+   switch (kind) {
+   case FieldKind::Bool:
+      // A required bool and an optional boolean byte both hold 0 or 1 in their first byte.
+      return (*static_cast<const unsigned char*>(a) != 0) == (*static_cast<const unsigned char*>(b) != 0);
+   case FieldKind::Byte:
+      return *static_cast<const signed char*>(a) == *static_cast<const signed char*>(b);
+   case FieldKind::Short:
+      return *static_cast<const short*>(a) == *static_cast<const short*>(b);
+   case FieldKind::Int:
+   case FieldKind::Enum:
+      return *static_cast<const int*>(a) == *static_cast<const int*>(b);
+   case FieldKind::Long:
+      return *static_cast<const long*>(a) == *static_cast<const long*>(b);
+   case FieldKind::Float:
+      return *static_cast<const float*>(a) == *static_cast<const float*>(b);
+   case FieldKind::Double:
+      return *static_cast<const double*>(a) == *static_cast<const double*>(b);
+   case FieldKind::String:
+      return *static_cast<const std::string*>(a) == *static_cast<const std::string*>(b);
+   case FieldKind::Uri:
+      return *static_cast<const Uri*>(a) == *static_cast<const Uri*>(b);
+   case FieldKind::TypeName:
+      return *static_cast<const TypeName*>(a) == *static_cast<const TypeName*>(b);
+   case FieldKind::MethodName:
+      return *static_cast<const MethodName*>(a) == *static_cast<const MethodName*>(b);
+   case FieldKind::PropertyPath:
+      return PropertyPath::Compare(*static_cast<const PropertyPath*>(a),
+                                   *static_cast<const PropertyPath*>(b)) == 0;
+   case FieldKind::Binary:
+      return *static_cast<const std::vector<unsigned char>*>(a) ==
+             *static_cast<const std::vector<unsigned char>*>(b);
+   case FieldKind::DateTime:
+      return static_cast<const Pellum::System::DateTime*>(a)->GetUtcTime() ==
+             static_cast<const Pellum::System::DateTime*>(b)->GetUtcTime();
+   case FieldKind::Reference:
+   case FieldKind::Any:
+   case FieldKind::Array:
+      break;
+   }
+   return false;
+}
+
+} // namespace Ormid::Detail

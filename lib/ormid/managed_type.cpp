@@ -1,0 +1,346 @@
+// Managed type objects and their method objects.
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "ormid/Any.h"
+#include "ormid/ManagedType.h"
+#include "ormid/MethodFault.h"
+#include "ormid/MoRef.h"
+#include "ormid/Registry.h"
+#include "ormid/Stub.h"
+#include "pellum/Exception.h"
+#include "pellum/Print.h"
+
+namespace Ormid {
+
+namespace {
+
+bool EndsWith(std::string_view text, std::string_view suffix) {
+   return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
+}
+
+// Adds a readable explanation to a fault the runtime raises (the exception text names only the type).
+void AddFaultMessage(MethodFault* fault, const char* key, std::string text) {
+   Pellum::Ref<LocalizableMessage> message(new LocalizableMessage(key, std::move(text)));
+   fault->GetFaultMessage()->Append(message.GetPtr());
+}
+
+std::string_view Text(const char* text) {
+   return text != nullptr ? std::string_view(text) : std::string_view();
+}
+
+const TypeInfo* CheckedHeader(const ManagedTypeInfo* info) {
+   if (info == nullptr) {
+      throw Pellum::Exception("cannot create a managed type from a null descriptor");
+   }
+   if (info->type == nullptr || info->type->name == nullptr) {
+      throw Pellum::Exception("managed type descriptor without a type header or name");
+   }
+   if (info->type->kind != KindManaged) {
+      throw Pellum::Exception(Pellum::ASPrint("cannot create managed type %1 from a header of kind %2",
+                                              info->type->name, info->type->kind));
+   }
+   return info->type;
+}
+
+} // namespace
+
+// --- ManagedMethod ---------------------------------------------------------------------------------------
+
+ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const ManagedMethodInfo* method)
+    : _owner(owner), _index(index), _method(method), _name(method->name),
+      _fullName(std::string(owner->GetName()) + "." + method->name), _result(method->result),
+      _params(method->params) {
+   _isTask = EndsWith(Text(method->wsdlName), "_Task");
+   if (_params != nullptr) {
+      while (_params[_paramCount].type != nullptr) {
+         ++_paramCount;
+      }
+   }
+   _requiresValue.resize(_paramCount);
+   for (std::size_t i = 0; i < _paramCount; ++i) {
+      const ParamInfo& param = _params[i];
+      if (param.name == nullptr) {
+         throw Pellum::Exception(Pellum::ASPrint("parameter %1 of %2 has no name", i, _fullName));
+      }
+      FieldKind kind;
+      try {
+         kind = GetFieldKind(param);
+      } catch (const Pellum::Exception& e) {
+         throw Pellum::Exception(
+             Pellum::ASPrint("parameter %1 of %2: %3", param.name, _fullName, e.GetMessage()));
+      }
+      _requiresValue[i] = (param.flags & PropertyFlags::Optional) == 0 && !IsReferenceKind(kind);
+   }
+   _faults = method->faults;
+   if (_faults != nullptr) {
+      while (_faults[_faultCount] != nullptr) {
+         ++_faultCount;
+      }
+   }
+}
+
+ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const PropertyRecord* property)
+    : _owner(owner), _index(index), _property(property), _name(property->name),
+      _fullName(std::string(owner->GetName()) + "." + property->name), _result(*property) {}
+
+const char* ManagedMethod::GetWsdlName() const noexcept {
+   return _method != nullptr ? _method->wsdlName : nullptr;
+}
+
+const ParamInfo& ManagedMethod::GetParam(std::size_t i) const {
+   if (i >= _paramCount) {
+      throw Pellum::Exception(
+          Pellum::ASPrint("%1 has %2 parameters: no parameter %3", _fullName, _paramCount, i));
+   }
+   return _params[i];
+}
+
+const char* ManagedMethod::GetPrivilegeId() const noexcept {
+   return _method != nullptr ? _method->privilegeId : _property->privilegeId;
+}
+
+const char* ManagedMethod::GetPrivilegeFor(std::string_view typeName) const noexcept {
+   if (_method != nullptr && _method->typePrivileges != nullptr) {
+      for (const TypePrivilege* entry = _method->typePrivileges; entry->typeName != nullptr; ++entry) {
+         if (typeName == entry->typeName) {
+            return entry->privilegeId;
+         }
+      }
+   }
+   return GetPrivilegeId();
+}
+
+const char* ManagedMethod::GetVersion() const noexcept {
+   return _method != nullptr ? _method->version : _property->version;
+}
+
+void ManagedMethod::Dispatch(ManagedObject* target, std::vector<Pellum::Ref<Any>>& args,
+                             Pellum::Ref<Any>& result) const {
+   _owner->Dispatch(target, _index, args, result);
+}
+
+// --- ManagedObjectType -----------------------------------------------------------------------------------
+
+ManagedObjectType::ManagedObjectType(const ManagedTypeInfo* info) : Type(CheckedHeader(info)), _info(info) {
+   if (info->methodObjects == nullptr) {
+      throw Pellum::Exception(Pellum::ASPrint("managed type %1 has no method-object table", GetName()));
+   }
+   if (info->methods != nullptr) {
+      while (info->methods[_methodCount].name != nullptr) {
+         ++_methodCount;
+      }
+   }
+   if (info->properties != nullptr) {
+      while (info->properties[_propertyCount].type != nullptr) {
+         ++_propertyCount;
+      }
+   }
+   for (std::size_t i = 0; i <= _methodCount + _propertyCount; ++i) {
+      if (info->methodObjects[i] != nullptr) {
+         throw Pellum::Exception(Pellum::ASPrint(
+             "the method-object table of managed type %1 is already filled (slot %2): a type object for "
+             "this descriptor exists",
+             GetName(), i));
+      }
+   }
+   if (_propertyCount > 0 && info->propertyIndex == nullptr) {
+      throw Pellum::Exception(
+          Pellum::ASPrint("managed type %1 has properties but no property-index function", GetName()));
+   }
+
+   _members.reserve(_methodCount + _propertyCount);
+   for (std::size_t i = 0; i < _methodCount; ++i) {
+      const ManagedMethodInfo& record = info->methods[i];
+      if (record.wsdlName == nullptr) {
+         throw Pellum::Exception(
+             Pellum::ASPrint("method %1 of managed type %2 has no operation name", record.name, GetName()));
+      }
+      _members.emplace_back(new ManagedMethod(this, static_cast<int>(i), &record));
+      ManagedMethod* method = _members.back().get();
+      if (!_byName.emplace(method->GetName(), method).second) {
+         throw Pellum::Exception(
+             Pellum::ASPrint("managed type %1 declares method %2 twice", GetName(), record.name));
+      }
+      if (!_byWsdlName.emplace(record.wsdlName, method).second) {
+         throw Pellum::Exception(
+             Pellum::ASPrint("managed type %1 declares operation %2 twice", GetName(), record.wsdlName));
+      }
+   }
+   for (std::size_t i = 0; i < _propertyCount; ++i) {
+      const PropertyRecord& record = info->properties[i];
+      if (record.name == nullptr) {
+         throw Pellum::Exception(Pellum::ASPrint("property %1 of managed type %2 has no name", i, GetName()));
+      }
+      _members.emplace_back(new ManagedMethod(this, static_cast<int>(_methodCount + i), &record));
+      if (!_byProperty.emplace(record.name, _members.back().get()).second) {
+         throw Pellum::Exception(
+             Pellum::ASPrint("managed type %1 declares property %2 twice", GetName(), record.name));
+      }
+   }
+
+   // Everything is built: publish the method objects. The last slot stays null.
+   for (std::size_t i = 0; i < _members.size(); ++i) {
+      info->methodObjects[i] = _members[i].get();
+   }
+}
+
+ManagedObjectType::~ManagedObjectType() = default;
+
+Type* ManagedObjectType::GetBaseType() const {
+   Type* base = _base.load(std::memory_order_acquire);
+   if (base != nullptr) {
+      return base;
+   }
+   const TypeInfo* header = _info->base;
+   if (header == nullptr) {
+      throw Pellum::Exception(Pellum::ASPrint("managed type %1 names no base type", GetName()));
+   }
+   base = TypeRegistry::Get().FindByHeader(header);
+   if (base == nullptr) {
+      throw Pellum::Exception(Pellum::ASPrint("base type %1 of managed type %2 is not registered",
+                                              Text(header->name), GetName()));
+   }
+   if (!base->IsManaged()) {
+      throw Pellum::Exception(Pellum::ASPrint("base type %1 of managed type %2 is not a managed type",
+                                              base->GetName(), GetName()));
+   }
+   // Every thread that resolves finds the same object: a plain store is enough.
+   _base.store(base, std::memory_order_release);
+   return base;
+}
+
+ManagedObjectType* ManagedObjectType::GetBase() const {
+   return dynamic_cast<ManagedObjectType*>(GetBaseType());
+}
+
+ManagedMethod* ManagedObjectType::GetMethodObject(std::size_t index) const {
+   if (index >= _members.size()) {
+      throw Pellum::Exception(Pellum::ASPrint("managed type %1 has %2 method objects: no slot %3", GetName(),
+                                              _members.size(), index));
+   }
+   return _members[index].get();
+}
+
+ManagedMethod* ManagedObjectType::GetOwnMethod(std::size_t i) const {
+   if (i >= _methodCount) {
+      throw Pellum::Exception(
+          Pellum::ASPrint("managed type %1 has %2 own methods: no method %3", GetName(), _methodCount, i));
+   }
+   return _members[i].get();
+}
+
+ManagedMethod* ManagedObjectType::GetOwnProperty(std::size_t i) const {
+   if (i >= _propertyCount) {
+      throw Pellum::Exception(Pellum::ASPrint("managed type %1 has %2 own properties: no property %3",
+                                              GetName(), _propertyCount, i));
+   }
+   return _members[_methodCount + i].get();
+}
+
+ManagedMethod* ManagedObjectType::FindMethod(std::string_view name) const {
+   std::size_t dot = name.rfind('.');
+   if (dot != std::string_view::npos) {
+      std::string_view typeName = name.substr(0, dot);
+      std::string_view member = name.substr(dot + 1);
+      for (const ManagedObjectType* type = this; type != nullptr; type = type->GetBase()) {
+         if (typeName == type->GetName()) {
+            auto it = type->_byName.find(member);
+            return it != type->_byName.end() ? it->second : nullptr;
+         }
+      }
+      return nullptr;
+   }
+   for (const ManagedObjectType* type = this; type != nullptr; type = type->GetBase()) {
+      auto it = type->_byName.find(name);
+      if (it != type->_byName.end()) {
+         return it->second;
+      }
+   }
+   return nullptr;
+}
+
+ManagedMethod* ManagedObjectType::FindMethodByWsdlName(std::string_view operation) const {
+   for (const ManagedObjectType* type = this; type != nullptr; type = type->GetBase()) {
+      auto it = type->_byWsdlName.find(operation);
+      if (it != type->_byWsdlName.end()) {
+         return it->second;
+      }
+   }
+   return nullptr;
+}
+
+ManagedMethod* ManagedObjectType::FindProperty(std::string_view name) const {
+   for (const ManagedObjectType* type = this; type != nullptr; type = type->GetBase()) {
+      auto it = type->_byProperty.find(name);
+      if (it != type->_byProperty.end()) {
+         return it->second;
+      }
+   }
+   return nullptr;
+}
+
+uint32_t ManagedObjectType::PropertyIndex(std::string_view name) const {
+   if (_info->propertyIndex == nullptr || name.size() > 0xFFFFFFFEu) {
+      return kNoProperty;
+   }
+   return _info->propertyIndex(name.data(), static_cast<uint32_t>(name.size()));
+}
+
+void ManagedObjectType::Dispatch(ManagedObject* target, int index, std::vector<Pellum::Ref<Any>>& args,
+                                 Pellum::Ref<Any>& result) const {
+   if (target == nullptr) {
+      throw Pellum::Exception(Pellum::ASPrint("dispatch on managed type %1 without a target", GetName()));
+   }
+   if (index < 0 || static_cast<std::size_t>(index) >= _members.size()) {
+      throw Pellum::Exception(Pellum::ASPrint("dispatch on managed type %1: index %2 is outside 0 .. %3",
+                                              GetName(), index, static_cast<long>(_members.size()) - 1));
+   }
+   if (_info->dispatch == nullptr) {
+      throw Pellum::Exception(Pellum::ASPrint("managed type %1 has no dispatcher", GetName()));
+   }
+   const ManagedMethod& method = *_members[static_cast<std::size_t>(index)];
+   if (args.size() != method.GetParamCount()) {
+      Pellum::Ref<Fault::InvalidRequest> fault(new Fault::InvalidRequest());
+      AddFaultMessage(fault.GetPtr(), "ormid.dispatch.argumentCount",
+                      Pellum::ASPrint("%1 takes %2 arguments, %3 were given", method.GetFullName(),
+                                      method.GetParamCount(), args.size()));
+      fault->Throw();
+   }
+   for (std::size_t i = 0; i < args.size(); ++i) {
+      if (!args[i] && method.RequiresValue(i)) {
+         Pellum::Ref<Fault::InvalidArgument> fault(new Fault::InvalidArgument(method.GetParam(i).name));
+         AddFaultMessage(fault.GetPtr(), "ormid.dispatch.missingArgument",
+                         Pellum::ASPrint("required argument %1 of %2 is missing", method.GetParam(i).name,
+                                         method.GetFullName()));
+         fault->Throw();
+      }
+   }
+   result = nullptr;
+   _info->dispatch(target, index, args, result);
+}
+
+Pellum::Ref<StubImpl> ManagedObjectType::CreateStub(MoRef* ref, StubAdapter* adapter,
+                                                    RequestContext* context) const {
+   if (ref == nullptr || adapter == nullptr) {
+      throw Pellum::Exception(
+          Pellum::ASPrint("a stub of managed type %1 needs a reference and an adapter (%2)", GetName(),
+                          ref == nullptr ? "no reference" : "no adapter"));
+   }
+   if (_info->createStub == nullptr) {
+      throw Pellum::Exception(Pellum::ASPrint("managed type %1 has no stub factory", GetName()));
+   }
+   Pellum::Ref<StubImpl> stub(_info->createStub(ref, adapter, context));
+   if (!stub) {
+      throw Pellum::Exception(Pellum::ASPrint("the stub factory of managed type %1 made no stub", GetName()));
+   }
+   return stub;
+}
+
+ManagedObjectType* CreateManagedObjectType(const ManagedTypeInfo* info) {
+   return new ManagedObjectType(info);
+}
+
+} // namespace Ormid

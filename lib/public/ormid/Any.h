@@ -1,0 +1,123 @@
+// Ormid::Any: the base of every value of the object model, and Ormid::DynamicData: the base of every data
+// object and fault.
+//
+// Values are reference counted (Pellum::ObjectImpl: a new value starts with count 0; the first
+// Pellum::Ref takes the first reference). Every value class shares this virtual slot order:
+//   0, 1  destructor, deleting destructor
+//   2     ToString()          readable rendering by reflection (ToString.h)
+//   3     _GetType()          the value's runtime type
+//   4     _Clone()            a copy with count 0; immutable values (boxes, MoRef) return themselves
+//   5     _IsEqual(other, pattern)
+//   6     _DiffProperties(other, prefix, diffs)
+// Data objects add
+//   7     _GetDataType()      the same type object as _GetType()
+// and faults continue with the slots of MethodFault.h.
+//
+// Nested comparison. A data object compares its own plain fields itself and hands every nested value
+// (data object, fault, MoRef, any value, array) to AreEqualAnysInt / DiffAnyPropertiesInt below, which
+// dispatch back into the nested value's _IsEqual / _DiffProperties once the two sides are known to be of
+// the same class. Rules of AreEqualAnysInt(a, b, flags, pattern):
+//   - the same object (null and null included) is equal;
+//   - with the pattern flag, a null `b` (the pattern's property is unset) matches anything;
+//   - an unset (null) array and an empty array are equal, on either side: a getter that installs an empty
+//     array never changes equality (so with the pattern flag an empty array `b` matches anything too);
+//   - otherwise a null side is unequal to a non-null side;
+//   - values of different dynamic classes are unequal (never an exception);
+//   - otherwise a->_IsEqual(b, pattern).
+// Rules of DiffAnyPropertiesInt(a, b, prefix, name, flags, diffs), path = prefix + name:
+//   - equal by the first four rules above (null/null, same object, null against empty array): nothing;
+//   - one side null (and not an empty array), or different dynamic classes: the path;
+//   - otherwise a->_DiffProperties(b, path, diffs): a data object reports its differing properties as
+//     path.property; two data arrays of equal length report per element (path[i], path[i].property ...),
+//     of different lengths the path; arrays of plain values, boxed values and MoRef report the path.
+// The flag word is the property's (PropertyFlags); the comparison gives no meaning to its bits beyond
+// what the values themselves carry. Neither function allocates, except the path strings of differences.
+#pragma once
+
+#include <cstddef>
+#include <deque>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "ormid/Export.h"
+#include "ormid/Type.h"
+#include "pellum/Object.h"
+
+namespace Ormid {
+
+// The paths of the properties that differ between two values, in the order they were found.
+class ORMID_API PropertyDiffSet {
+public:
+   using const_iterator = std::deque<std::string>::const_iterator;
+
+   void Add(std::string path) { _changed.push_back(std::move(path)); }
+   bool Contains(std::string_view path) const noexcept;
+   std::size_t size() const noexcept { return _changed.size(); }
+   bool empty() const noexcept { return _changed.empty(); }
+   void clear() noexcept { _changed.clear(); }
+   const std::string& operator[](std::size_t i) const { return _changed[i]; }
+   const_iterator begin() const noexcept { return _changed.begin(); }
+   const_iterator end() const noexcept { return _changed.end(); }
+   // The paths, one per line.
+   std::string ToString() const;
+
+   // Generated comparison code appends to the list directly.
+   std::deque<std::string> _changed;
+};
+
+class ORMID_API Any : public Pellum::ObjectImpl {
+public:
+   Any() noexcept = default;
+   Any(const Any&) noexcept = default;
+   Any& operator=(const Any&) noexcept = default;
+   ~Any() override;
+
+   // Readable, indented rendering (Ormid::ToString).
+   std::string ToString() const override;
+   virtual Type* _GetType() const = 0;
+   virtual Any* _Clone() const = 0;
+   virtual bool _IsEqual(const Any* other, bool pattern) const = 0;
+   virtual void _DiffProperties(const Any* other, const std::string& prefix,
+                                PropertyDiffSet& diffs) const = 0;
+};
+
+// The base of every data object: holds nothing but the object header, so its copy only starts a new count
+// at zero. As a value of its own it is an empty data object ("kobl.DynamicData"): equal to every other
+// DynamicData, with no properties.
+class ORMID_API DynamicData : public Any {
+public:
+   DynamicData() noexcept = default;
+   DynamicData(const DynamicData&) noexcept = default;
+   DynamicData& operator=(const DynamicData&) noexcept = default;
+   ~DynamicData() override;
+
+   Type* _GetType() const override;
+   Any* _Clone() const override;
+   // The base contributes no fields: true.
+   bool _IsEqual(const Any* other, bool pattern) const override;
+   // Generic difference by reflection: walks every property of this object's data type (inherited first,
+   // through the descriptors' getFieldPtr), appends prefix + "." + name for each plain property that
+   // differs and hands nested values to DiffAnyPropertiesInt. Classes that do not generate their own
+   // difference (faults) inherit it. `other` must be of the same class.
+   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override;
+   virtual DataObjectType* _GetDataType() const;
+};
+
+// Equality and difference of one nested value (rules at the top of this header).
+ORMID_API bool AreEqualAnysInt(const Any* a, const Any* b, unsigned flags, bool pattern);
+ORMID_API void DiffAnyPropertiesInt(const Any* a, const Any* b, const std::string& prefix, const char* name,
+                                    unsigned flags, PropertyDiffSet& diffs);
+
+// Equality of two whole values: AreEqualAnysInt(a, b, 0, pattern).
+inline bool AreEqual(const Any* a, const Any* b, bool pattern = false) {
+   return AreEqualAnysInt(a, b, 0, pattern);
+}
+// The differences between two whole values, paths relative to `prefix`.
+ORMID_API PropertyDiffSet DiffProperties(const Any* a, const Any* b,
+                                         const std::string& prefix = std::string());
+
+// True when `value` is null, or an array (Ormid::DataArray or Ormid::Array) without elements.
+ORMID_API bool IsNullOrEmptyArray(const Any* value) noexcept;
+
+} // namespace Ormid

@@ -1,0 +1,208 @@
+// Building blocks of the reflection accessors of data-object classes (the eight functions of a
+// DataTypeInfo, Records.h) and of their field comparisons.
+//
+// An accessor is a switch over the class's own property indices; each case handles one field according to
+// its storage kind with the helpers below, so that every class treats a kind exactly the same way:
+//
+//   kind                     getField        getFieldPtr      setField        swapField      isSet reset
+//   required plain value,    GetValue        ValuePtr         SetValue        SwapValue      (true) (none)
+//     string, string-valued,
+//     date-time, binary
+//   optional boolean         GetOptBool      OptBoolPtr       SetOptBool      SwapOptBool    IsSetOptBool
+//   ResetOptBool
+//     (signed char, -1 unset)
+//   Pellum::Optional<T>      GetOptional     OptionalPtr      SetOptional     SwapOptional   IsSetOptional
+//   ResetOptional data object, fault,      GetRef          RefPtr           SetRef<X>       SwapRef<X>
+//   IsSetRef     ResetRef
+//     MoRef (Ref<X>)
+//   any value (Ref<Any>)     GetRef          RefPtr           SetRef<Any>     SwapRef<Any>   IsSetRef
+//   ResetRef array (Ref<A>)           GetArray        ArrayPtr         SetRef<A>       SwapRef<A> IsSetArray
+//   ResetRef deduplicated string      GetDedup        DedupPtr         SetDedup        SwapDedup IsSetDedup
+//   ResetDedup
+//
+// Value arguments: `out`/`in`/`io` point to the plain value (T) for plain and string-valued fields, to the
+// whole Pellum::Optional<T> for swapField of an optional field, to one signed char for optional booleans,
+// to a std::string for deduplicated strings (swapField: the Pellum::Deduplicated<std::string> handle);
+// for references and arrays `out`/`io` point to a Pellum::Ref<Ormid::Any> slot and `in` is the
+// Ormid::Any* value itself (null allowed).
+//
+// Reference semantics: GetRef/GetArray make the caller's slot take a new reference before dropping the one
+// it held; SetRef narrows the value to the field's class with a dynamic cast (null stays null; another
+// class raises Pellum::ThrowTypeMismatchException(typeid(X), typeid(value)) and leaves the field
+// unchanged), then takes the new reference before dropping the old one, so storing the value the field
+// already holds is safe; SwapRef narrows the slot's value the same way and exchanges the pointers without
+// changing either object's count. RefPtr answers the object as an Ormid::Any* (converted to void*); arrays
+// answer null from ArrayPtr and false from IsSetArray when they hold no element. GetArray takes the array
+// from the class's array getter, which installs an empty array in a null field (Array.h).
+#pragma once
+
+#include <string>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
+
+#include "ormid/Any.h"
+#include "ormid/Array.h"
+#include "pellum/Deduplicated.h"
+#include "pellum/Exception.h"
+#include "pellum/Optional.h"
+#include "pellum/Ref.h"
+
+namespace Ormid::Field {
+
+// The generic value `in` (an Ormid::Any*, null allowed) narrowed to X.
+template <class X> X* Narrow(const void* in) {
+   Any* value = const_cast<Any*>(static_cast<const Any*>(in));
+   if constexpr (std::is_same_v<X, Any>) {
+      return value;
+   } else {
+      if (value == nullptr) {
+         return nullptr;
+      }
+      X* narrowed = dynamic_cast<X*>(value);
+      if (narrowed == nullptr) {
+         Pellum::ThrowTypeMismatchException(typeid(X), typeid(*value));
+      }
+      return narrowed;
+   }
+}
+
+// Required plain values and string-valued, date-time and binary fields.
+template <class T> void GetValue(const T& field, void* out) {
+   *static_cast<T*>(out) = field;
+}
+template <class T> void* ValuePtr(T& field) noexcept {
+   return &field;
+}
+template <class T> void SetValue(T& field, const void* in) {
+   field = *static_cast<const T*>(in);
+}
+template <class T> void SwapValue(T& field, void* io) {
+   using std::swap;
+   swap(field, *static_cast<T*>(io));
+}
+
+// Optional booleans: one signed char, -1 unset, 0 false, 1 true.
+inline void GetOptBool(signed char field, void* out) noexcept {
+   *static_cast<signed char*>(out) = field;
+}
+inline void* OptBoolPtr(signed char& field) noexcept {
+   return field < 0 ? nullptr : &field;
+}
+inline void SetOptBool(signed char& field, const void* in) noexcept {
+   field = *static_cast<const signed char*>(in);
+}
+inline void SwapOptBool(signed char& field, void* io) noexcept {
+   std::swap(field, *static_cast<signed char*>(io));
+}
+inline bool IsSetOptBool(signed char field) noexcept {
+   return field >= 0;
+}
+inline void ResetOptBool(signed char& field) noexcept {
+   field = -1;
+}
+
+// Optional plain and string-valued fields (Pellum::Optional<T>). Reading an unset field copies whatever
+// it holds; reset keeps the value and clears the flag.
+template <class T> void GetOptional(const Pellum::Optional<T>& field, void* out) {
+   *static_cast<T*>(out) = field.GetStored();
+}
+template <class T> void* OptionalPtr(Pellum::Optional<T>& field) noexcept {
+   return field.IsSet() ? &field.GetStored() : nullptr;
+}
+template <class T> void SetOptional(Pellum::Optional<T>& field, const void* in) {
+   field.Set(*static_cast<const T*>(in));
+}
+template <class T> void SwapOptional(Pellum::Optional<T>& field, void* io) {
+   field.Swap(*static_cast<Pellum::Optional<T>*>(io));
+}
+template <class T> bool IsSetOptional(const Pellum::Optional<T>& field) noexcept {
+   return field.IsSet();
+}
+template <class T> void ResetOptional(Pellum::Optional<T>& field) noexcept {
+   field.Reset();
+}
+
+// References (data objects, faults, MoRef, any values; arrays for set, swap and reset).
+template <class X> void GetRef(const Pellum::Ref<X>& field, void* out) {
+   static_cast<Pellum::Ref<Any>*>(out)->Reset(field.GetPtr());
+}
+template <class X> void* RefPtr(const Pellum::Ref<X>& field) noexcept {
+   return static_cast<Any*>(field.GetPtr());
+}
+template <class X> void SetRef(Pellum::Ref<X>& field, const void* in) {
+   field.Reset(Narrow<X>(in));
+}
+template <class X> void SwapRef(Pellum::Ref<X>& field, void* io) {
+   Pellum::Ref<Any>& slot = *static_cast<Pellum::Ref<Any>*>(io);
+   X* incoming = Narrow<X>(slot.GetPtr());
+   X* outgoing = field.Detach();
+   field.Attach(incoming);
+   (void)slot.Detach();
+   slot.Attach(outgoing);
+}
+template <class X> bool IsSetRef(const Pellum::Ref<X>& field) noexcept {
+   return field.GetPtr() != nullptr;
+}
+template <class X> void ResetRef(Pellum::Ref<X>& field) noexcept {
+   field.Reset();
+}
+
+// Arrays: `array` is what the class's array getter answers (never null).
+template <class A> void GetArray(A* array, void* out) {
+   static_cast<Pellum::Ref<Any>*>(out)->Reset(array);
+}
+template <class A> void* ArrayPtr(const Pellum::Ref<A>& field) noexcept {
+   A* array = field.GetPtr();
+   return array != nullptr && array->GetCollectionLength() > 0 ? static_cast<Any*>(array) : nullptr;
+}
+template <class A> bool IsSetArray(const Pellum::Ref<A>& field) noexcept {
+   A* array = field.GetPtr();
+   return array != nullptr && array->GetCollectionLength() > 0;
+}
+
+// Deduplicated strings (Pellum::Deduplicated<std::string>). getField requires a set handle: callers test
+// getFieldPtr first.
+inline void GetDedup(const Pellum::Deduplicated<std::string>& field, void* out) {
+   *static_cast<std::string*>(out) = field.Get();
+}
+inline void* DedupPtr(const Pellum::Deduplicated<std::string>& field) noexcept {
+   return const_cast<std::string*>(field.GetPtr());
+}
+inline void SetDedup(Pellum::Deduplicated<std::string>& field, const void* in) {
+   field.Set(*static_cast<const std::string*>(in));
+}
+inline void SwapDedup(Pellum::Deduplicated<std::string>& field, void* io) noexcept {
+   field.Swap(*static_cast<Pellum::Deduplicated<std::string>*>(io));
+}
+inline bool IsSetDedup(const Pellum::Deduplicated<std::string>& field) noexcept {
+   return !field.IsNull();
+}
+inline void ResetDedup(Pellum::Deduplicated<std::string>& field) noexcept {
+   field.Reset();
+}
+
+// Field comparison of the generated _IsEqual / _DiffProperties for the kinds whose rule is not a plain
+// `==` (required values compare with ==: a NaN equals nothing; date-times compare by their UTC count).
+// Match*: equality under the pattern flag (an unset property of the pattern `b` matches anything; an
+// unset property of `a` matches only an unset one). Differs*: the difference rule (set against unset is
+// always a difference).
+template <class T>
+bool MatchOptional(const Pellum::Optional<T>& a, const Pellum::Optional<T>& b, bool pattern) {
+   if (!b.IsSet()) {
+      return pattern || !a.IsSet();
+   }
+   return a.IsSet() && a.GetStored() == b.GetStored();
+}
+template <class T> bool DiffersOptional(const Pellum::Optional<T>& a, const Pellum::Optional<T>& b) {
+   return a.IsSet() != b.IsSet() || (a.IsSet() && !(a.GetStored() == b.GetStored()));
+}
+inline bool MatchOptBool(signed char a, signed char b, bool pattern) noexcept {
+   return a == b || (pattern && b < 0);
+}
+inline bool MatchDedup(const Pellum::Deduplicated<std::string>& a, const Pellum::Deduplicated<std::string>& b,
+                       bool pattern) noexcept {
+   return a == b || (pattern && b.IsNull());
+}
+
+} // namespace Ormid::Field

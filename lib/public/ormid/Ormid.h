@@ -1,0 +1,22 @@
+// Everything of the object-model runtime in one include.
+#pragma once
+
+#include "ormid/Any.h"
+#include "ormid/Array.h"
+#include "ormid/BaseTypes.h"
+#include "ormid/Enum.h"
+#include "ormid/Export.h"
+#include "ormid/FieldAccess.h"
+#include "ormid/Loopback.h"
+#include "ormid/ManagedObject.h"
+#include "ormid/ManagedType.h"
+#include "ormid/MethodFault.h"
+#include "ormid/MoRef.h"
+#include "ormid/Primitive.h"
+#include "ormid/Records.h"
+#include "ormid/Registry.h"
+#include "ormid/Strings.h"
+#include "ormid/Stub.h"
+#include "ormid/ToString.h"
+#include "ormid/Type.h"
+#include "ormid/Versions.h"

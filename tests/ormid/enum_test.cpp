@@ -1,0 +1,131 @@
+// Enumeration types: names and ordinals both ways, unknown names and ordinals, and the five generic
+// conversion functions.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ormid_test_types.h"
+
+using namespace Ormid;
+using QTest::Color;
+
+TEST(EnumType, TagsAndValues) {
+   EnumType* color = GetEnumType<Color>();
+   ASSERT_NE(color, nullptr);
+   EXPECT_EQ(color->GetKind(), KindEnum);
+   EXPECT_EQ(color->GetValueCount(), 3);
+   EXPECT_STREQ(color->GetTag(0), "red");
+   EXPECT_STREQ(color->GetTag(2), "blue");
+   // The tag is the descriptor's own text, not a copy.
+   EXPECT_EQ(color->GetInfo(), &QTest::kColorInfo);
+   EXPECT_EQ(static_cast<const void*>(color->GetTag(1)),
+             static_cast<const void*>(color->GetInfo()->names[1]));
+   EXPECT_EQ(color->GetValue("red"), 0);
+   EXPECT_EQ(color->GetValue("blue"), 2);
+   EXPECT_EQ(color->FindValue("green"), 1);
+   EXPECT_EQ(color->FindValue("Green"), -1);
+   EXPECT_EQ(color->FindValue(""), -1);
+
+   try {
+      color->GetValue("purple");
+      ADD_FAILURE() << "unknown name accepted";
+   } catch (const Pellum::Exception& e) {
+      EXPECT_STREQ(e.what(), "unknown value \"purple\" of enumeration ormidtest.Color");
+   }
+   for (int bad : {-1, 3, 1000}) {
+      try {
+         color->GetTag(bad);
+         ADD_FAILURE() << "unknown ordinal accepted: " << bad;
+      } catch (const Pellum::Exception& e) {
+         EXPECT_EQ(std::string(e.what()),
+                   "unknown ordinal " + std::to_string(bad) + " of enumeration ormidtest.Color");
+      }
+   }
+}
+
+TEST(EnumType, ConstructorRefusesBrokenDescriptors) {
+   const TypeInfo header{KindEnum, "ormidtest.Broken", "Broken", "v"};
+   const TypeInfo dataHeader{KindDataObject, "ormidtest.Broken", "Broken", "v"};
+   const char* const none[] = {nullptr};
+   const char* const repeated[] = {"a", "b", "a", nullptr};
+   const char* const single[] = {"only", nullptr};
+   const EnumTypeInfo empty{&header, none};
+   const EnumTypeInfo twice{&header, repeated};
+   const EnumTypeInfo wrongKind{&dataHeader, single};
+   EXPECT_THROW(CreateEnumType<Color>(nullptr), Pellum::Exception);
+   EXPECT_THROW(CreateEnumType<Color>(&empty), Pellum::Exception);
+   EXPECT_THROW(CreateEnumType<Color>(&wrongKind), Pellum::Exception);
+   try {
+      CreateEnumType<Color>(&twice);
+      ADD_FAILURE();
+   } catch (const Pellum::Exception& e) {
+      EXPECT_STREQ(e.what(), "enumeration ormidtest.Broken lists the value \"a\" twice");
+   }
+   EnumFuncs incomplete = EnumConv<Color>::kFuncs;
+   incomplete.fromNames = nullptr;
+   const EnumTypeInfo ok{&header, single};
+   EXPECT_THROW(EnumType(&ok, incomplete), Pellum::Exception);
+
+   // A single-value enumeration: ordinal 0 only.
+   EnumType one(&ok, EnumConv<Color>::kFuncs);
+   EXPECT_EQ(one.GetValueCount(), 1);
+   EXPECT_EQ(one.GetValue("only"), 0);
+   EXPECT_THROW(one.GetTag(1), Pellum::Exception);
+}
+
+TEST(EnumType, BoxAndUnbox) {
+   const EnumFuncs& f = GetEnumType<Color>()->GetFuncs();
+   Pellum::Ref<Any> boxed(f.box(2));
+   EXPECT_EQ(boxed->GetRefCount(), 1); // created with count zero; the Ref took the first
+   EXPECT_EQ(boxed->_GetType(), GetEnumType<Color>());
+   EXPECT_EQ(static_cast<Primitive<Color>*>(boxed.GetPtr())->GetValue(), Color::Blue);
+   EXPECT_EQ(f.unbox(boxed.GetPtr()), 2);
+   Pellum::Ref<Any> notAnEnum = Box(2);
+   try {
+      f.unbox(notAnEnum.GetPtr());
+      ADD_FAILURE();
+   } catch (const Pellum::TypeMismatchException& e) {
+      EXPECT_EQ(e.GetExpected(), typeid(Primitive<Color>));
+      EXPECT_EQ(e.GetActual(), typeid(Primitive<int>));
+   }
+}
+
+TEST(EnumType, NamesToOrdinalsAndBack) {
+   EnumType* type = GetEnumType<Color>();
+   const EnumFuncs& f = type->GetFuncs();
+   Array<std::string> names{"blue", "red", "blue"};
+   Pellum::Ref<Any> ordinals(f.fromNames(&names, type));
+   auto* colors = dynamic_cast<Array<Color>*>(ordinals.GetPtr());
+   ASSERT_NE(colors, nullptr);
+   ASSERT_EQ(colors->size(), 3u);
+   EXPECT_EQ(colors->GetEnum(0), Color::Blue);
+   EXPECT_EQ((*colors)[1], 0);
+   EXPECT_EQ(colors->_values, colors);
+   EXPECT_EQ(colors->_GetType(), type->GetArrayType());
+
+   Pellum::Ref<Array<std::string>> back(new Array<std::string>{"stale"});
+   f.toNames(colors, type, back);
+   ASSERT_EQ(back->size(), 3u);
+   EXPECT_EQ((*back)[0], "blue");
+   EXPECT_EQ((*back)[1], "red");
+
+   // Empty in, empty out.
+   Pellum::Ref<Any> empty(f.createArray());
+   ASSERT_NE(dynamic_cast<Array<Color>*>(empty.GetPtr()), nullptr);
+   f.toNames(empty.GetPtr(), type, back);
+   EXPECT_EQ(back->size(), 0u);
+
+   // An unknown name raises GetValue's exception and returns nothing.
+   Array<std::string> bad{"red", "mauve"};
+   EXPECT_THROW(f.fromNames(&bad, type), Pellum::Exception);
+   // An unknown ordinal raises GetTag's.
+   Array<Color> outOfRange;
+   outOfRange.Append(7);
+   EXPECT_THROW(f.toNames(&outOfRange, type, back), Pellum::Exception);
+   // Not an Array<Color>: type mismatch, `out` untouched.
+   Pellum::Ref<Array<std::string>> keep(new Array<std::string>{"x"});
+   Array<int> plain{1};
+   EXPECT_THROW(f.toNames(&plain, type, keep), Pellum::TypeMismatchException);
+   EXPECT_EQ(keep->size(), 1u);
+}

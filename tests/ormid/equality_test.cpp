@@ -1,0 +1,193 @@
+// Equality and difference of nested values: null and empty arrays, the pattern flag, different dynamic
+// types, NaN, per-element array paths, and the generic reflective difference of faults.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "ormid_test_types.h"
+
+using namespace Ormid;
+using QTest::Gadget;
+using QTest::Part;
+
+namespace {
+
+Pellum::Ref<Part> MakePart(const char* key, int weight = -1) {
+   Pellum::Ref<Part> p(new Part());
+   p->key = key;
+   if (weight >= 0) {
+      p->weight = weight;
+   }
+   return p;
+}
+
+std::vector<std::string> Paths(const PropertyDiffSet& d) {
+   return std::vector<std::string>(d.begin(), d.end());
+}
+
+} // namespace
+
+TEST(Equality, NullsEmptyArraysAndPattern) {
+   Pellum::Ref<Part> a = MakePart("a");
+   Pellum::Ref<Any> empty(new DataArray<Part>());
+   Pellum::Ref<Any> emptyInts(new Array<int>());
+
+   EXPECT_TRUE(AreEqualAnysInt(nullptr, nullptr, 0, false));
+   EXPECT_TRUE(AreEqualAnysInt(a.GetPtr(), a.GetPtr(), 0, false));
+   EXPECT_FALSE(AreEqualAnysInt(a.GetPtr(), nullptr, 2, false));
+   EXPECT_FALSE(AreEqualAnysInt(nullptr, a.GetPtr(), 2, false));
+   // The pattern's unset property matches anything, never the reverse.
+   EXPECT_TRUE(AreEqualAnysInt(a.GetPtr(), nullptr, 2, true));
+   EXPECT_FALSE(AreEqualAnysInt(nullptr, a.GetPtr(), 2, true));
+   // An unset array equals an empty one, either way round, and yields no difference.
+   EXPECT_TRUE(AreEqualAnysInt(nullptr, empty.GetPtr(), 3, false));
+   EXPECT_TRUE(AreEqualAnysInt(empty.GetPtr(), nullptr, 3, false));
+   EXPECT_TRUE(AreEqualAnysInt(emptyInts.GetPtr(), nullptr, 3, false));
+   // ... also as a pattern: an empty array there stands for an unset property.
+   Pellum::Ref<Any> someParts(new DataArray<Part>{a.GetPtr()});
+   EXPECT_TRUE(AreEqualAnysInt(someParts.GetPtr(), empty.GetPtr(), 3, true));
+   EXPECT_FALSE(AreEqualAnysInt(someParts.GetPtr(), empty.GetPtr(), 3, false));
+   EXPECT_FALSE(AreEqualAnysInt(empty.GetPtr(), someParts.GetPtr(), 3, true));
+   PropertyDiffSet diffs;
+   DiffAnyPropertiesInt(nullptr, empty.GetPtr(), "x", ".parts", 3, diffs);
+   DiffAnyPropertiesInt(emptyInts.GetPtr(), nullptr, "x", ".tags", 3, diffs);
+   EXPECT_TRUE(diffs.empty());
+   DiffAnyPropertiesInt(a.GetPtr(), nullptr, "x", ".part", 2, diffs);
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"x.part"}));
+}
+
+TEST(Equality, DifferentDynamicTypesDifferWithoutException) {
+   Pellum::Ref<Part> part = MakePart("k");
+   Pellum::Ref<QTest::SubPart> sub(new QTest::SubPart());
+   sub->key = "k";
+   Pellum::Ref<Any> boxInt = Box(1);
+   Pellum::Ref<Any> boxLong = Box(1L);
+   EXPECT_FALSE(AreEqualAnysInt(part.GetPtr(), sub.GetPtr(), 0, false));
+   EXPECT_FALSE(AreEqualAnysInt(sub.GetPtr(), part.GetPtr(), 0, true));
+   EXPECT_FALSE(AreEqualAnysInt(boxInt.GetPtr(), boxLong.GetPtr(), 0, false));
+   PropertyDiffSet diffs;
+   DiffAnyPropertiesInt(boxInt.GetPtr(), boxLong.GetPtr(), "", ".extra", 2, diffs);
+   DiffAnyPropertiesInt(part.GetPtr(), sub.GetPtr(), "", ".part", 2, diffs);
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{".extra", ".part"}));
+}
+
+TEST(Equality, GadgetFieldsUnderThePatternFlag) {
+   Pellum::Ref<Gadget> a(new Gadget());
+   Pellum::Ref<Gadget> b(new Gadget());
+   a->size = 5;
+   EXPECT_FALSE(a->_IsEqual(b.GetPtr(), false));
+   EXPECT_TRUE(a->_IsEqual(b.GetPtr(), true));  // b is the pattern: its unset size matches
+   EXPECT_FALSE(b->_IsEqual(a.GetPtr(), true)); // unset here, set in the pattern
+   b->size = 5;
+   a->enabled = 1;
+   EXPECT_TRUE(a->_IsEqual(b.GetPtr(), true));
+   EXPECT_FALSE(a->_IsEqual(b.GetPtr(), false));
+   b->enabled = 1;
+   // An empty optional string is not an unset one.
+   a->label = std::string();
+   EXPECT_FALSE(a->_IsEqual(b.GetPtr(), false));
+   PropertyDiffSet diffs;
+   a->_DiffProperties(b.GetPtr(), "g", diffs);
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"g.label"}));
+   a->label.Reset();
+   // A getter that installs an empty array changes neither equality nor difference.
+   a->GetParts();
+   a->GetTags();
+   EXPECT_TRUE(a->_IsEqual(b.GetPtr(), false));
+   EXPECT_TRUE(b->_IsEqual(a.GetPtr(), false));
+   diffs.clear();
+   a->_DiffProperties(b.GetPtr(), "g", diffs);
+   EXPECT_TRUE(diffs.empty());
+   // NaN matches nothing, not even itself.
+   a->ratio = std::numeric_limits<double>::quiet_NaN();
+   b->ratio = a->ratio;
+   EXPECT_FALSE(a->_IsEqual(b.GetPtr(), false));
+   a->_DiffProperties(b.GetPtr(), "g", diffs);
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"g.ratio"}));
+}
+
+TEST(Equality, DataArraysPerElementPaths) {
+   Pellum::Ref<Gadget> a(new Gadget());
+   Pellum::Ref<Gadget> b(new Gadget());
+   for (const char* k : {"p0", "p1", "p2"}) {
+      a->GetParts()->Append(MakePart(k, 1));
+      b->GetParts()->Append(MakePart(k, 1));
+   }
+   EXPECT_TRUE(AreEqualAnysInt(a->parts.GetPtr(), b->parts.GetPtr(), 3, false));
+   b->parts->Get(1)->weight = 2;
+   b->parts->Get(2)->key = "other";
+   EXPECT_FALSE(AreEqualAnysInt(a->parts.GetPtr(), b->parts.GetPtr(), 3, false));
+   PropertyDiffSet diffs;
+   a->_DiffProperties(b.GetPtr(), "spec", diffs);
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"spec.parts[1].weight", "spec.parts[2].key"}));
+
+   // The pattern flag passes through to the elements: the pattern's unset weight matches.
+   b->parts->Get(1)->weight.Reset();
+   b->parts->Get(2)->key = "p2";
+   EXPECT_TRUE(AreEqualAnysInt(a->parts.GetPtr(), b->parts.GetPtr(), 3, true));
+   EXPECT_FALSE(AreEqualAnysInt(a->parts.GetPtr(), b->parts.GetPtr(), 3, false));
+
+   // Different lengths: the array's own path.
+   b->parts->RemoveAt(0);
+   diffs.clear();
+   a->_DiffProperties(b.GetPtr(), "spec", diffs);
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"spec.parts"}));
+   // Order matters.
+   Pellum::Ref<DataArray<Part>> x(new DataArray<Part>{MakePart("1").Detach(), MakePart("2").Detach()});
+   for (Part* p : *x) {
+      p->DecRef(); // the array holds its own reference
+   }
+   Pellum::Ref<DataArray<Part>> y(new DataArray<Part>{x->Get(1), x->Get(0)});
+   EXPECT_FALSE(AreEqualAnysInt(x.GetPtr(), y.GetPtr(), 1, false));
+}
+
+TEST(Equality, PlainArraysAndBoxesReportTheirPath) {
+   Pellum::Ref<Gadget> a(new Gadget());
+   Pellum::Ref<Gadget> b(new Gadget());
+   a->GetTags()->Append("x");
+   b->GetTags()->Append("y");
+   a->extra = Box(std::string("same"));
+   b->extra = Box(std::string("other"));
+   a->owner = new MoRef("ormidtest.Thing", "1");
+   b->owner = new MoRef("ormidtest.Thing", "2");
+   PropertyDiffSet diffs;
+   a->_DiffProperties(b.GetPtr(), "", diffs);
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{".owner", ".extra", ".tags"}));
+   // Equal references by value, not by address.
+   b->owner = new MoRef("ormidtest.Thing", "1");
+   EXPECT_TRUE(AreEqualAnysInt(a->owner.GetPtr(), b->owner.GetPtr(), 0, false));
+}
+
+TEST(Equality, FaultsUseTheReflectiveDifference) {
+   Pellum::Ref<Fault::InvalidArgument> a(new Fault::InvalidArgument("spec.name"));
+   Pellum::Ref<Fault::InvalidArgument> b(new Fault::InvalidArgument("spec.size"));
+   a->GetFaultMessage()->Append(Pellum::Ref<LocalizableMessage>(new LocalizableMessage("msg.key", "text")));
+   b->GetFaultMessage()->Append(
+       Pellum::Ref<LocalizableMessage>(new LocalizableMessage("msg.key", "other text")));
+   b->faultCause = new Fault::SystemError("disk");
+   EXPECT_FALSE(AreEqual(a.GetPtr(), b.GetPtr()));
+   PropertyDiffSet diffs = DiffProperties(a.GetPtr(), b.GetPtr(), "fault");
+   // Inherited properties first, array elements by index.
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"fault.faultCause", "fault.faultMessage[0].message",
+                                                     "fault.invalidProperty"}));
+   b->faultCause.Reset();
+   b->invalidProperty = "spec.name";
+   b->faultMessage->Get(0)->message = "text";
+   EXPECT_TRUE(AreEqual(a.GetPtr(), b.GetPtr()));
+   EXPECT_TRUE(DiffProperties(a.GetPtr(), b.GetPtr()).empty());
+}
+
+TEST(Equality, PropertyPathOrdering) {
+   EXPECT_EQ(PropertyPath::Compare(PropertyPath("a.b"), PropertyPath("a.b")), 0);
+   EXPECT_LT(PropertyPath::Compare("a", "a.b"), 0);
+   EXPECT_GT(PropertyPath::Compare("a.c", "a.b.z"), 0);
+   // Component-wise: "a" < "a-c" although '.' sorts after '-' bytewise.
+   EXPECT_LT(PropertyPath::Compare("a.b", "a-c"), 0);
+   EXPECT_GT(std::string("a.b").compare("a-c"), 0);
+   EXPECT_TRUE(PropertyPath("config.hardware.device").StartsWithPath("config.hardware"));
+   EXPECT_FALSE(PropertyPath("config.hardwareX").StartsWithPath("config.hardware"));
+   EXPECT_TRUE(PropertyPath("device[4000].key").StartsWithPath("device[4000]"));
+}

@@ -1,0 +1,138 @@
+// Faults and their exceptions: messages, catching by base classes, most-derived copies, throwing through a
+// base pointer, response codes, and a fault class declared the way a type library declares one.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "ormid_test_types.h"
+
+using namespace Ormid;
+
+namespace {
+
+// A library fault deriving from a runtime fault, with its own response code.
+class Denied : public Fault::SecurityError {
+public:
+   ORMID_FAULT_EXCEPTION(Fault::SecurityError)
+   Type* _GetType() const override { return Fault::SecurityError::_GetType(); }
+   Any* _Clone() const override { return new Denied(*this); }
+   const Pellum::Http::ResponseCode& GetResponseCode() const override {
+      return Pellum::Http::ResponseCode::Unauthorized;
+   }
+   void ThrowInternal() const override { throw Exception(const_cast<Denied*>(this)); }
+   Exception* CreateException() const override { return new Exception(const_cast<Denied*>(this)); }
+};
+
+} // namespace
+
+TEST(Faults, ExceptionMessageAndFault) {
+   Pellum::Ref<MethodFault> fault(new Fault::SystemError("disk full"));
+   try {
+      fault->Throw();
+   } catch (const Fault::SystemError::Exception& e) {
+      EXPECT_STREQ(e.what(), "Fault cause: kobl.fault.SystemError\n");
+      EXPECT_EQ(e.GetFault(), fault.GetPtr());
+      EXPECT_EQ(static_cast<Fault::SystemError*>(e.GetFault())->reason, "disk full");
+      EXPECT_EQ(fault->GetRefCount(), 2); // the exception holds one
+   }
+   EXPECT_EQ(fault->GetRefCount(), 1);
+   EXPECT_THROW(MethodFault::Exception(nullptr), Pellum::Exception);
+}
+
+TEST(Faults, CaughtByEveryBaseClass) {
+   Pellum::Ref<MethodFault> fault(new Fault::InvalidType("arg"));
+   auto throws = [&]() { fault->Throw(); };
+   EXPECT_THROW(throws(), Fault::InvalidType::Exception);
+   EXPECT_THROW(throws(), Fault::InvalidRequest::Exception);
+   EXPECT_THROW(throws(), RuntimeFault::Exception);
+   EXPECT_THROW(throws(), MethodFault::Exception);
+   EXPECT_THROW(throws(), Pellum::Exception);
+   EXPECT_THROW(throws(), Pellum::Throwable);
+   bool caughtAsOther = false;
+   try {
+      throws();
+   } catch (const Fault::NotSupported::Exception&) {
+      caughtAsOther = true;
+   } catch (const MethodFault::Exception&) {
+   }
+   EXPECT_FALSE(caughtAsOther);
+}
+
+TEST(Faults, FaultHeldThroughBasePointerThrowsItsOwnException) {
+   Pellum::Ref<Denied> denied(new Denied());
+   const MethodFault* base = denied.GetPtr();
+   try {
+      base->Throw();
+      ADD_FAILURE();
+   } catch (const Denied::Exception& e) {
+      EXPECT_EQ(e.GetFault(), denied.GetPtr());
+   } catch (const MethodFault::Exception&) {
+      ADD_FAILURE() << "caught as a base exception: the most-derived type was lost";
+   }
+   // And it is still a SecurityError::Exception for code that knows only the base.
+   EXPECT_THROW(base->Throw(), Fault::SecurityError::Exception);
+}
+
+TEST(Faults, CloneAndRethrowKeepTheMostDerivedType) {
+   Pellum::Ref<MethodFault> fault(new Fault::ManagedObjectNotFound(new MoRef("ormidtest.Thing", "gone")));
+   std::unique_ptr<MethodFault::Exception> created(fault->CreateException());
+   EXPECT_NE(dynamic_cast<Fault::ManagedObjectNotFound::Exception*>(created.get()), nullptr);
+   EXPECT_EQ(fault->GetRefCount(), 2);
+
+   std::unique_ptr<Pellum::Exception> clone(created->Clone());
+   EXPECT_NE(dynamic_cast<Fault::ManagedObjectNotFound::Exception*>(clone.get()), nullptr);
+   EXPECT_EQ(fault->GetRefCount(), 3);
+   EXPECT_STREQ(clone->what(), created->what());
+   created.reset(); // the clone keeps the fault alive
+   EXPECT_EQ(fault->GetRefCount(), 2);
+
+   // Rethrowing through the generic base keeps the type.
+   const Pellum::Exception& generic = *clone;
+   try {
+      generic.Throw();
+   } catch (const Fault::ManagedObjectNotFound::Exception& e) {
+      EXPECT_EQ(e.GetFault(), fault.GetPtr());
+   }
+   Denied::Exception fromLibrary(new Denied());
+   std::unique_ptr<Pellum::Exception> libraryClone(fromLibrary.Clone());
+   EXPECT_THROW(libraryClone->Throw(), Denied::Exception);
+}
+
+TEST(Faults, ResponseCodes) {
+   EXPECT_EQ(MethodFault().GetResponseCode(), Pellum::Http::ResponseCode::InternalServerError);
+   EXPECT_EQ(Fault::InvalidArgument().GetResponseCode(), Pellum::Http::ResponseCode::InternalServerError);
+   EXPECT_EQ(Fault::SecurityError().GetResponseCode().GetCode(), 403);
+   EXPECT_EQ(Fault::ManagedObjectNotFound().GetResponseCode().GetCode(), 404);
+   // A derived fault with its own code differs from its base; through a base pointer too.
+   Pellum::Ref<Denied> denied(new Denied());
+   const MethodFault* base = denied.GetPtr();
+   EXPECT_EQ(base->GetResponseCode().GetCode(), 401);
+}
+
+TEST(Faults, FaultsAreDataObjects) {
+   Pellum::Ref<Fault::InvalidArgument> fault(new Fault::InvalidArgument("spec.size"));
+   fault->faultCause = new Fault::RequestCanceled();
+   EXPECT_EQ(fault->_GetType(), GetDoType<Fault::InvalidArgument>());
+   EXPECT_EQ(fault->_GetDataType(), GetDoType<Fault::InvalidArgument>());
+   EXPECT_TRUE(GetDoType<Fault::InvalidArgument>()->IsFault());
+   // A copy is deep: the cause is copied, not shared.
+   Pellum::Ref<Any> copy(fault->_Clone());
+   auto* c = static_cast<Fault::InvalidArgument*>(copy.GetPtr());
+   EXPECT_NE(c->faultCause.GetPtr(), fault->faultCause.GetPtr());
+   EXPECT_EQ(c->invalidProperty.GetValue(), "spec.size");
+   EXPECT_TRUE(AreEqual(copy.GetPtr(), fault.GetPtr()));
+   // Reflection over inherited and own properties.
+   DataObjectType* type = GetDoType<Fault::InvalidArgument>();
+   PropertyRef cause = type->FindProperty("faultCause");
+   ASSERT_TRUE(cause);
+   EXPECT_EQ(cause.owner, GetDoType<MethodFault>());
+   EXPECT_TRUE(cause.owner->IsSet(fault.GetPtr(), cause.index));
+   Pellum::Ref<Any> notAFault(new KeyAnyValue());
+   EXPECT_THROW(cause.owner->SetField(fault.GetPtr(), cause.index, notAFault.GetPtr()),
+                Pellum::TypeMismatchException);
+   std::string property;
+   type->GetField(fault.GetPtr(), 0, &property);
+   EXPECT_EQ(property, "spec.size");
+}

@@ -1,0 +1,138 @@
+// Concurrent use of the runtime's shared structures (run under ThreadSanitizer in CI): array-type
+// creation, registry and catalogue reads during a registration, the lock-free array getter, and reference
+// counts of shared references across concurrent array clones.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ormid_test_types.h"
+
+using namespace Ormid;
+
+namespace {
+
+constexpr int kThreads = 4;
+
+template <class F> void RunTogether(F&& f) {
+   std::atomic<int> ready{0};
+   std::vector<std::thread> threads;
+   for (int i = 0; i < kThreads; ++i) {
+      threads.emplace_back([&, i] {
+         ready.fetch_add(1);
+         while (ready.load() < kThreads) {
+         }
+         f(i);
+      });
+   }
+   for (std::thread& t : threads) {
+      t.join();
+   }
+}
+
+} // namespace
+
+TEST(RegistryConcurrency, ArrayTypeIsCreatedOnce) {
+   // A fresh type, so that no array type exists yet.
+   static const TypeInfo header{KindEnum, "ormidtest.concurrent.Shade", "ConcurrentShade", "v"};
+   static const char* const names[] = {"light", "dark", nullptr};
+   static const EnumTypeInfo info{&header, names};
+   EnumType* type = CreateEnumType<QTest::Color>(&info);
+   ArrayType* seen[kThreads] = {};
+   RunTogether([&](int i) { seen[i] = type->GetArrayType(); });
+   for (ArrayType* t : seen) {
+      EXPECT_EQ(t, seen[0]);
+   }
+   EXPECT_EQ(type->GetArrayType(), seen[0]);
+   EXPECT_STREQ(seen[0]->GetName(), "ormidtest.concurrent.Shade[]");
+   delete type; // never registered
+}
+
+TEST(RegistryConcurrency, ReadsDuringRegistration) {
+   static const PropertyRecord none[] = {{}};
+   static std::vector<TypeInfo> headers;
+   static std::vector<DataTypeInfo> descriptors;
+   static std::vector<std::string> names;
+   constexpr int kTypes = 50;
+   names.reserve(2 * kTypes);
+   headers.reserve(kTypes);
+   descriptors.reserve(kTypes);
+   for (int i = 0; i < kTypes; ++i) {
+      names.push_back("ormidtest.concurrent.T" + std::to_string(i));
+      names.push_back("ConcurrentT" + std::to_string(i));
+      headers.push_back(TypeInfo{KindDataObject, names[2 * i].c_str(), names[2 * i + 1].c_str(), "v"});
+   }
+   for (int i = 0; i < kTypes; ++i) {
+      descriptors.push_back(DataTypeInfo{&headers[i], &QTest::gPartTypeInfo, none, nullptr, nullptr, nullptr,
+                                         nullptr, &AlwaysSet, nullptr, QTest::kPartDescriptor.create,
+                                         QTest::kPartDescriptor.createArray, 0});
+   }
+   static Type* slots[kTypes];
+   static int next = 0;
+
+   std::atomic<bool> done{false};
+   std::atomic<int> found{0};
+   RunTogether([&](int i) {
+      if (i == 0) {
+         // One thread registers packages of one type each.
+         for (next = 0; next < kTypes; ++next) {
+            TypeInfoLoader loader(nullptr, [](int& count) -> Type* const* {
+               slots[next] = CreateDataObjectType(&descriptors[next]);
+               count = 1;
+               return &slots[next];
+            });
+         }
+         done.store(true);
+         return;
+      }
+      // The others look types up, resolve bases and query versions meanwhile.
+      while (!done.load()) {
+         for (int k = 0; k < kTypes; k += 7) {
+            if (Type* t = TypeRegistry::Get().FindByName(names[2 * k])) {
+               EXPECT_EQ(static_cast<DataObjectType*>(t)->GetBase(), GetDoType<QTest::Part>());
+               EXPECT_EQ(TypeRegistry::Get().FindByWsdlName(names[2 * k + 1]), t);
+               found.fetch_add(1);
+            }
+         }
+         EXPECT_EQ(TypeRegistry::Get().FindByHeader(&QTest::gGadgetTypeInfo), GetDoType<QTest::Gadget>());
+         EXPECT_TRUE(VersionCatalogue::Get().IsPartOf("ormidtest.version.v1", "ormidtest.version.unstable"));
+         EXPECT_GE(TypeRegistry::Get().GetTypes().size(), 4u);
+      }
+   });
+   for (int k = 0; k < kTypes; ++k) {
+      EXPECT_EQ(TypeRegistry::Get().FindByName(names[2 * k]), slots[k]);
+   }
+}
+
+TEST(RegistryConcurrency, ArrayGetterInstallsOneArray) {
+   for (int round = 0; round < 20; ++round) {
+      Pellum::Ref<QTest::Gadget> g(new QTest::Gadget());
+      DataArray<QTest::Part>* seen[kThreads] = {};
+      RunTogether([&](int i) { seen[i] = g->GetParts(); });
+      for (DataArray<QTest::Part>* a : seen) {
+         ASSERT_EQ(a, seen[0]);
+      }
+      EXPECT_EQ(g->parts->GetRefCount(), 1); // the losers' arrays were destroyed, none leaked
+   }
+}
+
+TEST(RegistryConcurrency, SharedReferencesAcrossArrayClones) {
+   Pellum::Ref<MoRef> shared(new MoRef("ormidtest.Thing", "shared"));
+   Pellum::Ref<DataArray<MoRef>> refs(new DataArray<MoRef>());
+   for (int i = 0; i < 8; ++i) {
+      refs->Append(shared.GetPtr());
+   }
+   EXPECT_EQ(shared->GetRefCount(), 9);
+   RunTogether([&](int) {
+      for (int k = 0; k < 200; ++k) {
+         Pellum::Ref<Any> clone(refs->_Clone());
+         EXPECT_TRUE(refs->_IsEqual(clone.GetPtr(), false));
+      }
+   });
+   EXPECT_EQ(shared->GetRefCount(), 9);
+   refs.Reset();
+   EXPECT_EQ(shared->GetRefCount(), 1);
+}

@@ -1,0 +1,519 @@
+// Round trips through client stubs and the loopback adapter: arguments, results, faults, request
+// contexts, asynchronous calls and shutdown.
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "ormid/Loopback.h"
+#include "remote_test_objects.h"
+
+using Pellum::Ref;
+using Pellum::System::ScheduledItem;
+
+namespace {
+
+constexpr std::chrono::seconds kWait(20);
+
+class RemoteLoopback : public ::testing::Test {
+protected:
+   void SetUp() override {
+      adapter = new Ormid::LoopbackAdapter(2);
+      lease = new RTestImpl::LeaseImpl("lease-1");
+      entity = new RTestImpl::EntityImpl("entity-1");
+      adapter->Register(lease.GetPtr());
+      adapter->Register(entity.GetPtr());
+      stub = adapter->GetStub<RTest::Lease>(lease->_GetRef());
+   }
+
+   // The stub's concrete class, for the asynchronous members.
+   RTest::LeaseStub& AsyncStub() { return dynamic_cast<RTest::LeaseStub&>(*stub); }
+
+   Ref<Ormid::LoopbackAdapter> adapter;
+   Ref<RTestImpl::LeaseImpl> lease;
+   Ref<RTestImpl::EntityImpl> entity;
+   Ref<RTest::Lease> stub;
+};
+
+TEST_F(RemoteLoopback, StubOfTheReferencesMostDerivedType) {
+   ASSERT_TRUE(stub);
+   EXPECT_NE(dynamic_cast<RTest::LeaseStub*>(stub.GetPtr()), nullptr);
+   EXPECT_EQ(stub->_GetType(), Ormid::GetMoType<RTest::Lease>());
+   EXPECT_TRUE(stub->_GetRef()->Equals(*lease->_GetRef()));
+   auto* impl = dynamic_cast<Ormid::StubImpl*>(stub.GetPtr());
+   ASSERT_NE(impl, nullptr);
+   EXPECT_EQ(impl->_GetStubAdapter(), adapter.GetPtr());
+   // An entity reference gives an entity stub, which is no lease.
+   EXPECT_THROW(adapter->GetStub<RTest::Lease>(entity->_GetRef()), Pellum::TypeMismatchException);
+   EXPECT_TRUE(adapter->GetStub<RTest::Entity>(entity->_GetRef()));
+   // A stub needs a reference and an adapter.
+   EXPECT_THROW(Ref<RTest::LeaseStub>(new RTest::LeaseStub(nullptr, adapter.GetPtr(), nullptr)),
+                Pellum::Exception);
+   EXPECT_THROW(Ormid::GetMoType<RTest::Lease>()->CreateStub(lease->_GetRef(), nullptr, nullptr),
+                Pellum::Exception);
+   // A reference to an unregistered type has no stub.
+   Ref<Ormid::MoRef> unknown(new Ormid::MoRef("rtest.Unknown", "x"));
+   EXPECT_THROW(adapter->GetStub<RTest::Entity>(unknown.GetPtr()), Pellum::Exception);
+}
+
+TEST_F(RemoteLoopback, ArgumentsArriveIntact) {
+   Ref<Ormid::Array<std::string>> urls(new Ormid::Array<std::string>{"http://a", "http://b"});
+   Ref<Ormid::Array<std::string>> probed;
+   stub->Probe(urls.GetPtr(), Pellum::Optional<int>(), std::string("first"), nullptr, true, probed);
+   RTestImpl::ProbeCall call = lease->LastProbe();
+   EXPECT_EQ(call.urls.GetPtr(), urls.GetPtr()); // the same array object: values are not copied
+   EXPECT_FALSE(call.timeout.IsSet());
+   EXPECT_EQ(call.label.GetValue(), "first");
+   EXPECT_FALSE(call.peer);
+   EXPECT_TRUE(call.strict);
+   ASSERT_TRUE(probed);
+   ASSERT_EQ(probed->size(), 2u);
+   EXPECT_EQ((*probed)[1], "http://b:checked");
+
+   Ref<Ormid::MoRef> peer(new Ormid::MoRef(Ormid::GetMoType<RTest::Entity>(), "entity-7"));
+   stub->Probe(urls.GetPtr(), 30, Pellum::Optional<std::string>(), peer.GetPtr(), false, probed);
+   call = lease->LastProbe();
+   EXPECT_EQ(call.timeout.GetValue(), 30);
+   EXPECT_FALSE(call.label.IsSet());
+   EXPECT_EQ(call.peer.GetPtr(), peer.GetPtr());
+   EXPECT_FALSE(call.strict);
+   EXPECT_EQ((*probed)[0], "http://a:ok");
+
+   // A fault argument, and a null one.
+   Ref<Ormid::Fault::SystemError> reason(new Ormid::Fault::SystemError("operator request"));
+   stub->Abort(reason.GetPtr());
+   Ref<Ormid::MethodFault> error;
+   stub->GetError(error);
+   EXPECT_EQ(error.GetPtr(), reason.GetPtr());
+   stub->Abort(nullptr);
+   stub->GetError(error);
+   EXPECT_FALSE(error);
+   EXPECT_TRUE(lease->Aborted());
+
+   // Nothing of the calls is kept: the caller's objects are back to the caller's references.
+   call = RTestImpl::ProbeCall();
+   lease->Probe(nullptr, {}, {}, nullptr, false, probed); // drops what the last probe recorded
+   EXPECT_EQ(urls->GetRefCount(), 1);
+   EXPECT_EQ(peer->GetRefCount(), 1);
+   EXPECT_EQ(reason->GetRefCount(), 1);
+}
+
+TEST_F(RemoteLoopback, ResultsComeBackConverted) {
+   stub->Progress(35);
+   EXPECT_EQ(stub->GetPercentDone(), 35);
+   EXPECT_EQ(stub->GetMode(), "pull");
+   EXPECT_EQ(stub->Describe(true), "lease lease-1 for (anonymous) at 35%");
+
+   Ref<Ormid::MoRef> found;
+   stub->FindPeer("entity-3", found);
+   ASSERT_TRUE(found);
+   EXPECT_EQ(found->ToString(), "rtest.Entity:entity-3");
+   stub->FindPeer("none", found);
+   EXPECT_FALSE(found);
+
+   // A null array result is an empty array for the caller; a set one arrives as it is.
+   Ref<Ormid::Array<std::string>> probed;
+   stub->Probe(nullptr, {}, {}, nullptr, false, probed);
+   ASSERT_TRUE(probed);
+   EXPECT_TRUE(probed->empty());
+   Ref<Ormid::DataArray<Ormid::MoRef>> peers;
+   stub->GetPeers(peers);
+   ASSERT_TRUE(peers);
+   EXPECT_TRUE(peers->empty());
+   lease->AddPeer("entity-4");
+   stub->GetPeers(peers);
+   ASSERT_EQ(peers->size(), 1u);
+   EXPECT_EQ(peers->Get(0)->GetId(), "entity-4");
+
+   // An optional plain result: unset for null.
+   Ref<Ormid::LoopbackAdapter> other(new Ormid::LoopbackAdapter(1));
+   Ref<RTestImpl::LeaseImpl> fresh(new RTestImpl::LeaseImpl("lease-2"));
+   other->Register(fresh.GetPtr());
+   Ref<RTest::Lease> freshStub = other->GetStub<RTest::Lease>(fresh->_GetRef());
+   EXPECT_FALSE(freshStub->Count().IsSet());
+   EXPECT_EQ(stub->Count().GetValue(), 1);
+
+   // A task method answers the task reference.
+   Ref<Ormid::MoRef> task;
+   Ref<Ormid::Array<std::string>> urls(new Ormid::Array<std::string>{"u1", "u2", "u3"});
+   stub->PullFromUrls(urls.GetPtr(), task);
+   ASSERT_TRUE(task);
+   EXPECT_EQ(task->ToString(), "rtest.Task:pull-3");
+
+   // Inherited members go through the base type's table and dispatcher.
+   EXPECT_EQ(stub->GetName(), "entity lease-1");
+   stub->Rename("renamed", task);
+   EXPECT_EQ(task->GetId(), "rename-lease-1");
+   EXPECT_EQ(lease->GetNewName(), "renamed");
+   Ref<Ormid::MoRef> parent;
+   stub->GetParent(parent);
+   EXPECT_FALSE(parent);
+}
+
+TEST_F(RemoteLoopback, DeclaredFaultIsCaughtByItsOwnClassAndItsBases) {
+   int caught = 0;
+   auto expectLeaseExpired = [&](const Ormid::MethodFault::Exception& e) {
+      auto* fault = dynamic_cast<RTest::Fault::LeaseExpired*>(e.GetFault());
+      ASSERT_NE(fault, nullptr);
+      EXPECT_EQ(fault->leaseKey, "key-lease-1");
+      EXPECT_EQ(fault->invalidProperty.GetValue(), "percent");
+      EXPECT_STREQ(e.what(), "Fault cause: rtest.fault.LeaseExpired\n");
+      ++caught;
+   };
+   try {
+      stub->Progress(-1);
+   } catch (const RTest::Fault::LeaseExpired::Exception& e) {
+      expectLeaseExpired(e);
+   }
+   try {
+      stub->Progress(-1);
+   } catch (const Ormid::Fault::InvalidArgument::Exception& e) {
+      EXPECT_NE(dynamic_cast<const RTest::Fault::LeaseExpired::Exception*>(&e), nullptr);
+      expectLeaseExpired(e);
+   }
+   try {
+      stub->Progress(-1);
+   } catch (const Ormid::RuntimeFault::Exception& e) {
+      expectLeaseExpired(e);
+   }
+   try {
+      stub->Progress(-1);
+   } catch (const Pellum::Exception& e) {
+      auto* methodFault = dynamic_cast<const Ormid::MethodFault::Exception*>(&e);
+      ASSERT_NE(methodFault, nullptr);
+      expectLeaseExpired(*methodFault);
+   }
+   EXPECT_EQ(caught, 4);
+   EXPECT_EQ(stub->GetPercentDone(), 0);
+
+   // A runtime fault thrown by the implementation (not declared) keeps its class too.
+   try {
+      stub->Progress(150);
+      FAIL() << "no fault";
+   } catch (const RTest::Fault::LeaseExpired::Exception&) {
+      FAIL() << "the wrong fault class";
+   } catch (const Ormid::Fault::InvalidArgument::Exception& e) {
+      EXPECT_EQ(dynamic_cast<Ormid::Fault::InvalidArgument*>(e.GetFault())->invalidProperty.GetValue(),
+                "percent");
+   }
+}
+
+TEST_F(RemoteLoopback, OtherExceptionsBecomeSystemErrors) {
+   try {
+      stub->Progress(1000);
+      FAIL() << "no fault";
+   } catch (const Ormid::Fault::SystemError::Exception& e) {
+      auto* fault = dynamic_cast<Ormid::Fault::SystemError*>(e.GetFault());
+      ASSERT_NE(fault, nullptr);
+      EXPECT_EQ(fault->reason, "progress store unavailable");
+   }
+}
+
+TEST_F(RemoteLoopback, UnknownReferenceIsManagedObjectNotFound) {
+   Ref<Ormid::MoRef> gone(new Ormid::MoRef(Ormid::GetMoType<RTest::Lease>(), "lease-9"));
+   Ref<RTest::Lease> orphan = adapter->GetStub<RTest::Lease>(gone.GetPtr());
+   try {
+      orphan->Progress(1);
+      FAIL() << "no fault";
+   } catch (const Ormid::Fault::ManagedObjectNotFound::Exception& e) {
+      auto* fault = dynamic_cast<Ormid::Fault::ManagedObjectNotFound*>(e.GetFault());
+      ASSERT_NE(fault, nullptr);
+      ASSERT_TRUE(fault->obj);
+      EXPECT_TRUE(fault->obj->Equals(*gone));
+      ASSERT_TRUE(fault->faultMessage);
+      EXPECT_NE(fault->faultMessage->Get(0)->message.GetValue().find("rtest.Lease:lease-9"),
+                std::string::npos);
+   }
+   // Unregistering ends the service.
+   EXPECT_TRUE(adapter->Unregister(lease->_GetRef()));
+   EXPECT_FALSE(adapter->Unregister(lease->_GetRef()));
+   EXPECT_THROW(stub->GetMode(), Ormid::Fault::ManagedObjectNotFound::Exception);
+   EXPECT_EQ(adapter->GetObjectCount(), 1u);
+}
+
+TEST_F(RemoteLoopback, MethodOfAnotherTypeIsNotSupported) {
+   std::vector<Ref<Ormid::Any>> args = {Ormid::Box(5)};
+   Ref<Ormid::Any> result;
+   EXPECT_THROW(adapter->Invoke(entity->_GetRef(), gRTestLeaseMethodObjects[0], args, result, nullptr),
+                Ormid::Fault::NotSupported::Exception);
+   // The stub checks the argument count before anything leaves it.
+   auto* impl = dynamic_cast<Ormid::StubImpl*>(stub.GetPtr());
+   args.clear();
+   EXPECT_THROW(impl->_Invoke_Task(gRTestLeaseMethodObjects[0], args), Pellum::Exception);
+   EXPECT_THROW(impl->_Invoke_Task(nullptr, args), Pellum::Exception);
+   EXPECT_EQ(lease->Calls(), 0);
+}
+
+TEST_F(RemoteLoopback, RegistrationIsChecked) {
+   EXPECT_THROW(adapter->Register(lease.GetPtr()), Pellum::Exception); // already served
+   Ref<RTestImpl::EntityImpl> other(new RTestImpl::EntityImpl("entity-2"));
+   // An entity cannot serve a lease reference; a lease can serve an entity reference.
+   Ref<Ormid::MoRef> leaseRef(new Ormid::MoRef(Ormid::GetMoType<RTest::Lease>(), "lease-5"));
+   EXPECT_THROW(adapter->Register(leaseRef.GetPtr(), other.GetPtr()), Pellum::Exception);
+   Ref<Ormid::MoRef> entityRef(new Ormid::MoRef(Ormid::GetMoType<RTest::Entity>(), "entity-5"));
+   adapter->Register(entityRef.GetPtr(), lease.GetPtr());
+   EXPECT_EQ(adapter->Find(entityRef.GetPtr()).GetPtr(), static_cast<Ormid::ManagedObject*>(lease.GetPtr()));
+   EXPECT_EQ(adapter->GetStub<RTest::Entity>(entityRef.GetPtr())->GetName(), "entity lease-1");
+   EXPECT_THROW(adapter->Register(nullptr), Pellum::Exception);
+}
+
+TEST_F(RemoteLoopback, RequestContextTravelsWithTheCall) {
+   Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
+   context->Set("user", Ormid::Box(std::string("alice")).GetPtr());
+   Ref<RTest::Lease> withContext = adapter->GetStub<RTest::Lease>(lease->_GetRef(), context.GetPtr());
+   EXPECT_EQ(withContext->Describe(false), "lease lease-1 for alice");
+   // The serving side saw a copy, current only during the call.
+   Ref<Ormid::RequestContext> seen = lease->SeenContext();
+   ASSERT_TRUE(seen);
+   EXPECT_NE(seen.GetPtr(), context.GetPtr());
+   EXPECT_EQ(Ormid::Unbox<std::string>(seen->Get("user").GetPtr()), "alice");
+   EXPECT_EQ(Ormid::RequestContext::GetCurrent(), nullptr);
+
+   // Replacing the stub's context changes later calls.
+   Ref<Ormid::RequestContext> bob(new Ormid::RequestContext(*context));
+   bob->Set("user", Ormid::Box(std::string("bob")).GetPtr());
+   dynamic_cast<Ormid::StubImpl&>(*withContext)._SetRequestContext(bob.GetPtr());
+   EXPECT_EQ(withContext->Describe(false), "lease lease-1 for bob");
+   EXPECT_EQ(Ormid::Unbox<std::string>(context->Get("user").GetPtr()), "alice");
+
+   // Without a context the implementation still finds an (empty) one.
+   EXPECT_EQ(stub->Describe(false), "lease lease-1 for (anonymous)");
+   ASSERT_TRUE(lease->SeenContext());
+   EXPECT_EQ(lease->SeenContext()->size(), 0u);
+}
+
+TEST(RemoteRequestContext, EntriesAndScopes) {
+   Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
+   context->Set("b", Ormid::Box(2).GetPtr());
+   context->Set("a", nullptr);
+   EXPECT_TRUE(context->Contains("a"));
+   EXPECT_FALSE(context->Get("a"));
+   EXPECT_EQ(context->GetKeys(), (std::vector<std::string>{"a", "b"}));
+   EXPECT_EQ(context->ToString().rfind("RequestContext{a=(null), b=", 0), 0u) << context->ToString();
+   EXPECT_TRUE(context->Remove("a"));
+   EXPECT_FALSE(context->Remove("a"));
+   EXPECT_EQ(context->size(), 1u);
+
+   Ref<Ormid::RequestContext> inner(new Ormid::RequestContext());
+   {
+      Ormid::RequestContext::Scope outerScope(context.GetPtr());
+      EXPECT_EQ(Ormid::RequestContext::GetCurrent(), context.GetPtr());
+      {
+         Ormid::RequestContext::Scope innerScope(inner.GetPtr());
+         EXPECT_EQ(Ormid::RequestContext::GetCurrent(), inner.GetPtr());
+      }
+      EXPECT_EQ(Ormid::RequestContext::GetCurrent(), context.GetPtr());
+   }
+   EXPECT_EQ(Ormid::RequestContext::GetCurrent(), nullptr);
+}
+
+// The outcome of one asynchronous call as the callback saw it.
+struct Outcome {
+   std::mutex lock;
+   ScheduledItem* item = nullptr;
+   Ref<Ormid::Any> result;
+   std::unique_ptr<Pellum::Exception> error;
+   std::thread::id thread;
+   Ormid::CompletionFn Callback() {
+      return [this](ScheduledItem* done, Pellum::Exception* e, Ormid::Any* value) {
+         std::lock_guard<std::mutex> guard(lock);
+         item = done;
+         result = value;
+         error.reset(e != nullptr ? e->Clone() : nullptr);
+         thread = std::this_thread::get_id();
+      };
+   }
+};
+
+TEST_F(RemoteLoopback, AsynchronousCallReportsTheResult) {
+   Outcome outcome;
+   Ref<ScheduledItem> item;
+   lease->CloseGate();
+   AsyncStub().Describe(false, outcome.Callback(), item);
+   ASSERT_TRUE(item); // returned at once, while the call waits at the gate
+   lease->AwaitWaiter();
+   EXPECT_FALSE(item->IsDone());
+   lease->OpenGate();
+   ASSERT_TRUE(item->WaitFor(kWait));
+   std::lock_guard<std::mutex> guard(outcome.lock);
+   EXPECT_EQ(outcome.item, item.GetPtr());
+   EXPECT_FALSE(outcome.error);
+   EXPECT_EQ(Ormid::Unbox<std::string>(outcome.result.GetPtr()), "lease lease-1 for (anonymous)");
+   EXPECT_NE(outcome.thread, std::this_thread::get_id());
+   EXPECT_EQ(lease->ServingThread(), outcome.thread);
+   EXPECT_NE(item->GetDescription().find("rtest.Lease.describe"), std::string::npos);
+   EXPECT_GE(adapter->GetThreadCount(), 1u);
+   EXPECT_LE(adapter->GetThreadCount(), 2u);
+}
+
+TEST_F(RemoteLoopback, AsynchronousFaultRethrowsAsItsOwnClass) {
+   Ref<ScheduledItem> item;
+   std::string rethrown;
+   AsyncStub().Progress(
+       -5,
+       [&](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
+          EXPECT_EQ(result, nullptr);
+          ASSERT_NE(error, nullptr);
+          try {
+             error->Throw();
+          } catch (const RTest::Fault::LeaseExpired::Exception& e) {
+             rethrown = dynamic_cast<RTest::Fault::LeaseExpired*>(e.GetFault())->leaseKey;
+          } catch (...) {
+             rethrown = "another class";
+          }
+       },
+       item);
+   ASSERT_TRUE(item->WaitFor(kWait));
+   EXPECT_EQ(rethrown, "key-lease-1");
+
+   // Unknown targets and plain exceptions are reported the same way.
+   Outcome missing;
+   Ref<Ormid::MoRef> gone(new Ormid::MoRef(Ormid::GetMoType<RTest::Lease>(), "lease-9"));
+   dynamic_cast<RTest::LeaseStub&>(*adapter->GetStub<RTest::Lease>(gone.GetPtr()))
+       .GetMode(missing.Callback(), item);
+   ASSERT_TRUE(item->WaitFor(kWait));
+   {
+      std::lock_guard<std::mutex> guard(missing.lock);
+      EXPECT_NE(dynamic_cast<Ormid::Fault::ManagedObjectNotFound::Exception*>(missing.error.get()), nullptr);
+   }
+   Outcome broken;
+   AsyncStub().Progress(1000, broken.Callback(), item);
+   ASSERT_TRUE(item->WaitFor(kWait));
+   std::lock_guard<std::mutex> guard(broken.lock);
+   auto* systemError = dynamic_cast<Ormid::Fault::SystemError::Exception*>(broken.error.get());
+   ASSERT_NE(systemError, nullptr);
+   EXPECT_EQ(dynamic_cast<Ormid::Fault::SystemError*>(systemError->GetFault())->reason,
+             "progress store unavailable");
+}
+
+TEST_F(RemoteLoopback, AsynchronousCallCarriesTheContextAndTaskResults) {
+   Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
+   context->Set("user", Ormid::Box(std::string("carol")).GetPtr());
+   dynamic_cast<Ormid::StubImpl&>(*stub)._SetRequestContext(context.GetPtr());
+   Outcome described;
+   Ref<ScheduledItem> item;
+   AsyncStub().Describe(false, described.Callback(), item);
+   // Changing the caller's context after the start does not reach the call.
+   context->Set("user", Ormid::Box(std::string("mallory")).GetPtr());
+   ASSERT_TRUE(item->WaitFor(kWait));
+   {
+      std::lock_guard<std::mutex> guard(described.lock);
+      EXPECT_EQ(Ormid::Unbox<std::string>(described.result.GetPtr()), "lease lease-1 for carol");
+   }
+
+   Outcome pulled;
+   AsyncStub().PullFromUrls(nullptr, pulled.Callback(), item);
+   ASSERT_TRUE(item->WaitFor(kWait));
+   std::lock_guard<std::mutex> guard(pulled.lock);
+   auto* task = dynamic_cast<Ormid::MoRef*>(pulled.result.GetPtr());
+   ASSERT_NE(task, nullptr);
+   EXPECT_EQ(task->GetId(), "pull-0");
+}
+
+TEST_F(RemoteLoopback, ThrowingCallbackStillCompletesTheItem) {
+   Ref<ScheduledItem> item;
+   AsyncStub().GetMode(
+       [](ScheduledItem*, Pellum::Exception*, Ormid::Any*) { throw std::runtime_error("oops"); }, item);
+   EXPECT_TRUE(item->WaitFor(kWait));
+   // And an empty callback is allowed.
+   AsyncStub().Progress(12, Ormid::CompletionFn(), item);
+   ASSERT_TRUE(item->WaitFor(kWait));
+   EXPECT_EQ(stub->GetPercentDone(), 12);
+}
+
+TEST_F(RemoteLoopback, ShutdownCancelsQueuedCallsAndRefusesNewOnes) {
+   Ref<Ormid::LoopbackAdapter> single(new Ormid::LoopbackAdapter(1));
+   single->Register(lease.GetPtr());
+   Ref<RTest::Lease> held = single->GetStub<RTest::Lease>(lease->_GetRef());
+   auto& singleStub = dynamic_cast<RTest::LeaseStub&>(*held);
+
+   lease->CloseGate();
+   Outcome running;
+   Outcome queued[2];
+   Ref<ScheduledItem> runningItem;
+   Ref<ScheduledItem> queuedItems[2];
+   singleStub.Describe(false, running.Callback(), runningItem);
+   lease->AwaitWaiter(); // the only worker is busy now
+   singleStub.Progress(20, queued[0].Callback(), queuedItems[0]);
+   singleStub.GetMode(queued[1].Callback(), queuedItems[1]);
+
+   // Shutdown cancels the queued calls at once, then waits for the running one.
+   std::thread stopper([&] { single->Shutdown(); });
+   for (auto& queuedItem : queuedItems) {
+      ASSERT_TRUE(queuedItem->WaitFor(kWait));
+   }
+   EXPECT_FALSE(runningItem->IsDone());
+   lease->OpenGate();
+   stopper.join();
+   EXPECT_TRUE(runningItem->IsDone());
+   EXPECT_EQ(single->GetThreadCount(), 0u);
+
+   {
+      std::lock_guard<std::mutex> guard(running.lock);
+      EXPECT_FALSE(running.error);
+      EXPECT_TRUE(running.result);
+   }
+   for (Outcome& outcome : queued) {
+      std::lock_guard<std::mutex> guard(outcome.lock);
+      EXPECT_NE(dynamic_cast<Ormid::Fault::RequestCanceled::Exception*>(outcome.error.get()), nullptr);
+      EXPECT_FALSE(outcome.result);
+   }
+   EXPECT_EQ(lease->GetPercentDone(), 0); // the canceled progress never ran
+
+   Ref<ScheduledItem> refused;
+   EXPECT_THROW(singleStub.GetMode(Ormid::CompletionFn(), refused), Ormid::Fault::RequestCanceled::Exception);
+   EXPECT_FALSE(refused);
+   // Synchronous calls still work.
+   EXPECT_EQ(singleStub.GetMode(), "pull");
+}
+
+TEST_F(RemoteLoopback, PendingCallKeepsTheAdapterAlive) {
+   Outcome outcome;
+   Ref<ScheduledItem> item;
+   lease->CloseGate();
+   AsyncStub().Describe(false, outcome.Callback(), item);
+   lease->AwaitWaiter();
+   // Drop every reference the test holds; the pending call still has the adapter.
+   stub = nullptr;
+   adapter = nullptr;
+   lease->OpenGate();
+   ASSERT_TRUE(item->WaitFor(kWait));
+   std::lock_guard<std::mutex> guard(outcome.lock);
+   EXPECT_EQ(Ormid::Unbox<std::string>(outcome.result.GetPtr()), "lease lease-1 for (anonymous)");
+}
+
+// The end of the process stops every executor: each started call completes (run or canceled) and the
+// workers are joined before the process goes.
+std::atomic<int> gCompletedAtExit{0};
+
+TEST(RemoteLoopbackExit, ExitCompletesEveryStartedCall) {
+   GTEST_FLAG_SET(death_test_style, "threadsafe");
+   EXPECT_EXIT(
+       {
+          // Registered before the runtime's handler, so it runs after it.
+          std::atexit([] { std::fprintf(stderr, "completed %d\n", gCompletedAtExit.load()); });
+          static auto* adapter = new Ormid::LoopbackAdapter(1);
+          adapter->IncRef(); // kept to the end of the process
+          static auto* lease = new RTestImpl::LeaseImpl("lease-x");
+          lease->IncRef();
+          adapter->Register(lease);
+          static auto* stub = adapter->GetStub<RTest::Lease>(lease->_GetRef()).Detach();
+          for (int i = 0; i < 20; ++i) {
+             Ref<ScheduledItem> item;
+             dynamic_cast<RTest::LeaseStub&>(*stub).Progress(
+                 i, [](ScheduledItem*, Pellum::Exception*, Ormid::Any*) { ++gCompletedAtExit; }, item);
+          }
+          std::exit(0);
+       },
+       ::testing::ExitedWithCode(0), "completed 20");
+}
+
+} // namespace

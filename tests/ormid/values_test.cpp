@@ -1,0 +1,166 @@
+// Arrays, boxed values and managed-object references.
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+
+#include "ormid_test_types.h"
+
+using namespace Ormid;
+using QTest::Color;
+using QTest::Part;
+
+TEST(Values, BoxesAreImmutableAndShared) {
+   Pellum::Ref<Any> five = Box(5);
+   EXPECT_EQ(five->_Clone(), five.GetPtr());
+   EXPECT_EQ(five->_GetType(), GetNoType<int>());
+   EXPECT_EQ(Unbox<int>(five.GetPtr()), 5);
+   EXPECT_EQ(Unbox<std::string>(Box("text").GetPtr()), "text");
+   Pellum::Ref<Any> blue(new Primitive<Color>(Color::Blue));
+   EXPECT_EQ(blue->_Clone(), blue.GetPtr());
+   EXPECT_EQ(blue->_GetType(), GetEnumType<Color>());
+
+   // The shared booleans are never allocated anew and survive every release.
+   Pellum::Ref<Any> t1 = Box(true);
+   Pellum::Ref<Any> t2 = Box(true);
+   EXPECT_EQ(t1.GetPtr(), Primitive<bool>::Factory::sTrue);
+   EXPECT_EQ(t2.GetPtr(), t1.GetPtr());
+   EXPECT_EQ(Box(false).GetPtr(), Primitive<bool>::Factory::sFalse);
+   t1.Reset();
+   t2.Reset();
+   EXPECT_TRUE(Primitive<bool>::Factory::sTrue->GetValue());
+
+   // Values compare; other classes are a type mismatch; Unbox checks the class.
+   EXPECT_TRUE(five->_IsEqual(Box(5).GetPtr(), false));
+   EXPECT_FALSE(five->_IsEqual(Box(6).GetPtr(), false));
+   EXPECT_THROW(five->_IsEqual(Box(5L).GetPtr(), false), Pellum::TypeMismatchException);
+   Pellum::Ref<Any> intOne = Box(1);
+   try {
+      blue->_IsEqual(intOne.GetPtr(), false);
+      ADD_FAILURE();
+   } catch (const Pellum::TypeMismatchException& e) {
+      EXPECT_EQ(e.GetExpected(), typeid(Primitive<Color>));
+      EXPECT_EQ(e.GetActual(), typeid(Primitive<int>));
+   }
+   EXPECT_THROW(Unbox<long>(five.GetPtr()), Pellum::TypeMismatchException);
+   EXPECT_THROW(Unbox<int>(nullptr), Pellum::Exception);
+   PropertyDiffSet diffs;
+   five->_DiffProperties(Box(6).GetPtr(), "p", diffs);
+   five->_DiffProperties(Box(5).GetPtr(), "q", diffs);
+   EXPECT_EQ(diffs.size(), 1u);
+   EXPECT_EQ(diffs[0], "p");
+   // Date-times compare by their UTC count, not their offset.
+   Pellum::Ref<Any> d1 = Box(Pellum::System::DateTime::FromUtcTime(1000, 0));
+   Pellum::Ref<Any> d2 = Box(Pellum::System::DateTime::FromUtcTime(1000, 120));
+   EXPECT_TRUE(d1->_IsEqual(d2.GetPtr(), false));
+}
+
+TEST(Values, PlainArrays) {
+   Array<int> a{1, 2, 3};
+   Array<int> b{3, 2, 1};
+   EXPECT_FALSE(a._IsEqual(&b, false));
+   PropertyDiffSet diffs;
+   a._DiffProperties(&b, "p", diffs);
+   EXPECT_EQ(diffs.size(), 1u);
+   EXPECT_EQ(diffs[0], "p");
+   EXPECT_FALSE(a._IsEqual(nullptr, false));
+   Array<long> longs{1, 2, 3};
+   EXPECT_FALSE(a._IsEqual(&longs, false)); // another element class: not equal, no exception
+
+   // A NaN makes an array unequal to its own copy.
+   Pellum::Ref<Array<double>> nan(new Array<double>{1.0, std::numeric_limits<double>::quiet_NaN()});
+   Pellum::Ref<Any> copy(nan->_Clone());
+   EXPECT_NE(copy.GetPtr(), nan.GetPtr());
+   EXPECT_EQ(static_cast<ArrayBase*>(copy.GetPtr())->GetCollectionLength(), 2);
+   EXPECT_FALSE(nan->_IsEqual(copy.GetPtr(), false));
+
+   // Booleans: one byte each.
+   Array<bool> flags{true, false, true};
+   static_assert(sizeof(*flags.begin()) == 1);
+   flags[1] = true;
+   EXPECT_TRUE(flags.At(1));
+   EXPECT_THROW(flags.At(3), Pellum::Exception);
+   EXPECT_EQ(flags._GetType(), GetNoType<bool>()->GetArrayType());
+   EXPECT_STREQ(flags._GetType()->GetName(), "boolean[]");
+}
+
+TEST(Values, EnumerationArraysAreIntArrays) {
+   Array<Color> colors{Color::Red, Color::Blue};
+   EXPECT_EQ(colors._values, &colors);
+   EXPECT_EQ(colors.GetCollectionLength(), 2);
+   EXPECT_EQ(colors._GetType(), GetEnumType<Color>()->GetArrayType());
+   Array<int> ints{0, 2};
+   EXPECT_TRUE(colors._IsEqual(&ints, false));
+   EXPECT_TRUE(ints._IsEqual(&colors, false));
+   Array<Color> empty;
+   Array<int> noInts;
+   EXPECT_TRUE(empty._IsEqual(&noInts, false));
+   // Through the runtime's comparison the classes must agree.
+   EXPECT_FALSE(AreEqualAnysInt(&colors, &ints, 3, false));
+   // A clone is a new enumeration array pointing at itself.
+   Pellum::Ref<Any> clone(colors._Clone());
+   auto* c = dynamic_cast<Array<Color>*>(clone.GetPtr());
+   ASSERT_NE(c, nullptr);
+   EXPECT_EQ(c->_values, c);
+   EXPECT_EQ(c->GetEnum(1), Color::Blue);
+}
+
+TEST(Values, DataArrayCloneSharesReferencesAndCopiesDataObjects) {
+   Pellum::Ref<MoRef> r1(new MoRef("ormidtest.Thing", "1"));
+   Pellum::Ref<MoRef> r2(new MoRef("ormidtest.Thing", "2"));
+   Pellum::Ref<DataArray<MoRef>> refs(new DataArray<MoRef>{r1.GetPtr(), r2.GetPtr()});
+   EXPECT_EQ(r1->GetRefCount(), 2);
+   {
+      Pellum::Ref<Any> clone(refs->_Clone());
+      auto* c = static_cast<DataArray<MoRef>*>(clone.GetPtr());
+      EXPECT_NE(c, refs.GetPtr());
+      EXPECT_EQ(c->Get(0), r1.GetPtr());
+      EXPECT_EQ(c->Get(1), r2.GetPtr());
+      EXPECT_EQ(r1->GetRefCount(), 3);
+      EXPECT_EQ(r2->GetRefCount(), 3);
+      EXPECT_EQ(clone->_GetType(), GetNoType<MoRef>()->GetArrayType());
+   }
+   EXPECT_EQ(r1->GetRefCount(), 2);
+
+   Pellum::Ref<Part> part(new Part());
+   part->key = "p";
+   DataArray<Part> parts{part.GetPtr()};
+   Pellum::Ref<Any> clone(parts._Clone());
+   Part* copied = static_cast<DataArray<Part>*>(clone.GetPtr())->Get(0);
+   EXPECT_NE(copied, part.GetPtr());
+   EXPECT_EQ(copied->key, "p");
+   EXPECT_EQ(part->GetRefCount(), 2);
+   EXPECT_TRUE(parts._IsEqual(clone.GetPtr(), false));
+
+   // Elements are never null and are narrowed when added generically.
+   EXPECT_THROW(parts.Append(static_cast<Part*>(nullptr)), Pellum::Exception);
+   Pellum::Ref<Any> wrong(new KeyAnyValue());
+   EXPECT_THROW(parts.AppendAny(wrong.GetPtr()), Pellum::TypeMismatchException);
+   parts.AppendAny(new QTest::SubPart());
+   EXPECT_EQ(parts.size(), 2u);
+   EXPECT_THROW(parts.GetAny(2), Pellum::Exception);
+}
+
+TEST(Values, ManagedObjectReferences) {
+   Pellum::Ref<MoRef> ref = MoRef::Parse("ormidtest.Thing:vm-42:x");
+   EXPECT_EQ(ref->GetTypeName(), "ormidtest.Thing");
+   EXPECT_EQ(ref->GetId(), "vm-42:x");
+   EXPECT_EQ(ref->ToString(), "ormidtest.Thing:vm-42:x");
+   EXPECT_EQ(ref->_Clone(), ref.GetPtr());
+   EXPECT_EQ(ref->_GetType(), GetNoType<MoRef>());
+   EXPECT_EQ(ref->GetManagedType(), nullptr); // no such managed type is registered
+   MoRef same("ormidtest.Thing", "vm-42:x");
+   EXPECT_TRUE(ref->_IsEqual(&same, false));
+   EXPECT_EQ(ref->Hash(), same.Hash());
+   EXPECT_TRUE(MoRef::EqualTo()(ref.GetPtr(), &same));
+   EXPECT_FALSE(ref->_IsEqual(Box(1).GetPtr(), false));
+   MoRef collector(TypeRegistry::Get().FindByName("kobl.query.PropertyCollector"), "pc");
+   EXPECT_EQ(collector.GetManagedType(),
+             TypeRegistry::Get().FindByHeader(&gKoblQueryPropertyCollectorTypeInfo));
+   for (const char* bad : {"no-colon", ":id", "type:"}) {
+      EXPECT_THROW(MoRef::Parse(bad), Pellum::Exception) << bad;
+   }
+   EXPECT_THROW(MoRef("", "id"), Pellum::Exception);
+   EXPECT_THROW(MoRef(GetNoType<int>(), "id"), Pellum::Exception);
+}

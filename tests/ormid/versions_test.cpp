@@ -1,0 +1,207 @@
+// The version catalogue: transitive inclusion through parent pairs, the namespace slots, versions of
+// dependency namespaces, and refused catalogues.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "ormid_test_types.h"
+
+using namespace Ormid;
+
+namespace {
+
+const Version& V(const char* name) {
+   return VersionCatalogue::Get().GetVersion(name);
+}
+
+} // namespace
+
+TEST(Versions, InclusionFollowsParentPairsTransitively) {
+   const Version& v1 = V("ormidtest.version.v1");
+   const Version& v2 = V("ormidtest.version.v2");
+   const Version& v3 = V("ormidtest.version.v3");
+   const Version& featureA = V("ormidtest.version.featureA");
+   const Version& featureB = V("ormidtest.version.featureB");
+   const Version& unstable = V("ormidtest.version.unstable");
+   const Version& disabled = V("ormidtest.version.disabled");
+
+   // Releases form a chain: a newer release contains everything of the older ones, not the reverse.
+   EXPECT_TRUE(v3.Includes(v1));
+   EXPECT_TRUE(v3.Includes(v2));
+   EXPECT_TRUE(v2.Includes(v2));
+   EXPECT_FALSE(v1.Includes(v2));
+   EXPECT_TRUE(v1.IsPartOf(v3));
+   EXPECT_FALSE(v3.IsPartOf(v1));
+
+   // Something tagged with a feature version is part of that feature, unstable and disabled only.
+   EXPECT_TRUE(featureA.IsPartOf(featureA));
+   EXPECT_TRUE(featureA.IsPartOf(unstable));
+   EXPECT_TRUE(featureA.IsPartOf(disabled));
+   EXPECT_FALSE(featureA.IsPartOf(v3));
+   EXPECT_FALSE(featureA.IsPartOf(featureB));
+   // Features extend the newest release.
+   EXPECT_TRUE(v1.IsPartOf(featureB));
+
+   // Tagged "disabled": part of disabled only.
+   for (const Version* v : {&v1, &v2, &v3, &featureA, &featureB, &unstable}) {
+      EXPECT_FALSE(disabled.IsPartOf(*v)) << v->GetName();
+      EXPECT_TRUE(v->IsPartOf(disabled)) << v->GetName();
+   }
+
+   // Through the dependency: v1 extends kobl.version.version0, so the base namespace is in every version.
+   const Version& base = V("kobl.version.version0");
+   EXPECT_TRUE(base.IsPartOf(v1));
+   EXPECT_TRUE(base.IsPartOf(disabled));
+   EXPECT_FALSE(v1.IsPartOf(base));
+   EXPECT_TRUE(V("kobl.version.version0").IsPartOf(V("kobl.query.version.version4")));
+   EXPECT_FALSE(V("kobl.query.version.version2").IsPartOf(V("kobl.query.version.version1")));
+
+   // By name.
+   VersionCatalogue& c = VersionCatalogue::Get();
+   EXPECT_TRUE(c.IsPartOf("ormidtest.version.featureB", "ormidtest.version.unstable"));
+   EXPECT_FALSE(c.IsPartOf("ormidtest.version.featureB", "ormidtest.version.v3"));
+   EXPECT_EQ(c.FindVersion("ormidtest.version.v9"), nullptr);
+   try {
+      c.IsPartOf("ormidtest.version.v1", "ormidtest.version.v9");
+      ADD_FAILURE() << "unknown version accepted";
+   } catch (const Pellum::Exception& e) {
+      EXPECT_STREQ(e.what(), "unknown version ormidtest.version.v9");
+   }
+}
+
+TEST(Versions, RecordsParentsAndStages) {
+   const Version& unstable = V("ormidtest.version.unstable");
+   ASSERT_NE(unstable.GetRecord(), &QTest::kTestVersionRecords[0]);
+   EXPECT_EQ(unstable.GetRecord(), &QTest::kTestVersionRecords[1]);
+   EXPECT_EQ(unstable.GetStage(), StageUnstable);
+   EXPECT_EQ(unstable.GetNamespace(), VersionCatalogue::Get().FindNamespace("ormidtest"));
+   std::vector<const Version*> parents = unstable.GetParents();
+   ASSERT_EQ(parents.size(), 3u);
+   EXPECT_STREQ(parents[0]->GetName(), "ormidtest.version.v3");
+   EXPECT_STREQ(parents[1]->GetName(), "ormidtest.version.featureA");
+   EXPECT_STREQ(parents[2]->GetName(), "ormidtest.version.featureB");
+   EXPECT_TRUE(V("ormidtest.version.disabled").GetParents().size() == 1);
+   EXPECT_STREQ(V("ormidtest.version.v1").GetRecord()->versionId, "1.0");
+   // A version of another namespace keeps the record of its own namespace.
+   EXPECT_EQ(V("kobl.version.version0").GetNamespace(), VersionCatalogue::Get().FindNamespace("kobl"));
+}
+
+TEST(Versions, NamespaceSlotsAreFilledAtRegistration) {
+   const NamespaceInfo* ns = VersionCatalogue::Get().FindNamespace("ormidtest");
+   ASSERT_NE(ns, nullptr);
+   EXPECT_EQ(QTest::testNamespaceId, ns->id);
+   EXPECT_GE(ns->id, 3); // after the runtime's three namespaces
+   // Official: the released versions in record order (newest first), then null.
+   EXPECT_EQ(QTest::testOfficialVersions[0], &V("ormidtest.version.v3"));
+   EXPECT_EQ(QTest::testOfficialVersions[1], &V("ormidtest.version.v2"));
+   EXPECT_EQ(QTest::testOfficialVersions[2], &V("ormidtest.version.v1"));
+   EXPECT_EQ(QTest::testOfficialVersions[3], nullptr);
+   // Internal: unstable, then the released versions.
+   EXPECT_EQ(QTest::testInternalVersions[0], &V("ormidtest.version.unstable"));
+   EXPECT_EQ(QTest::testInternalVersions[1], &V("ormidtest.version.v3"));
+   EXPECT_EQ(QTest::testInternalVersions[3], &V("ormidtest.version.v1"));
+   // Current: the newest release.
+   EXPECT_EQ(QTest::testCurrentVersion, &V("ormidtest.version.v3"));
+   EXPECT_EQ(ns->current, QTest::testCurrentVersion);
+   ASSERT_EQ(ns->versions.size(), 7u);
+   EXPECT_STREQ(ns->versions[0]->GetName(), "ormidtest.version.disabled");
+
+   // A second loader of the same namespace registers types only; the slots keep their values.
+   const int32_t id = QTest::testNamespaceId;
+   auto noTypes = [](int& count) -> Type* const* {
+      count = 0;
+      return nullptr;
+   };
+   TypeInfoLoader again(&QTest::kTestVersions, noTypes);
+   EXPECT_EQ(QTest::testNamespaceId, id);
+   EXPECT_EQ(VersionCatalogue::Get().FindNamespace("ormidtest"), ns);
+}
+
+namespace {
+
+VersionRecord Release(const char* name, uint32_t stage = StageReleased) {
+   return VersionRecord{name, "x", "1", nullptr, nullptr, nullptr, stage, 0};
+}
+
+KoblVersions Catalogue(const char* name, const VersionRecord* versions, uint32_t count,
+                       const VersionParent* parents, uint32_t parentCount) {
+   return KoblVersions{name,  nullptr, nullptr,     nullptr, versions, parents, nullptr, nullptr, nullptr,
+                       count, 0,       parentCount, 0,       0,        0,       0,       0};
+}
+
+std::string Refusal(const KoblVersions& record) {
+   try {
+      VersionCatalogue::Get().RegisterNamespace(&record);
+   } catch (const Pellum::Exception& e) {
+      return e.what();
+   }
+   return "registered";
+}
+
+} // namespace
+
+TEST(Versions, RefusedCataloguesLeaveNothingBehind) {
+   const VersionRecord aThenB[] = {Release("vt.a"), Release("vt.b")};
+   const VersionParent cycle[] = {{"vt.a", "vt.b"}, {"vt.b", "vt.a"}};
+   const VersionParent foreign[] = {{"ormidtest.version.v1", "vt.a"}};
+   const VersionRecord taken[] = {Release("ormidtest.version.v2")};
+   const VersionRecord twice[] = {Release("vt.c"), Release("vt.c")};
+   const VersionRecord tooMany[] = {Release("vt.d"), Release("vt.e")};
+   const Version* oneSlot[1];
+
+   EXPECT_EQ(Refusal(Catalogue("vt.cycle", aThenB, 2, cycle, 2)),
+             "version catalogue of namespace vt.cycle: the parent pairs form a cycle through version vt.a");
+   EXPECT_EQ(Refusal(Catalogue("vt.foreign", aThenB, 2, foreign, 1)),
+             "version catalogue of namespace vt.foreign: parent pair 0 names version ormidtest.version.v1, "
+             "which is "
+             "not one of the namespace's versions");
+   EXPECT_EQ(
+       Refusal(Catalogue("vt.taken", taken, 1, nullptr, 0)),
+       "version catalogue of namespace vt.taken: version ormidtest.version.v2 is declared twice (also by "
+       "namespace ormidtest)");
+   EXPECT_EQ(Refusal(Catalogue("vt.twice", twice, 2, nullptr, 0)),
+             "version catalogue of namespace vt.twice: version vt.c is declared twice");
+   KoblVersions slots = Catalogue("vt.slots", tooMany, 2, nullptr, 0);
+   slots.officialVersions = oneSlot;
+   slots.versionSlotCount = 1;
+   EXPECT_EQ(
+       Refusal(slots),
+       "version catalogue of namespace vt.slots: 2 released versions do not fit 1 official version slots");
+   EXPECT_EQ(Refusal(Catalogue("ormidtest", aThenB, 2, nullptr, 0)),
+             "namespace ormidtest is already registered with another version catalogue");
+   KoblVersions missing = Catalogue("vt.missing", nullptr, 3, nullptr, 0);
+   EXPECT_EQ(Refusal(missing),
+             "version catalogue of namespace vt.missing: a count is not zero but its array is missing");
+
+   for (const char* name : {"vt.a", "vt.b", "vt.c", "vt.d"}) {
+      EXPECT_EQ(VersionCatalogue::Get().FindVersion(name), nullptr) << name;
+   }
+   for (const char* ns : {"vt.cycle", "vt.foreign", "vt.taken", "vt.twice", "vt.slots", "vt.missing"}) {
+      EXPECT_EQ(VersionCatalogue::Get().FindNamespace(ns), nullptr) << ns;
+   }
+}
+
+TEST(Versions, ParentKnownByNameGetsItsRecordWhenItsNamespaceRegisters) {
+   // vt.user.v1 names vt.dep.v1 before namespace vt.dep exists; vt.dep.v1 extends vt.dep.v0.
+   static const VersionRecord user[] = {Release("vt.user.v1")};
+   static const VersionParent userParents[] = {{"vt.user.v1", "vt.dep.v1"}};
+   static const VersionRecord dep[] = {Release("vt.dep.v1"), Release("vt.dep.v0")};
+   static const VersionParent depParents[] = {{"vt.dep.v1", "vt.dep.v0"}};
+   static const KoblVersions userNs = Catalogue("vt.user", user, 1, userParents, 1);
+   static const KoblVersions depNs = Catalogue("vt.dep", dep, 2, depParents, 1);
+
+   VersionCatalogue& c = VersionCatalogue::Get();
+   c.RegisterNamespace(&userNs);
+   const Version* depV1 = c.FindVersion("vt.dep.v1");
+   ASSERT_NE(depV1, nullptr);
+   EXPECT_EQ(depV1->GetRecord(), nullptr);
+   EXPECT_EQ(depV1->GetNamespace(), nullptr);
+   EXPECT_EQ(c.FindVersion("vt.dep.v0"), nullptr);
+
+   c.RegisterNamespace(&depNs);
+   EXPECT_EQ(c.FindVersion("vt.dep.v1"), depV1); // the same object, now with its record
+   EXPECT_EQ(depV1->GetRecord(), &dep[0]);
+   EXPECT_TRUE(c.IsPartOf("vt.dep.v0", "vt.user.v1"));                 // through the newly known pair
+   EXPECT_EQ(&c.RegisterNamespace(&depNs), c.FindNamespace("vt.dep")); // the same record again: no-op
+}

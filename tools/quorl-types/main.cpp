@@ -1,0 +1,329 @@
+// quorl-types: looks into what the object-model runtime has registered.
+//
+//   quorl-types summary              namespaces, types by namespace and kind
+//   quorl-types list [PREFIX]        every registered type (optionally those whose wire name starts with PREFIX)
+//   quorl-types show NAME            one type by wire or WSDL name: header, base chain, properties, values
+//   quorl-types versions [NAME]      the version graph, or what one version contains and extends
+//
+// Unknown names are reported with the closest registered names and a non-zero exit status.
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ormid/ManagedType.h"
+#include "ormid/Ormid.h"
+
+namespace {
+
+using Ormid::Type;
+
+const char* KindName(const Type* type) {
+   switch (type->GetKind()) {
+   case Ormid::KindEnum:
+      return "enum";
+   case Ormid::KindDataObject:
+      return "data";
+   case Ormid::KindFault:
+      return "fault";
+   case Ormid::KindManaged:
+      return "managed";
+   case Ormid::KindArray:
+      return "array";
+   default:
+      return "primitive";
+   }
+}
+
+// The namespace part of a wire name: everything before the first component that starts with a capital
+// letter ("quorl.vm.device" of "quorl.vm.device.VirtualCdrom"); primitives have none.
+std::string PackageOf(std::string_view name) {
+   std::string package;
+   std::size_t start = 0;
+   while (start < name.size()) {
+      std::size_t dot = name.find('.', start);
+      std::string_view component = name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+      if (dot == std::string_view::npos || component.empty() || (component[0] >= 'A' && component[0] <= 'Z')) {
+         break;
+      }
+      if (!package.empty()) {
+         package += '.';
+      }
+      package += component;
+      start = dot + 1;
+   }
+   return package.empty() ? std::string("(runtime)") : package;
+}
+
+std::string DecodeFlags(uint32_t flags) {
+   static const std::pair<uint32_t, const char*> kNames[] = {
+      {Ormid::PropertyFlags::Array, "array"},          {Ormid::PropertyFlags::Optional, "optional"},
+      {Ormid::PropertyFlags::Managed, "managed"},      {Ormid::PropertyFlags::Linkable, "linkable"},
+      {Ormid::PropertyFlags::Link, "link"},            {Ormid::PropertyFlags::Marker40, "marker 0x40"},
+      {Ormid::PropertyFlags::Secret, "secret"},        {Ormid::PropertyFlags::Marker400, "marker 0x400"},
+   };
+   std::string out;
+   uint32_t known = 0;
+   for (const auto& [bit, name] : kNames) {
+      known |= bit;
+      if (flags & bit) {
+         out += out.empty() ? "" : ", ";
+         out += name;
+      }
+   }
+   if (flags & ~known) {
+      char buf[32];
+      std::snprintf(buf, sizeof buf, "0x%x", flags & ~known);
+      out += out.empty() ? "" : ", ";
+      out += buf;
+   }
+   return out.empty() ? "required" : out;
+}
+
+std::size_t EditDistance(std::string_view a, std::string_view b) {
+   std::vector<std::size_t> row(b.size() + 1);
+   for (std::size_t j = 0; j <= b.size(); ++j) {
+      row[j] = j;
+   }
+   for (std::size_t i = 1; i <= a.size(); ++i) {
+      std::size_t diagonal = row[0];
+      row[0] = i;
+      for (std::size_t j = 1; j <= b.size(); ++j) {
+         std::size_t above = row[j];
+         bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) == std::tolower(static_cast<unsigned char>(b[j - 1]));
+         row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+         diagonal = above;
+      }
+   }
+   return row[b.size()];
+}
+
+// Up to five registered names close to `name` (by wire name, WSDL name or last component).
+std::vector<std::string> Suggest(std::string_view name, const std::vector<Type*>& types) {
+   std::vector<std::pair<std::size_t, std::string>> scored;
+   for (const Type* type : types) {
+      std::string_view wire = type->GetName();
+      std::string_view wsdl = type->GetWsdlName() ? type->GetWsdlName() : "";
+      std::string_view last = wire.substr(wire.rfind('.') == std::string_view::npos ? 0 : wire.rfind('.') + 1);
+      std::size_t score = std::min({EditDistance(name, wire), EditDistance(name, wsdl), EditDistance(name, last)});
+      if (score <= std::max<std::size_t>(2, name.size() / 3)) {
+         scored.emplace_back(score, std::string(wire));
+      }
+   }
+   std::sort(scored.begin(), scored.end());
+   std::vector<std::string> out;
+   for (std::size_t i = 0; i < scored.size() && i < 5; ++i) {
+      out.push_back(scored[i].second);
+   }
+   return out;
+}
+
+int UnknownName(std::string_view what, std::string_view name, const std::vector<Type*>& types) {
+   std::cerr << "quorl-types: unknown " << what << " \"" << name << "\"";
+   std::vector<std::string> near = Suggest(name, types);
+   if (!near.empty()) {
+      std::cerr << "; did you mean";
+      for (std::size_t i = 0; i < near.size(); ++i) {
+         std::cerr << (i == 0 ? " " : ", ") << near[i];
+      }
+      std::cerr << "?";
+   }
+   std::cerr << "\n";
+   return 2;
+}
+
+int Summary() {
+   Ormid::TypeRegistry& registry = Ormid::TypeRegistry::Get();
+   std::vector<Type*> types = registry.GetTypes();
+   std::cout << "namespaces:\n";
+   for (const Ormid::NamespaceInfo* ns : Ormid::VersionCatalogue::Get().GetNamespaces()) {
+      std::cout << "  " << ns->name << " (id " << ns->id << "): " << ns->versions.size() << " versions";
+      if (ns->current) {
+         std::cout << ", current " << ns->current->GetName();
+      }
+      std::cout << "\n";
+   }
+   struct Counts {
+      std::size_t order, primitive = 0, data = 0, fault = 0, enumeration = 0, managed = 0;
+   };
+   std::vector<std::string> packages;
+   std::map<std::string, Counts> byPackage;
+   for (const Type* type : types) {
+      std::string package = PackageOf(type->GetName());
+      auto [it, inserted] = byPackage.try_emplace(package, Counts{packages.size()});
+      if (inserted) {
+         packages.push_back(package);
+      }
+      Counts& c = it->second;
+      switch (type->GetKind()) {
+      case Ormid::KindEnum: ++c.enumeration; break;
+      case Ormid::KindDataObject: ++c.data; break;
+      case Ormid::KindFault: ++c.fault; break;
+      case Ormid::KindManaged: ++c.managed; break;
+      default: ++c.primitive; break;
+      }
+   }
+   std::printf("\n%-34s %9s %6s %6s %6s %8s\n", "package", "primitive", "data", "fault", "enum", "managed");
+   Counts total{0};
+   for (const std::string& package : packages) {
+      const Counts& c = byPackage[package];
+      std::printf("%-34s %9zu %6zu %6zu %6zu %8zu\n", package.c_str(), c.primitive, c.data, c.fault, c.enumeration,
+                  c.managed);
+      total.primitive += c.primitive;
+      total.data += c.data;
+      total.fault += c.fault;
+      total.enumeration += c.enumeration;
+      total.managed += c.managed;
+   }
+   std::printf("%-34s %9zu %6zu %6zu %6zu %8zu\n", "all", total.primitive, total.data, total.fault, total.enumeration,
+               total.managed);
+   std::printf("\n%zu types registered\n", types.size());
+   return 0;
+}
+
+int List(std::string_view prefix) {
+   for (const Type* type : Ormid::TypeRegistry::Get().GetTypes()) {
+      std::string_view name = type->GetName();
+      if (name.substr(0, prefix.size()) != prefix) {
+         continue;
+      }
+      std::printf("%-9s %-60s %s\n", KindName(type), type->GetName(), type->GetVersion() ? type->GetVersion() : "");
+   }
+   return 0;
+}
+
+void ShowProperty(const char* owner, const Ormid::PropertyRecord& record) {
+   std::printf("  %-28s %-44s %-26s %s%s%s%s\n", record.name, record.type ? record.type->name : "?",
+               DecodeFlags(record.flags).c_str(), record.version ? record.version : "",
+               record.privilegeId ? "  privilege " : "", record.privilegeId ? record.privilegeId : "",
+               owner ? (std::string("  (from ") + owner + ")").c_str() : "");
+}
+
+int Show(std::string_view name) {
+   Ormid::TypeRegistry& registry = Ormid::TypeRegistry::Get();
+   Type* type = registry.FindByName(name);
+   if (type == nullptr) {
+      type = registry.FindByWsdlName(name);
+   }
+   if (type == nullptr) {
+      return UnknownName("type", name, registry.GetTypes());
+   }
+   std::printf("%s %s\n  wsdl name  %s\n  version    %s\n", KindName(type), type->GetName(),
+               type->GetWsdlName() ? type->GetWsdlName() : "", type->GetVersion() ? type->GetVersion() : "");
+   std::string chain;
+   for (Type* base = type->GetBaseType(); base != nullptr; base = base->GetBaseType()) {
+      chain += chain.empty() ? "" : " -> ";
+      chain += base->GetName();
+   }
+   if (!chain.empty()) {
+      std::printf("  bases      %s\n", chain.c_str());
+   }
+   if (auto* data = dynamic_cast<Ormid::DataObjectType*>(type)) {
+      std::printf("properties (%d, %d own):\n", data->GetPropertyCount(), data->GetOwnPropertyCount());
+      data->ForEachProperty([&](const Ormid::DataObjectType* owner, int, const Ormid::PropertyRecord& record) {
+         ShowProperty(owner == data ? nullptr : owner->GetName(), record);
+      });
+   } else if (auto* enumeration = dynamic_cast<Ormid::EnumType*>(type)) {
+      std::printf("values (%d):\n", enumeration->GetValueCount());
+      for (int i = 0; i < enumeration->GetValueCount(); ++i) {
+         std::printf("  %3d  %s\n", i, enumeration->GetTag(i));
+      }
+   } else if (auto* managed = dynamic_cast<Ormid::ManagedObjectType*>(type)) {
+      std::printf("own properties (%zu):\n", managed->GetOwnPropertyCount());
+      const Ormid::PropertyRecord* props = managed->GetDescriptor()->properties;
+      for (std::size_t i = 0; props && props[i].type; ++i) {
+         ShowProperty(nullptr, props[i]);
+      }
+      std::printf("own methods (%zu):\n", managed->GetOwnMethodCount());
+      const Ormid::ManagedMethodInfo* methods = managed->GetDescriptor()->methods;
+      for (std::size_t i = 0; methods && methods[i].name; ++i) {
+         std::printf("  %-36s %-44s %s\n", methods[i].name, methods[i].wsdlName ? methods[i].wsdlName : "",
+                     methods[i].version ? methods[i].version : "");
+      }
+   }
+   return 0;
+}
+
+int Versions(const char* name) {
+   Ormid::VersionCatalogue& catalogue = Ormid::VersionCatalogue::Get();
+   if (name == nullptr) {
+      for (const Ormid::Version* version : catalogue.GetVersions()) {
+         std::printf("%-48s", version->GetName());
+         const char* sep = " extends ";
+         for (const Ormid::Version* parent : version->GetParents()) {
+            std::printf("%s%s", sep, parent->GetName());
+            sep = ", ";
+         }
+         std::printf("\n");
+      }
+      return 0;
+   }
+   const Ormid::Version* version = catalogue.FindVersion(name);
+   if (version == nullptr) {
+      std::cerr << "quorl-types: unknown version \"" << name << "\"\n";
+      return 2;
+   }
+   const Ormid::VersionRecord* record = version->GetRecord();
+   std::printf("%s\n", version->GetName());
+   if (record) {
+      std::printf("  wire namespace  %s\n  identifier      \"%s\"\n  release         %s\n  stage           %u\n"
+                  "  flags           %u\n",
+                  record->wireNamespace, record->versionId, record->releaseId ? record->releaseId : "(none)",
+                  record->stage, record->flags);
+   }
+   std::printf("  includes:");
+   for (const Ormid::Version* other : catalogue.GetVersions()) {
+      if (other != version && version->Includes(*other)) {
+         std::printf(" %s", other->GetName());
+      }
+   }
+   std::printf("\n  types tagged with it:");
+   std::size_t count = 0;
+   for (const Type* type : Ormid::TypeRegistry::Get().GetTypes()) {
+      if (type->GetVersion() && std::strcmp(type->GetVersion(), version->GetName()) == 0) {
+         ++count;
+      }
+   }
+   std::printf(" %zu\n", count);
+   return 0;
+}
+
+int Usage(int status) {
+   (status == 0 ? std::cout : std::cerr)
+      << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME]\n";
+   return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+   try {
+      if (argc < 2) {
+         return Summary();
+      }
+      std::string_view command = argv[1];
+      if (command == "summary" && argc == 2) {
+         return Summary();
+      }
+      if (command == "list" && argc <= 3) {
+         return List(argc == 3 ? argv[2] : "");
+      }
+      if (command == "show" && argc == 3) {
+         return Show(argv[2]);
+      }
+      if (command == "versions" && argc <= 3) {
+         return Versions(argc == 3 ? argv[2] : nullptr);
+      }
+      if (command == "help" || command == "--help" || command == "-h") {
+         return Usage(0);
+      }
+      return Usage(2);
+   } catch (const std::exception& e) {
+      std::cerr << "quorl-types: " << e.what() << "\n";
+      return 1;
+   }
+}
