@@ -4,6 +4,7 @@
 //   quorl-types list [PREFIX]        every registered type (optionally those whose wire name starts with PREFIX)
 //   quorl-types show NAME            one type by wire or WSDL name: header, base chain, properties, values
 //   quorl-types versions [NAME]      the version graph, or what one version contains and extends
+//   quorl-types dump --json [NS]     the runtime's view of a namespace (default "quorl") as JSON
 //
 // Unknown names are reported with the closest registered names and a non-zero exit status.
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dump.h"
 #include "ormid/ManagedType.h"
 #include "ormid/Ormid.h"
 
@@ -294,7 +296,7 @@ int Versions(const char* name) {
 
 int Usage(int status) {
    (status == 0 ? std::cout : std::cerr)
-      << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME]\n";
+      << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME] | dump --json [NAMESPACE]\n";
    return status;
 }
 
@@ -317,6 +319,10 @@ int main(int argc, char** argv) {
       }
       if (command == "versions" && argc <= 3) {
          return Versions(argc == 3 ? argv[2] : nullptr);
+      }
+      if (command == "dump" && argc >= 3 && argc <= 4 && std::string_view(argv[2]) == "--json") {
+         std::cout << quorl_types::DumpJson(argc == 4 ? argv[3] : "quorl");
+         return 0;
       }
       if (command == "help" || command == "--help" || command == "-h") {
          return Usage(0);
