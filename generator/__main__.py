@@ -1,4 +1,4 @@
-"""Command line: `python3 -m generator check` and `python3 -m generator json`."""
+"""Command line: `python3 -m generator check`, `json`, and for the back end `emit` and `outputs`."""
 
 from __future__ import annotations
 
@@ -94,6 +94,10 @@ def main(argv: list[str] | None = None) -> int:
     sub = parser.add_subparsers(dest="command", required=True)
     sub.add_parser("check", help="validate the schema and print counts per package and kind")
     sub.add_parser("json", help="validate the schema and write the model as JSON to standard output")
+    for name, text in (("emit", "write the generated C++ sources below --out (only files that changed)"),
+                       ("outputs", "list the files `emit` writes, one path per line, below --out")):
+        cmd = sub.add_parser(name, help=text)
+        cmd.add_argument("--out", required=True, help="output folder (the build tree's api/)")
     args = parser.parse_args(argv)
     try:
         model, warnings = load_schema(args.schema)
@@ -104,6 +108,20 @@ def main(argv: list[str] | None = None) -> int:
         print(f"error: {e}", file=sys.stderr)
         return 1
     _report(None, warnings)
+    if args.command in ("emit", "outputs"):
+        from .emit import EmitError, generate, output_list, write_files
+        try:
+            if args.command == "outputs":
+                out = Path(args.out)
+                sys.stdout.write("".join(f"{(out / rel).as_posix()}\n" for rel in output_list(model)))
+            else:
+                files = generate(model)
+                written = write_files(files, args.out)
+                print(f"{len(files)} generated files, {written} rewritten", file=sys.stderr)
+        except (EmitError, ValueError) as e:
+            print(f"error: {e}", file=sys.stderr)
+            return 1
+        return 0
     if args.command == "check":
         sys.stdout.write(format_check(model))
         if warnings:

@@ -1,0 +1,432 @@
+"""The back end's driver: plans the generated files from the model and writes them.
+
+Layout under the output folder (the build tree's `api/`):
+  quorl/<package folders>/<TopLevel>.h   one header per top-level unit (the type and its nested types)
+  quorl/<package folders>/Fwd.h          forward declarations and the type-header constants of a package
+  quorl/<package folders>/All.h          every unit header of a package
+  quorl/<package folders>/<stem>_detail.h   internal: the reflection functions of the package
+  quorl/<package folders>/<stem>_partN.cpp  class members and accessors, at most PART_BOUND classes each
+  quorl/<package folders>/<stem>_registration.cpp   the package's registration unit
+  quorl/Versions.h, versions.cpp        the version catalogue
+  quorl/detail/Registration.h, registration.cpp   the ordered initialiser of the library
+
+Output is deterministic; a file is rewritten only when its content changes.
+"""
+
+from __future__ import annotations
+
+import os
+from dataclasses import dataclass, field
+from pathlib import Path
+
+from .emit_data import ClassEmitter, shell_needed
+from .emit_enum import print_enum_at_namespace
+from .emit_fields import referenced_types
+from .emit_registration import (print_library_registration, print_package_registration,
+                                print_registration_header, print_versions_header, print_versions_source)
+from .model import DATA, ENUM, FAULT, MANAGED, Model, Package, Type
+from .naming import Names, package_folder, package_stem
+from .printer import Printer
+
+# Classes (data objects and faults) per part source. Measured: ~80 small classes compile in a few
+# seconds at -O2, which keeps both cores busy without one long tail.
+PART_BOUND = 80
+
+PRELUDE = "quorl/detail/Prelude.h"
+
+
+class EmitError(ValueError):
+    pass
+
+
+@dataclass
+class Unit:
+    top: Type
+    header: str
+    classes: list[Type] = field(default_factory=list)   # data, faults, shells, in definition order
+    enums_at_namespace: list[Type] = field(default_factory=list)
+    needs_units: set[str] = field(default_factory=set)  # other unit headers
+    needs_fwd: set[str] = field(default_factory=set)    # packages whose Fwd.h is needed
+    complete: set[str] = field(default_factory=set)     # unit headers the definitions need
+
+    @property
+    def data_classes(self) -> list[Type]:
+        return [c for c in self.classes if c.kind in (DATA, FAULT)]
+
+
+class Plan:
+    def __init__(self, model: Model):
+        self.model = model
+        self.names = Names(model)
+        self.units: dict[str, Unit] = {}        # by top-level wire name
+        self.package_units: dict[str, list[Unit]] = {p.name: [] for p in model.packages}
+        self._plan_units()
+        self._check_cycles()
+
+    # --- units -----------------------------------------------------------------------------------
+    def unit_of(self, t: Type) -> Unit:
+        return self.units[self.names.top_level(t).name]
+
+    def _members(self, t: Type) -> list[Type]:
+        out = []
+        if t.kind != MANAGED or shell_needed(self.model, t):
+            out.append(t)
+            for n in t.nested:
+                out.extend(self._members(self.model.types[n]))
+        return out
+
+    def _plan_units(self) -> None:
+        m, names = self.model, self.names
+        for pkg in m.packages:
+            for n in pkg.types:
+                t = m.types[n]
+                if t.outer is not None:
+                    continue
+                members = self._members(t)
+                if not members:
+                    continue
+                unit = Unit(t, names.unit_header(t))
+                self.units[t.name] = unit
+                self.package_units[pkg.name].append(unit)
+        for unit in self.units.values():
+            members = self._members(unit.top)
+            if unit.top.kind == ENUM:
+                unit.enums_at_namespace.append(unit.top)
+            classes = [c for c in members if c.kind != ENUM]
+            unit.classes = self._order(unit, classes)
+            unit.needs_fwd.add(unit.top.package)
+            for c in unit.data_classes:
+                base = m.types.get(c.base)
+                if base is not None:
+                    self._need_complete_header(unit, base)
+                for prop in c.properties:
+                    for r in referenced_types(m, prop):
+                        self._need_declaration(unit, r)
+                        if r.kind != ENUM:
+                            unit.complete.add(self.unit_of(r).header)
+
+    def _need_complete_header(self, unit: Unit, t: Type) -> None:
+        other = self.unit_of(t)
+        if other is not unit:
+            unit.needs_units.add(other.header)
+
+    def _need_declaration(self, unit: Unit, t: Type) -> None:
+        if t.outer is None:
+            unit.needs_fwd.add(t.package)
+        else:
+            self._need_complete_header(unit, self.model.types[t.outer])
+
+    def _order(self, unit: Unit, classes: list[Type]) -> list[Type]:
+        """Definition order inside a unit: an outer class and a base before what needs them, and the
+        outer of every nested type a field names before the class of the field."""
+        m = self.model
+        inside = {c.name for c in classes}
+        before: dict[str, list[str]] = {c.name: [] for c in classes}
+        for c in classes:
+            if c.outer is not None:
+                before[c.name].append(c.outer)
+            if c.base in inside:
+                before[c.name].append(c.base)
+            for prop in c.properties if c.kind in (DATA, FAULT) else ():
+                for r in referenced_types(m, prop):
+                    if r.outer in inside and r.outer != c.name:
+                        before[c.name].append(r.outer)
+        ordered: list[Type] = []
+        state: dict[str, int] = {}
+
+        def visit(name: str) -> None:
+            if state.get(name) == 2:
+                return
+            if state.get(name) == 1:
+                raise EmitError(f"{unit.top.name}: circular definition order at {name}")
+            state[name] = 1
+            for dep in before[name]:
+                visit(dep)
+            state[name] = 2
+            ordered.append(m.types[name])
+
+        for c in classes:
+            visit(c.name)
+        return ordered
+
+    def _check_cycles(self) -> None:
+        by_header = {u.header: u for u in self.units.values()}
+        state: dict[str, int] = {}
+
+        def visit(h: str, path: list[str]) -> None:
+            if state.get(h) == 2:
+                return
+            if state.get(h) == 1:
+                raise EmitError("circular unit headers: " + " -> ".join(path + [h]))
+            state[h] = 1
+            for dep in sorted(by_header[h].needs_units):
+                visit(dep, path + [h])
+            state[h] = 2
+
+        for h in sorted(by_header):
+            visit(h, [])
+
+    # --- parts -----------------------------------------------------------------------------------
+    def parts(self, pkg: Package) -> list[list[Unit]]:
+        parts: list[list[Unit]] = []
+        count = 0
+        for unit in self.package_units[pkg.name]:
+            n = len(unit.data_classes)
+            if n == 0:
+                continue
+            if not parts or count + n > PART_BOUND:
+                parts.append([])
+                count = 0
+            parts[-1].append(unit)
+            count += n
+        return parts
+
+    # --- file names ------------------------------------------------------------------------------
+    @staticmethod
+    def fwd_header(pkg: str) -> str:
+        return f"{package_folder(pkg)}/Fwd.h"
+
+    @staticmethod
+    def all_header(pkg: str) -> str:
+        return f"{package_folder(pkg)}/All.h"
+
+    @staticmethod
+    def detail_header(pkg: str) -> str:
+        return f"{package_folder(pkg)}/{package_stem(pkg)}_detail.h"
+
+    def outputs(self) -> list[str]:
+        files = ["quorl/Versions.h", "versions.cpp", "quorl/detail/Registration.h", "registration.cpp"]
+        for pkg in self.model.packages:
+            folder, stem = package_folder(pkg.name), package_stem(pkg.name)
+            files += [self.fwd_header(pkg.name), self.all_header(pkg.name), self.detail_header(pkg.name)]
+            files += [u.header for u in self.package_units[pkg.name]]
+            files += [f"{folder}/{stem}_part{i}.cpp" for i in range(len(self.parts(pkg)))]
+            files.append(f"{folder}/{stem}_registration.cpp")
+        return files
+
+
+# --- file contents -------------------------------------------------------------------------------
+
+def _banner(p: Printer, source: str) -> None:
+    p.print("// Generated from schema/$s$ by `python3 -m generator emit`: do not edit.", s=source)
+
+
+def _open_namespace(p: Printer, ns: tuple[str, ...]) -> None:
+    p.print("namespace $ns$ {", ns="::".join(ns))
+
+
+def _close_namespace(p: Printer, ns: tuple[str, ...]) -> None:
+    p.print("} // namespace $ns$", ns="::".join(ns))
+
+
+def emit_unit_header(plan: Plan, unit: Unit) -> str:
+    m, names = plan.model, plan.names
+    p = Printer()
+    _banner(p, m.package(unit.top.package).file.rsplit("/", 1)[-1])
+    p.print("// $wire$ and its nested types.", wire=unit.top.name)
+    p.print("#pragma once")
+    p.blank()
+    includes = [PRELUDE] + sorted(plan.fwd_header(x) for x in unit.needs_fwd) + sorted(unit.needs_units)
+    for inc in includes:
+        p.print('#include "$inc$"', inc=inc)
+    p.blank()
+    ns = names.namespace(unit.top)
+    _open_namespace(p, ns)
+    p.blank()
+    for e in unit.enums_at_namespace:
+        print_enum_at_namespace(p, names, e)
+        p.blank()
+    for c in unit.classes:
+        ClassEmitter(m, names, c).print_declaration(p)
+        p.blank()
+    _close_namespace(p, ns)
+    specs = [c for c in unit.classes if c.kind in (DATA, FAULT)]
+    enums = [t for t in (m.types[n] for n in _all_names(m, unit.top)) if t.kind == ENUM]
+    if specs or enums:
+        p.blank()
+        p.print("namespace Ormid {")
+        for c in specs:
+            p.print("template <> QUORL_API DataObjectType* GetDoType<$q$>();", q=names.qualified(c))
+        for e in enums:
+            p.print("template <> QUORL_API EnumType* GetEnumType<$q$>();", q=names.qualified(e))
+        p.print("} // namespace Ormid")
+    return p.text()
+
+
+def _all_names(m: Model, t: Type) -> list[str]:
+    out = [t.name]
+    for n in t.nested:
+        nt = m.types[n]
+        if nt.kind != MANAGED or shell_needed(m, nt):
+            out.extend(_all_names(m, nt))
+    return out
+
+
+def emit_fwd(plan: Plan, pkg: Package) -> str:
+    m, names = plan.model, plan.names
+    p = Printer()
+    _banner(p, pkg.file.rsplit("/", 1)[-1])
+    p.print("""
+        // Package $pkg$: forward declarations of its top-level classes and enumerations, and the
+        // headers of all its types.
+        #pragma once
+
+        #include "ormid/Records.h"
+        #include "quorl/Export.h"
+        """, pkg=pkg.name)
+    by_ns: dict[tuple[str, ...], list[Type]] = {}
+    for unit in plan.package_units[pkg.name]:
+        by_ns.setdefault(names.namespace(unit.top), []).append(unit.top)
+    for ns, tops in by_ns.items():
+        _open_namespace(p, ns)
+        for t in tops:
+            if t.kind == ENUM:
+                p.print("enum class $n$ : int;", n=names.class_chain(t)[-1])
+            else:
+                p.print("class $n$;", n=names.class_chain(t)[-1])
+        _close_namespace(p, ns)
+        p.blank()
+    p.print("// Type headers (kind, wire name, WSDL name, version).")
+    for n in pkg.types:
+        p.print('extern "C++" QUORL_API const ::Ormid::TypeInfo $h$;', h=names.header_symbol(m.types[n]))
+    return p.text()
+
+
+def emit_all(plan: Plan, pkg: Package) -> str:
+    p = Printer()
+    _banner(p, pkg.file.rsplit("/", 1)[-1])
+    p.print("// Every class and enumeration of package $pkg$.", pkg=pkg.name)
+    p.print("#pragma once")
+    p.blank()
+    p.print('#include "$h$"', h=plan.fwd_header(pkg.name))
+    for unit in plan.package_units[pkg.name]:
+        p.print('#include "$h$"', h=unit.header)
+    return p.text()
+
+
+def emit_detail(plan: Plan, pkg: Package) -> str:
+    p = Printer()
+    _banner(p, pkg.file.rsplit("/", 1)[-1])
+    p.print("""
+        // Internal to the library: the reflection functions and factories of package $pkg$'s classes,
+        // defined in the part sources and named by the descriptors of the registration unit.
+        #pragma once
+
+        #include "$prelude$"
+
+        namespace Quorl::Detail {""", pkg=pkg.name, prelude=PRELUDE)
+    for unit in plan.package_units[pkg.name]:
+        for c in unit.data_classes:
+            p.print("// $wire$", wire=c.name)
+            ClassEmitter(plan.model, plan.names, c).print_detail_declarations(p)
+    p.print("} // namespace Quorl::Detail")
+    return p.text()
+
+
+def emit_part(plan: Plan, pkg: Package, units: list[Unit], index: int) -> str:
+    m, names = plan.model, plan.names
+    p = Printer()
+    _banner(p, pkg.file.rsplit("/", 1)[-1])
+    p.print("// Part $i$ of package $pkg$: class members and reflection accessors.", i=index, pkg=pkg.name)
+    p.blank()
+    headers = {plan.detail_header(pkg.name)}
+    for u in units:
+        headers.add(u.header)
+        headers |= u.complete
+        headers |= u.needs_units
+    for h in sorted(headers):
+        p.print('#include "$h$"', h=h)
+    p.blank()
+    emitters = [ClassEmitter(m, names, c) for u in units for c in u.data_classes]
+    for ce in emitters:
+        ce.print_definitions(p)
+    p.print("namespace Quorl::Detail {")
+    p.blank()
+    for ce in emitters:
+        ce.print_accessors(p)
+    p.print("} // namespace Quorl::Detail")
+    return p.text()
+
+
+def emit_registration_unit(plan: Plan, pkg: Package) -> str:
+    p = Printer()
+    # Property records and bases may name the headers of any package's types.
+    includes = sorted({plan.all_header(pkg.name), plan.detail_header(pkg.name), "quorl/detail/Registration.h"}
+                      | {plan.fwd_header(other.name) for other in plan.model.packages})
+    print_package_registration(p, plan.model, plan.names, pkg, includes)
+    return p.text()
+
+
+def generate(model: Model) -> dict[str, str]:
+    """Every generated file: relative path -> content."""
+    plan = Plan(model)
+    files: dict[str, str] = {}
+
+    def put(path: str, printer_fn) -> None:
+        p = Printer()
+        printer_fn(p, model)
+        files[path] = p.text()
+
+    put("quorl/Versions.h", print_versions_header)
+    put("versions.cpp", print_versions_source)
+    put("quorl/detail/Registration.h", print_registration_header)
+    put("registration.cpp", print_library_registration)
+    for pkg in model.packages:
+        folder, stem = package_folder(pkg.name), package_stem(pkg.name)
+        files[plan.fwd_header(pkg.name)] = emit_fwd(plan, pkg)
+        files[plan.all_header(pkg.name)] = emit_all(plan, pkg)
+        files[plan.detail_header(pkg.name)] = emit_detail(plan, pkg)
+        for unit in plan.package_units[pkg.name]:
+            files[unit.header] = emit_unit_header(plan, unit)
+        for i, units in enumerate(plan.parts(pkg)):
+            files[f"{folder}/{stem}_part{i}.cpp"] = emit_part(plan, pkg, units, i)
+        files[f"{folder}/{stem}_registration.cpp"] = emit_registration_unit(plan, pkg)
+    expected = plan.outputs()
+    if sorted(expected) != sorted(files) or len(set(expected)) != len(expected):
+        raise EmitError("the planned outputs and the generated files differ")
+    return files
+
+
+def remove_stale(files: dict[str, str], out: str | os.PathLike) -> list[str]:
+    """Delete generated files below `out` that the schema no longer yields (a removed type's header would
+    otherwise still be installed). Only files that carry the generated-file banner are touched."""
+    root = Path(out)
+    removed = []
+    if not root.is_dir():
+        return removed
+    for path in sorted(root.rglob("*")):
+        rel = path.relative_to(root).as_posix()
+        if not path.is_file() or rel in files or path.suffix not in (".h", ".cpp"):
+            continue
+        with path.open("rb") as f:
+            if not f.read(20).startswith(b"// Generated"):
+                continue
+        path.unlink()
+        removed.append(rel)
+    return removed
+
+
+def write_files(files: dict[str, str], out: str | os.PathLike) -> int:
+    """Write the files below `out`, each only when its content changed, and remove stale generated
+    files. Returns the number written."""
+    root = Path(out)
+    remove_stale(files, out)
+    written = 0
+    for rel in sorted(files):
+        path = root / rel
+        data = files[rel].encode("utf-8")
+        try:
+            if path.read_bytes() == data:
+                continue
+        except OSError:
+            pass
+        path.parent.mkdir(parents=True, exist_ok=True)
+        tmp = path.with_name(path.name + ".tmp")
+        tmp.write_bytes(data)
+        os.replace(tmp, path)
+        written += 1
+    return written
+
+
+def output_list(model: Model) -> list[str]:
+    return Plan(model).outputs()

@@ -1,0 +1,294 @@
+"""Emitter of the registration units: per package the type headers, descriptors, property records,
+enumeration descriptors, type array, type-list function, lookup templates and initialiser; the one
+ordered initialiser of the library; the version catalogue."""
+
+from __future__ import annotations
+
+from .emit_data import ClassEmitter
+from .emit_enum import print_constant_definitions, print_names_list
+from .emit_fields import header_ref
+from .model import DATA, ENUM, FAULT, MANAGED, Model, Package
+from .naming import Names, cpp_string, package_symbol
+from .printer import Printer
+
+KIND_CODES = {ENUM: 15, DATA: 16, FAULT: 17, MANAGED: 18}
+MAIN_PACKAGE = "quorl"
+HOST_PACKAGE = "quorl.host"
+
+
+def _str(text: str | None) -> str:
+    return "nullptr" if text is None else cpp_string(text)
+
+
+def register_function(pkg: Package) -> str:
+    return "Register" + package_symbol(pkg.name)
+
+
+def registered_types(model: Model, pkg: Package) -> list[str]:
+    """Type-list order of the types registered now: data objects and faults, then enumerations.
+    Managed types join with the managed-type emitter."""
+    return [n for n in model.type_list(pkg.name) if model.types[n].kind != MANAGED]
+
+
+def print_package_registration(p: Printer, model: Model, names: Names, pkg: Package, includes: list[str]) -> None:
+    sym = package_symbol(pkg.name)
+    order = registered_types(model, pkg)
+    data = [model.types[n] for n in order if model.types[n].kind in (DATA, FAULT)]
+    enums = [model.types[n] for n in order if model.types[n].kind == ENUM]
+    p.print("""
+        // Generated from schema/$file$ by `python3 -m generator emit`: do not edit.
+        // Registration unit of package $pkg$: type headers, descriptors, property records, type list.""",
+            file=pkg.file.rsplit("/", 1)[-1], pkg=pkg.name)
+    p.blank()
+    for inc in includes:
+        p.print('#include "$inc$"', inc=inc)
+    p.blank()
+
+    # Type headers of every type of the package (managed types included: property records name them).
+    p.print("// Type headers.")
+    for n in pkg.types:
+        t = model.types[n]
+        p.print("const ::Ormid::TypeInfo $h${$k$, $name$, $wsdl$, $ver$};",
+                h=names.header_symbol(t), k=KIND_CODES[t.kind], name=cpp_string(t.name),
+                wsdl=cpp_string(t.wsdl), ver=cpp_string(t.version))
+    p.blank()
+
+    if enums:
+        p.print("// Enumeration value constants.")
+        for e in enums:
+            print_constant_definitions(p, names, e)
+        p.blank()
+
+    prop_count = sum(len(t.properties) + 1 for t in data if t.properties)
+    p.print("namespace {")
+    p.blank()
+    if prop_count:
+        p.print("// Property records, filled by $fn$() before the package registers.",
+                fn=register_function(pkg))
+        p.print("::Ormid::PropertyRecord gProperties[$n$];", n=prop_count)
+    if any(not t.properties for t in data):
+        p.print("const ::Ormid::PropertyRecord kNoProperties[1] = {};")
+    p.blank()
+    offsets: dict[str, int] = {}
+    at = 0
+    for t in data:
+        if t.properties:
+            offsets[t.name] = at
+            at += len(t.properties) + 1
+    if data:
+        p.print("const ::Ormid::DataTypeInfo kDescriptors[$n$] = {", n=len(data))
+        with p.indent():
+            for t in data:
+                ce = ClassEmitter(model, names, t)
+                props = f"&gProperties[{offsets[t.name]}]" if t.name in offsets else "kNoProperties"
+                own_dyn = int(bool(t.properties) and t.properties[0].name == "dynamicProperty"
+                              and t.properties[0].type == "kobl.DynamicProperty")
+                p.print("// $wire$", wire=t.name)
+                p.print("{&::$h$, &$base$, $props$,", h=names.header_symbol(t),
+                        base=header_ref(model, names, t.base), props=props)
+                with p.indent():
+                    slots = ce.descriptor_slots()
+                    p.print("$a$, $b$, $c$,", a=slots[0], b=slots[1], c=slots[2])
+                    p.print("$a$, $b$, $c$,", a=slots[3], b=slots[4], c=slots[5])
+                    p.print("$a$, $b$, $d$},", a=slots[6], b=slots[7], d=own_dyn)
+        p.print("};")
+        p.blank()
+    for i, e in enumerate(enums):
+        print_names_list(p, names, e, f"kNames{i}")
+    if enums:
+        p.print("const ::Ormid::EnumTypeInfo kEnums[$n$] = {", n=len(enums))
+        with p.indent():
+            for i, e in enumerate(enums):
+                p.print("{&::$h$, kNames$i$},", h=names.header_symbol(e), i=i)
+        p.print("};")
+        p.blank()
+    total = len(data) + len(enums)
+    p.print("""
+        // One slot per type in type-list order; the lookup templates read their slot.
+        ::Ormid::Type* gTypes[$n$];""", n=max(total, 1))
+    p.blank()
+    p.print("::Ormid::Type* const* TypeList(int& count) {")
+    with p.indent():
+        if data:
+            p.print("""
+                for (int i = 0; i < $n$; ++i) {
+                   gTypes[i] = ::Ormid::CreateDataObjectType(&kDescriptors[i]);
+                }""", n=len(data))
+        for i, e in enumerate(enums):
+            p.print("gTypes[$slot$] = new ::Ormid::EnumType(&kEnums[$i$], ::Quorl::Detail::EnumFunctions<$q$>::kFuncs);",
+                    slot=len(data) + i, q=names.qualified(e), i=i)
+        p.print("count = $n$;", n=total)
+        p.print("return gTypes;")
+    p.print("}")
+    p.blank()
+    p.print("alignas(::Ormid::TypeInfoLoader) unsigned char gLoader[sizeof(::Ormid::TypeInfoLoader)];")
+    p.blank()
+    p.print("} // namespace")
+    p.blank()
+
+    # Lookup templates.
+    if order:
+        p.print("namespace Ormid {")
+        for slot, t in enumerate(data):
+            p.print("template <> DataObjectType* GetDoType<$q$>() { return static_cast<DataObjectType*>(gTypes[$i$]); }",
+                    q=names.qualified(t), i=slot)
+        for i, e in enumerate(enums):
+            p.print("template <> EnumType* GetEnumType<$q$>() { return static_cast<EnumType*>(gTypes[$i$]); }",
+                    q=names.qualified(e), i=len(data) + i)
+        p.print("} // namespace Ormid")
+        p.blank()
+
+    # Initialiser.
+    p.print("void Quorl::Detail::$fn$() {", fn=register_function(pkg))
+    with p.indent():
+        if prop_count:
+            p.print("::Ormid::PropertyRecord* r = gProperties;")
+            for t in data:
+                if t.name not in offsets:
+                    continue
+                p.print("// $wire$", wire=t.name)
+                base = offsets[t.name]
+                for i, prop in enumerate(t.properties):
+                    p.print("r[$i$] = {&$h$, 0x$f$u, $n$, $priv$, $v$};", i=base + i,
+                            h=header_ref(model, names, prop.type), f=f"{prop.flags:x}",
+                            n=cpp_string(prop.name), priv=_str(prop.privilege), v=cpp_string(prop.version))
+        if pkg.name == MAIN_PACKAGE:
+            p.print("::Quorl::koblNamespaceId = -1;")
+        p.print("new (gLoader) ::Ormid::TypeInfoLoader(&::Quorl::koblVersions, &TypeList);")
+        if pkg.name == HOST_PACKAGE:
+            p.print("::Pellum::Deduplicated<std::string>::_dedupTable.EnsureConstructed();")
+    p.print("}")
+
+
+def print_library_registration(p: Printer, model: Model) -> None:
+    p.print("""
+        // Generated by `python3 -m generator emit`: do not edit.
+        // The library's one ordered initialiser: registers the packages in registration order, whatever
+        // the order in which the linker placed their translation units.
+
+        #include "quorl/detail/Registration.h"
+
+        namespace {
+
+        struct Registration {
+           Registration() {""")
+    with p.indent(2):
+        for pkg in model.packages:
+            p.print("::Quorl::Detail::$fn$();", fn=register_function(pkg))
+    p.print("""
+           }
+        };
+
+        const Registration gRegistration;
+
+        } // namespace""")
+
+
+def print_registration_header(p: Printer, model: Model) -> None:
+    p.print("""
+        // Generated by `python3 -m generator emit`: do not edit.
+        // Package initialisers (internal to the library), called in registration order by registration.cpp.
+        #pragma once
+
+        #include <new>
+
+        #include "ormid/Registry.h"
+        #include "quorl/Versions.h"
+        #include "quorl/detail/EnumSupport.h"
+        #include "quorl/detail/Prelude.h"
+
+        namespace Quorl::Detail {""")
+    for pkg in model.packages:
+        p.print("void $fn$();", fn=register_function(pkg))
+    p.print("} // namespace Quorl::Detail")
+
+
+def print_versions_header(p: Printer, model: Model) -> None:
+    ns = model.namespace
+    p.print("""
+        // Generated from schema/namespace.kobl by `python3 -m generator emit`: do not edit.
+        // The version catalogue of the namespace "$ns$" and the slots the runtime fills when it registers.
+        #pragma once
+
+        #include <cstdint>
+
+        #include "ormid/Records.h"
+        #include "quorl/Export.h"
+
+        namespace Quorl {
+
+        // Number of slots in officialVersions and internalVersions.
+        inline constexpr unsigned kVersionSlotCount = $slots$;
+
+        // The namespace record handed to every package registration.
+        extern "C++" QUORL_API const ::Ormid::KoblVersions koblVersions;
+        // Zero at load, -1 once the main package's initialiser ran; then what the runtime assigns.
+        extern "C++" QUORL_API int32_t koblNamespaceId;
+        // Filled by the runtime when the namespace registers (released versions; "unstable" and the
+        // released versions).
+        extern "C++" QUORL_API const ::Ormid::Version* officialVersions[$slots$];
+        extern "C++" QUORL_API const ::Ormid::Version* internalVersions[$slots$];
+        // The current version slot of the record (null until the runtime stores one).
+        QUORL_API const ::Ormid::Version* GetRcVersion();
+
+        } // namespace Quorl""", ns=ns.name, slots=ns.version_slots)
+
+
+def print_versions_source(p: Printer, model: Model) -> None:
+    ns = model.namespace
+    counts = list(ns.counts) + [0, 0, 0]
+    p.print("""
+        // Generated from schema/namespace.kobl by `python3 -m generator emit`: do not edit.
+        #include "quorl/Versions.h"
+
+        int32_t Quorl::koblNamespaceId = 0;
+        const ::Ormid::Version* Quorl::officialVersions[$slots$] = {};
+        const ::Ormid::Version* Quorl::internalVersions[$slots$] = {};
+
+        namespace {
+
+        const ::Ormid::Version* gCurrentVersion = nullptr;
+        """, slots=ns.version_slots)
+    deps = ", ".join(cpp_string(d) for d in ns.dependencies)
+    p.print("const char* const kDependencies[] = {$deps$};", deps=deps)
+    for i, prod in enumerate(ns.products):
+        p.print("const char* const kReleases$i$[] = {", i=i)
+        with p.indent():
+            for r in prod.releases:
+                p.print("$r$,", r=cpp_string(r))
+        p.print("};")
+    p.print("const ::Ormid::ProductRecord kProducts[] = {")
+    with p.indent():
+        for i, prod in enumerate(ns.products):
+            p.print("{$n$, $c$, kReleases$i$},", n=cpp_string(prod.name), c=len(prod.releases), i=i)
+    p.print("};")
+    p.print("const ::Ormid::VersionRecord kVersions[] = {")
+    with p.indent():
+        for v in ns.versions:
+            p.print("{$n$, $w$, $id$, $rel$, $tn$, $tns$, $stage$, $flags$},", n=cpp_string(v.name),
+                    w=cpp_string(v.wire_namespace), id=cpp_string(v.version_id), rel=_str(v.release_id),
+                    tn=cpp_string(v.task_type_name), tns=cpp_string(v.task_type_namespace), stage=v.stage,
+                    flags=v.flags)
+    p.print("};")
+    p.print("const ::Ormid::VersionParent kParents[] = {")
+    with p.indent():
+        for v, parent in ns.parents:
+            p.print("{$v$, $p$},", v=cpp_string(v), p=cpp_string(parent))
+    p.print("};")
+    p.print("""
+
+        } // namespace
+
+        const ::Ormid::KoblVersions Quorl::koblVersions = {
+           $name$, &::Quorl::koblNamespaceId, kDependencies, kProducts, kVersions, kParents,
+           ::Quorl::officialVersions, ::Quorl::internalVersions, &gCurrentVersion,
+           $nv$, $slots$,
+           $np$, $nd$,
+           $nprod$, $c0$,
+           $c1$, $c2$,
+        };
+
+        const ::Ormid::Version* Quorl::GetRcVersion() {
+           return gCurrentVersion;
+        }""", name=cpp_string(ns.name), nv=len(ns.versions), slots=ns.version_slots, np=len(ns.parents),
+            nd=len(ns.dependencies), nprod=len(ns.products), c0=counts[0], c1=counts[1], c2=counts[2])

@@ -1,0 +1,293 @@
+// Every own property of every registered data object and fault, through its descriptor alone: set a
+// sample value of the property's kind, read it back (getField, getFieldPtr, isSet), exchange it
+// (swapField), clear it when optional (reset), check that a value of the wrong class is refused without
+// changing the object, and that clone, equality and difference see the value.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "ormid/Primitive.h"
+#include "ormid/Registry.h"
+#include "quorl/detail/Prelude.h"
+
+namespace {
+
+using Ormid::Any;
+using Ormid::DataObjectType;
+using Ormid::DynamicData;
+using Ormid::FieldKind;
+using Ormid::PropertyRecord;
+using Pellum::Ref;
+
+Ormid::TypeRegistry& Registry() {
+   return Ormid::TypeRegistry::Get();
+}
+
+struct Probe {
+   const DataObjectType* type;
+   int index;
+   const PropertyRecord& record;
+   Ref<DynamicData> obj;
+
+   bool Optional() const { return (record.flags & Ormid::PropertyFlags::Optional) != 0; }
+   std::string Where() const { return std::string(type->GetName()) + "." + record.name; }
+
+   // Clone, equality and difference see the value that was just stored.
+   void ExpectSeenByCopies(bool differsFromDefault) const {
+      Ref<Any> copy(obj->_Clone());
+      EXPECT_TRUE(Ormid::AreEqual(obj.GetPtr(), copy.GetPtr())) << Where();
+      Ref<DynamicData> fresh = type->Create();
+      if (!differsFromDefault) {
+         return;
+      }
+      EXPECT_FALSE(Ormid::AreEqual(fresh.GetPtr(), obj.GetPtr())) << Where();
+      Ormid::PropertyDiffSet diffs = Ormid::DiffProperties(fresh.GetPtr(), obj.GetPtr());
+      EXPECT_TRUE(diffs.Contains(std::string(".") + record.name)) << Where() << ": " << diffs.ToString();
+   }
+};
+
+// Plain and string-valued fields: `value` differs from the default-constructed one.
+template <class T>
+void CheckValue(const Probe& p, const T& value, bool differsFromDefault = true) {
+   DynamicData* obj = p.obj.GetPtr();
+   p.type->SetField(obj, p.index, &value);
+   EXPECT_TRUE(p.type->IsSet(obj, p.index)) << p.Where();
+   ASSERT_NE(p.type->GetFieldPtr(obj, p.index), nullptr) << p.Where();
+   EXPECT_TRUE(*static_cast<const T*>(p.type->GetFieldPtr(obj, p.index)) == value) << p.Where();
+   T out{};
+   p.type->GetField(obj, p.index, &out);
+   EXPECT_TRUE(out == value) << p.Where();
+   p.ExpectSeenByCopies(differsFromDefault);
+   if (p.Optional()) {
+      Pellum::Optional<T> slot;
+      p.type->SwapField(obj, p.index, &slot);
+      EXPECT_TRUE(slot.IsSet() && slot.GetStored() == value) << p.Where();
+      EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+      p.type->SwapField(obj, p.index, &slot);
+      EXPECT_TRUE(p.type->IsSet(obj, p.index)) << p.Where();
+      p.type->Reset(obj, p.index);
+      EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+      EXPECT_EQ(p.type->GetFieldPtr(obj, p.index), nullptr) << p.Where();
+   } else {
+      T slot{};
+      p.type->SwapField(obj, p.index, &slot);
+      EXPECT_TRUE(slot == value) << p.Where();
+      p.type->SwapField(obj, p.index, &slot);
+      p.type->GetField(obj, p.index, &out);
+      EXPECT_TRUE(out == value) << p.Where();
+   }
+}
+
+void CheckOptionalBool(const Probe& p) {
+   DynamicData* obj = p.obj.GetPtr();
+   EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+   signed char on = 1;
+   p.type->SetField(obj, p.index, &on);
+   signed char out = -1;
+   p.type->GetField(obj, p.index, &out);
+   EXPECT_EQ(out, 1) << p.Where();
+   p.ExpectSeenByCopies(true);
+   signed char slot = -1;
+   p.type->SwapField(obj, p.index, &slot);
+   EXPECT_EQ(slot, 1) << p.Where();
+   EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+   p.type->SetField(obj, p.index, &on);
+   p.type->Reset(obj, p.index);
+   EXPECT_EQ(p.type->GetFieldPtr(obj, p.index), nullptr) << p.Where();
+}
+
+void CheckDeduplicated(const Probe& p) {
+   DynamicData* obj = p.obj.GetPtr();
+   const std::string text = "<conformance/>";
+   p.type->SetField(obj, p.index, &text);
+   ASSERT_NE(p.type->GetFieldPtr(obj, p.index), nullptr) << p.Where();
+   std::string out;
+   p.type->GetField(obj, p.index, &out);
+   EXPECT_EQ(out, text) << p.Where();
+   p.ExpectSeenByCopies(true);
+   Pellum::Deduplicated<std::string> slot;
+   p.type->SwapField(obj, p.index, &slot);
+   EXPECT_EQ(slot.Get(), text);
+   EXPECT_FALSE(p.type->IsSet(obj, p.index));
+   p.type->SwapField(obj, p.index, &slot);
+   p.type->Reset(obj, p.index);
+   EXPECT_FALSE(p.type->IsSet(obj, p.index));
+}
+
+// A value of the class that a reference property holds.
+Ref<Any> SampleOf(const Ormid::TypeInfo* header) {
+   switch (header->kind) {
+   case Ormid::KindManaged:
+      return Ref<Any>(new Ormid::MoRef(header->name, "obj-1"));
+   case Ormid::KindAny:
+      return Ormid::Box(42);
+   case Ormid::KindDataObject:
+   case Ormid::KindFault: {
+      Ormid::Type* t = Registry().FindByHeader(header);
+      if (t == nullptr || !t->IsDataObject()) {
+         return nullptr;
+      }
+      return Ref<Any>(static_cast<DataObjectType*>(t)->Create().GetPtr());
+   }
+   default:
+      return nullptr;
+   }
+}
+
+template <class T>
+Ref<Any> ArrayOf(T value) {
+   Ref<Ormid::Array<T>> a(new Ormid::Array<T>());
+   a->Append(std::move(value));
+   return Ref<Any>(a.GetPtr());
+}
+
+// A one-element array of the class that an array property holds.
+Ref<Any> SampleArray(const PropertyRecord& record) {
+   if ((record.flags & Ormid::PropertyFlags::Link) != 0) {
+      return ArrayOf(std::string("key-1"));
+   }
+   const Ormid::TypeInfo* h = record.type;
+   switch (h->kind) {
+   case Ormid::KindBool: return ArrayOf(true);
+   case Ormid::KindByte: return ArrayOf(static_cast<signed char>(3));
+   case Ormid::KindShort: return ArrayOf(static_cast<short>(3));
+   case Ormid::KindInt: return ArrayOf(3);
+   case Ormid::KindLong: return ArrayOf(3L);
+   case Ormid::KindFloat: return ArrayOf(1.5f);
+   case Ormid::KindDouble: return ArrayOf(2.5);
+   case Ormid::KindString: return ArrayOf(std::string("s"));
+   case Ormid::KindBinary: return ArrayOf(std::vector<unsigned char>{1, 2});
+   case Ormid::KindUri: return ArrayOf(Ormid::Uri("http://x"));
+   case Ormid::KindTypeName: return ArrayOf(Ormid::TypeName("quorl.vm.BootOptions"));
+   case Ormid::KindMethodName: return ArrayOf(Ormid::MethodName("m"));
+   case Ormid::KindPropertyPath: return ArrayOf(Ormid::PropertyPath("a.b"));
+   case Ormid::KindEnum: {
+      auto* e = static_cast<Ormid::EnumType*>(Registry().FindByHeader(h));
+      Ref<Any> a(e->GetFuncs().createArray());
+      static_cast<Ormid::Array<int>*>(a.GetPtr())->Append(0);
+      return a;
+   }
+   case Ormid::KindManaged: {
+      Ref<Ormid::DataArray<Ormid::MoRef>> a(new Ormid::DataArray<Ormid::MoRef>());
+      a->Append(new Ormid::MoRef(h->name, "obj-1"));
+      return Ref<Any>(a.GetPtr());
+   }
+   case Ormid::KindAny: {
+      Ref<Ormid::DataArray<Any>> a(new Ormid::DataArray<Any>());
+      a->Append(Ormid::Box(1).GetPtr());
+      return Ref<Any>(a.GetPtr());
+   }
+   default: {
+      Ormid::Type* t = Registry().FindByHeader(h);
+      if (t == nullptr || !t->IsDataObject()) {
+         return nullptr;
+      }
+      auto* item = static_cast<DataObjectType*>(t);
+      Ref<Ormid::DataArrayBase> a = item->CreateArray();
+      a->AppendAny(item->Create().GetPtr());
+      return Ref<Any>(a.GetPtr());
+   }
+   }
+}
+
+void CheckReference(const Probe& p, const Ref<Any>& value, bool narrowed) {
+   DynamicData* obj = p.obj.GetPtr();
+   ASSERT_NE(value.GetPtr(), nullptr) << p.Where() << ": no sample value";
+   EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+   p.type->SetField(obj, p.index, value.GetPtr());
+   EXPECT_TRUE(p.type->IsSet(obj, p.index)) << p.Where();
+   EXPECT_EQ(p.type->GetFieldPtr(obj, p.index), static_cast<void*>(value.GetPtr())) << p.Where();
+   Ref<Any> out;
+   p.type->GetField(obj, p.index, &out);
+   EXPECT_EQ(out.GetPtr(), value.GetPtr()) << p.Where();
+   p.ExpectSeenByCopies(true);
+   if (narrowed) {
+      // A value of another class is refused and the field keeps its value.
+      Ref<Any> wrong = dynamic_cast<Ormid::Array<std::string>*>(value.GetPtr()) != nullptr
+                          ? ArrayOf(1)
+                          : ArrayOf(std::string("wrong"));
+      EXPECT_THROW(p.type->SetField(obj, p.index, wrong.GetPtr()), Pellum::TypeMismatchException) << p.Where();
+      EXPECT_EQ(p.type->GetFieldPtr(obj, p.index), static_cast<void*>(value.GetPtr())) << p.Where();
+   }
+   Ref<Any> slot;
+   p.type->SwapField(obj, p.index, &slot);
+   EXPECT_EQ(slot.GetPtr(), value.GetPtr()) << p.Where();
+   EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+   p.type->SwapField(obj, p.index, &slot);
+   EXPECT_EQ(slot.GetPtr(), nullptr) << p.Where();
+   p.type->SetField(obj, p.index, nullptr);
+   EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+}
+
+void CheckProperty(const DataObjectType* type, int index) {
+   const PropertyRecord& record = type->GetOwnProperty(index);
+   Probe p{type, index, record, type->Create()};
+   const bool optional = p.Optional();
+   if (std::string_view(record.name) == "xmlResult") {
+      CheckDeduplicated(p);
+      return;
+   }
+   switch (Ormid::GetFieldKind(record)) {
+   case FieldKind::Bool:
+      if (optional) {
+         CheckOptionalBool(p);
+      } else {
+         CheckValue(p, true);
+      }
+      return;
+   case FieldKind::Byte: return CheckValue(p, static_cast<signed char>(5));
+   case FieldKind::Short: return CheckValue(p, static_cast<short>(5));
+   case FieldKind::Int: return CheckValue(p, 5);
+   case FieldKind::Long: return CheckValue(p, 5L);
+   case FieldKind::Float: return CheckValue(p, 1.5f);
+   case FieldKind::Double: return CheckValue(p, 2.5);
+   case FieldKind::Enum: {
+      auto* e = static_cast<Ormid::EnumType*>(Registry().FindByHeader(record.type));
+      ASSERT_NE(e, nullptr) << p.Where();
+      const int ordinal = e->GetValueCount() > 1 ? 1 : 0;
+      return CheckValue(p, ordinal, ordinal != 0 || optional);
+   }
+   case FieldKind::String: return CheckValue(p, std::string("sample"));
+   case FieldKind::Binary: return CheckValue(p, std::vector<unsigned char>{1, 2, 3});
+   case FieldKind::DateTime: return CheckValue(p, Pellum::System::DateTime::FromUtcTime(123456));
+   case FieldKind::Uri: return CheckValue(p, Ormid::Uri("http://example"));
+   case FieldKind::TypeName: return CheckValue(p, Ormid::TypeName("quorl.TaskInfo"));
+   case FieldKind::MethodName: return CheckValue(p, Ormid::MethodName("powerOn"));
+   case FieldKind::PropertyPath: return CheckValue(p, Ormid::PropertyPath("config.name"));
+   case FieldKind::Reference: return CheckReference(p, SampleOf(record.type), true);
+   case FieldKind::Any: return CheckReference(p, SampleOf(record.type), false);
+   case FieldKind::Array: return CheckReference(p, SampleArray(record), true);
+   }
+}
+
+TEST(Conformance, EveryPropertyOfEveryClassThroughItsDescriptor) {
+   int classes = 0;
+   int properties = 0;
+   for (Ormid::Type* t : Registry().GetTypes()) {
+      if (!t->IsDataObject() || std::string_view(t->GetName()).substr(0, 6) != "quorl.") {
+         continue;
+      }
+      auto* type = static_cast<DataObjectType*>(t);
+      ++classes;
+      for (int i = 0; i < type->GetOwnPropertyCount(); ++i) {
+         SCOPED_TRACE(std::string(type->GetName()) + "." + type->GetOwnProperty(i).name);
+         CheckProperty(type, i);
+         ++properties;
+      }
+      // A new object is of its class and clones into an equal object.
+      Ref<DynamicData> obj = type->Create();
+      EXPECT_EQ(obj->_GetType(), type);
+      Ref<Any> copy(obj->_Clone());
+      EXPECT_EQ(copy->_GetType(), type);
+      EXPECT_TRUE(Ormid::AreEqual(obj.GetPtr(), copy.GetPtr())) << type->GetName();
+      EXPECT_EQ(type->CreateArray()->_GetItemType(), type);
+   }
+   EXPECT_GT(classes, 0);
+   EXPECT_GT(properties, 0);
+   RecordProperty("classes", classes);
+   RecordProperty("properties", properties);
+}
+
+} // namespace

@@ -1,0 +1,172 @@
+// Registration of the generated library: every package's types are in the registry, the lookup templates
+// answer the registry's objects, bases registered later resolve, descriptors follow the slot rules.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <string_view>
+
+#include "ormid/Registry.h"
+#include "quorl/HostSystem.h"
+#include "quorl/TaskInfo.h"
+#include "quorl/Versions.h"
+#include "quorl/fault/InvalidState.h"
+#include "quorl/fault/NotAuthenticated.h"
+#include "quorl/option/ArrayUpdateSpec.h"
+#include "quorl/vm/BootOptions.h"
+#include "quorl/vm/ConfigSpec.h"
+#include "quorl/vm/device/VirtualEthernetCard.h"
+
+namespace {
+
+struct PackageCount {
+   const char* package;
+   int dataAndFaults;
+   int enums;
+};
+
+const PackageCount kSchemaCounts[] = {
+#include "schema_counts.inc"
+};
+
+// The package of a wire name: the longest package name that prefixes it.
+std::string PackageOf(std::string_view name) {
+   std::string best;
+   for (const PackageCount& row : kSchemaCounts) {
+      std::string_view p = row.package;
+      if (name.size() > p.size() && name.substr(0, p.size()) == p && name[p.size()] == '.' &&
+          p.size() > best.size()) {
+         best = p;
+      }
+   }
+   return best;
+}
+
+Ormid::TypeRegistry& Registry() {
+   return Ormid::TypeRegistry::Get();
+}
+
+TEST(Registration, EveryPackageRegistersItsDataObjectsFaultsAndEnumerations) {
+   std::map<std::string, std::pair<int, int>> seen;
+   for (Ormid::Type* t : Registry().GetTypes()) {
+      std::string_view name = t->GetName();
+      if (name.substr(0, 6) != "quorl.") {
+         continue;
+      }
+      auto& row = seen[PackageOf(name)];
+      if (t->IsEnum()) {
+         ++row.second;
+      } else if (t->IsDataObject()) {
+         ++row.first;
+      } else {
+         ADD_FAILURE() << "unexpected kind of " << name;
+      }
+   }
+   for (const PackageCount& row : kSchemaCounts) {
+      EXPECT_EQ(seen[row.package].first, row.dataAndFaults) << row.package;
+      EXPECT_EQ(seen[row.package].second, row.enums) << row.package;
+   }
+}
+
+TEST(Registration, LookupTemplatesAnswerTheRegistrysObjects) {
+   Ormid::DataObjectType* boot = Ormid::GetDoType<Quorl::Vm::BootOptions>();
+   ASSERT_NE(boot, nullptr);
+   EXPECT_EQ(boot, Registry().FindByName("quorl.vm.BootOptions"));
+   EXPECT_EQ(boot, Registry().FindByWsdlName("VirtualMachineBootOptions"));
+   EXPECT_EQ(boot, Registry().FindByHeader(&gQuorlVmBootOptionsTypeInfo));
+   EXPECT_EQ(Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDiskDevice>(),
+             Registry().FindByName("quorl.vm.BootOptions.BootableDiskDevice"));
+   // Faults are data types too.
+   Ormid::DataObjectType* invalidState = Ormid::GetDoType<Quorl::Fault::InvalidState>();
+   EXPECT_EQ(invalidState, Registry().FindByName("quorl.fault.InvalidState"));
+   EXPECT_TRUE(invalidState->IsFault());
+   EXPECT_EQ(Ormid::GetEnumType<Quorl::TaskInfo::State>(), Registry().FindByName("quorl.TaskInfo.State"));
+   EXPECT_EQ(Ormid::GetEnumType<Quorl::HostSystem::ConnectionState>(),
+             Registry().FindByName("quorl.HostSystem.ConnectionState"));
+   // Instances answer the same objects.
+   Pellum::Ref<Quorl::Vm::BootOptions> value(new Quorl::Vm::BootOptions());
+   EXPECT_EQ(value->_GetType(), boot);
+   EXPECT_EQ(value->_GetDataType(), boot);
+}
+
+TEST(Registration, HeadersCarryKindNamesAndVersion) {
+   EXPECT_EQ(gQuorlVmBootOptionsTypeInfo.kind, 16u);
+   EXPECT_STREQ(gQuorlVmBootOptionsTypeInfo.name, "quorl.vm.BootOptions");
+   EXPECT_STREQ(gQuorlVmBootOptionsTypeInfo.wsdlName, "VirtualMachineBootOptions");
+   EXPECT_STREQ(gQuorlVmBootOptionsTypeInfo.version, "quorl.version.version2");
+   EXPECT_EQ(gQuorlFaultInvalidStateTypeInfo.kind, 17u);
+   EXPECT_EQ(gQuorlTaskInfoStateTypeInfo.kind, 15u);
+   EXPECT_EQ(gQuorlHostSystemTypeInfo.kind, 18u);
+}
+
+TEST(Registration, BaseFromALaterPackageResolves) {
+   Ormid::DataObjectType* spec = Ormid::GetDoType<Quorl::Vm::ConfigSpec::CpuIdInfoSpec>();
+   ASSERT_NE(spec, nullptr);
+   EXPECT_EQ(spec->GetDescriptor()->base, &gQuorlOptionArrayUpdateSpecTypeInfo);
+   EXPECT_EQ(spec->GetBase(), Ormid::GetDoType<Quorl::Option::ArrayUpdateSpec>());
+   EXPECT_TRUE(spec->IsA(Ormid::GetDoType<Quorl::Option::ArrayUpdateSpec>()));
+}
+
+TEST(Registration, DescriptorSlotsFollowThePropertyList) {
+   const Ormid::DataTypeInfo* none = Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDevice>()->GetDescriptor();
+   EXPECT_EQ(none->properties->type, nullptr);
+   EXPECT_EQ(none->getField, nullptr);
+   EXPECT_EQ(none->swapField, nullptr);
+   EXPECT_EQ(none->isSet, &Ormid::AlwaysSet);
+   EXPECT_EQ(none->reset, nullptr);
+   EXPECT_NE(none->create, nullptr);
+   EXPECT_NE(none->createArray, nullptr);
+
+   const Ormid::DataTypeInfo* required =
+      Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDiskDevice>()->GetDescriptor();
+   EXPECT_NE(required->getField, nullptr);
+   EXPECT_NE(required->isSet, &Ormid::AlwaysSet);
+   EXPECT_EQ(required->reset, nullptr);
+   EXPECT_STREQ(required->properties[0].name, "deviceKey");
+   EXPECT_EQ(required->properties[0].type, &Ormid::gIntTypeInfo);
+   EXPECT_EQ(required->properties[1].type, nullptr);
+
+   const Ormid::DataTypeInfo* boot = Ormid::GetDoType<Quorl::Vm::BootOptions>()->GetDescriptor();
+   EXPECT_NE(boot->reset, nullptr);
+   EXPECT_EQ(boot->hasOwnDynamicProperty, 0u);
+   EXPECT_EQ(boot->base, &gKoblDynamicDataTypeInfo);
+   EXPECT_EQ(boot->properties[5].type, &gQuorlVmBootOptionsBootableDeviceTypeInfo);
+   EXPECT_EQ(boot->properties[5].flags, 0x3u);
+   EXPECT_STREQ(boot->properties[2].version, "quorl.version.version11");
+   EXPECT_EQ(boot->properties[7].type, nullptr);
+
+   const Ormid::DataTypeInfo* card = Ormid::GetDoType<Quorl::Vm::Device::VirtualEthernetCard>()->GetDescriptor();
+   EXPECT_EQ(card->hasOwnDynamicProperty, 1u);
+   EXPECT_EQ(card->properties[0].type, &gKoblDynamicPropertyTypeInfo);
+
+   const Ormid::DataTypeInfo* fault = Ormid::GetDoType<Quorl::Fault::NotAuthenticated>()->GetDescriptor();
+   EXPECT_EQ(fault->base, &gQuorlFaultNoPermissionTypeInfo);
+}
+
+TEST(Registration, VersionCatalogue) {
+   const Ormid::KoblVersions& v = Quorl::koblVersions;
+   EXPECT_STREQ(v.name, "quorl");
+   EXPECT_EQ(v.namespaceId, &Quorl::koblNamespaceId);
+   EXPECT_GE(Quorl::koblNamespaceId, 0) << "the runtime assigns the namespace id at registration";
+   EXPECT_EQ(v.versionSlotCount, Quorl::kVersionSlotCount);
+   EXPECT_EQ(v.officialVersions, Quorl::officialVersions);
+   EXPECT_EQ(v.internalVersions, Quorl::internalVersions);
+   ASSERT_GT(v.versionCount, 2u);
+   EXPECT_STREQ(v.versions[0].name, "quorl.version.disabled");
+   EXPECT_STREQ(v.versions[0].versionId, "");
+   EXPECT_EQ(v.versions[0].releaseId, nullptr);
+   const Ormid::VersionRecord& oldest = v.versions[v.versionCount - 1];
+   EXPECT_STREQ(oldest.name, "quorl.version.version1");
+   EXPECT_STREQ(oldest.wireNamespace, "quorl2");
+   EXPECT_STREQ(oldest.taskTypeNamespace, "quorl25");
+   EXPECT_STREQ(v.parents[v.parentCount - 1].version, "quorl.version.disabled");
+   EXPECT_STREQ(v.parents[v.parentCount - 1].parent, "quorl.version.unstable");
+   EXPECT_EQ(Quorl::GetRcVersion(), *v.currentVersion);
+}
+
+TEST(Registration, ProcessWideKeysHoldTheirNames) {
+   EXPECT_EQ(Quorl::AUTHN_EVENT_KEY, "AUTHN_EVENT_KEY");
+   EXPECT_EQ(Quorl::AUTHZ_PARAM_PREFIX, "AUTHZ_PARAM_PREFIX");
+}
+
+} // namespace
