@@ -1,14 +1,19 @@
 """Checks the quorl-types command-line tool against what the runtime registers.
 
-Usage: check_quorl_types.py <path to quorl-types>
+Usage: check_quorl_types.py <path to quorl-types> [--schema]
+With --schema the tool is linked with libquorl-types, and its dump of the "quorl" namespace, written from
+the runtime's registry and descriptors, is compared with the schema's own JSON model.
 """
 
 import json
 import subprocess
 import sys
 import unittest
+from pathlib import Path
 
 TOOL = None
+WITH_SCHEMA = False
+ROOT = Path(__file__).resolve().parents[2]
 
 
 def run(*args):
@@ -55,6 +60,56 @@ class QuorlTypesToolTest(unittest.TestCase):
         self.assertIn(f"{len(listed)} types registered", done.stdout)
 
 
+class SchemaAgainstRuntimeTest(unittest.TestCase):
+    """What the runtime registered from the generated library is what the schema says, type for type."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not WITH_SCHEMA:
+            raise unittest.SkipTest("the tool is not linked with libquorl-types")
+        done = run("dump", "--json", "quorl")
+        if done.returncode != 0:
+            raise AssertionError(done.stderr)
+        cls.runtime = json.loads(done.stdout)
+        model = subprocess.run([sys.executable, "-m", "generator", "json"], cwd=ROOT, capture_output=True,
+                               text=True, check=True)
+        cls.schema = json.loads(model.stdout)
+
+    @staticmethod
+    def knowable(t):
+        """The schema's view of a type without what descriptors cannot carry."""
+        t = {k: v for k, v in t.items() if k != "inferred"}
+        if "properties" in t:
+            t["properties"] = [{k: v for k, v in p.items() if k != "dedup"} for p in t["properties"]]
+        return t
+
+    def test_namespace_versions_and_parents(self):
+        for key in ("namespace", "versions", "parents"):
+            self.assertEqual(self.runtime[key], self.schema[key], key)
+
+    def test_every_registered_type_matches_the_schema(self):
+        registered = self.runtime["types"]
+        for name, t in registered.items():
+            with self.subTest(type=name):
+                self.assertIn(name, self.schema["types"])
+                self.assertEqual(t, self.knowable(self.schema["types"][name]))
+
+    def test_every_data_object_fault_and_enumeration_is_registered(self):
+        missing = [n for n, t in self.schema["types"].items()
+                   if t["kind"] != "managed" and n not in self.runtime["types"]]
+        self.assertEqual(missing, [])
+        by_name = {p["name"]: p for p in self.runtime["packages"]}
+        for pkg in self.schema["packages"]:
+            counts = {k: v for k, v in pkg["counts"].items() if k != "managed"}
+            if sum(counts.values()) == 0:
+                continue
+            got = by_name[pkg["name"]]["counts"]
+            self.assertEqual({k: got[k] for k in counts}, counts, pkg["name"])
+
+
 if __name__ == "__main__":
     TOOL = sys.argv.pop(1)
+    if "--schema" in sys.argv:
+        sys.argv.remove("--schema")
+        WITH_SCHEMA = True
     unittest.main()

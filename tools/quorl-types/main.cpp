@@ -19,6 +19,9 @@
 #include "dump.h"
 #include "ormid/ManagedType.h"
 #include "ormid/Ormid.h"
+#if QUORL_TYPES_LINKED
+#include "quorl/Versions.h"
+#endif
 
 namespace {
 
@@ -184,6 +187,11 @@ int Summary() {
    std::printf("%-34s %9zu %6zu %6zu %6zu %8zu\n", "all", total.primitive, total.data, total.fault, total.enumeration,
                total.managed);
    std::printf("\n%zu types registered\n", types.size());
+#if QUORL_TYPES_LINKED
+   const Ormid::Version* current = Quorl::GetRcVersion();
+   std::printf("libquorl-types: namespace id %d, current version %s\n", static_cast<int>(Quorl::koblNamespaceId),
+               current ? current->GetName() : "(none)");
+#endif
    return 0;
 }
 
