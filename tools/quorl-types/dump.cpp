@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <utility>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,6 +58,12 @@ public:
    void Null() {
       Separate();
       _out += "null";
+   }
+   // A key and its value in one call.
+   template <class V>
+   void Field(std::string_view key, V&& value) {
+      Key(key);
+      Value(std::forward<V>(value));
    }
 
 private:
@@ -154,19 +161,14 @@ const char* NameOf(const Ormid::TypeInfo* header) { return header ? header->name
 void WriteRecord(JsonWriter& json, const Ormid::PropertyRecord& record, bool named) {
    json.BeginObject();
    if (named) {
-      json.Key("name");
-      json.Value(record.name);
+      json.Field("name", record.name);
    }
-   json.Key("type");
-   json.Value(NameOf(record.type));
-   json.Key("flags");
-   json.Value(static_cast<long long>(record.flags));
+   json.Field("type", NameOf(record.type));
+   json.Field("flags", static_cast<long long>(record.flags));
    if (named) {
-      json.Key("privilege");
-      json.Value(record.privilegeId);
+      json.Field("privilege", record.privilegeId);
    }
-   json.Key("version");
-   json.Value(record.version);
+   json.Field("version", record.version);
    json.EndObject();
 }
 
@@ -181,15 +183,12 @@ void WriteProperties(JsonWriter& json, const Ormid::PropertyRecord* records) {
 
 void WriteMethod(JsonWriter& json, const Ormid::ManagedMethodInfo& method) {
    json.BeginObject();
-   json.Key("name");
-   json.Value(method.name);
-   json.Key("wsdl");
-   json.Value(method.wsdlName);
+   json.Field("name", method.name);
+   json.Field("wsdl", method.wsdlName);
    json.Key("task");
    std::string_view wsdl = method.wsdlName ? method.wsdlName : "";
    json.Bool(wsdl.size() > 5 && wsdl.substr(wsdl.size() - 5) == "_Task");
-   json.Key("privilege");
-   json.Value(method.privilegeId);
+   json.Field("privilege", method.privilegeId);
    json.Key("typePrivileges");
    if (method.typePrivileges == nullptr) {
       json.Null();
@@ -221,10 +220,8 @@ void WriteMethod(JsonWriter& json, const Ormid::ManagedMethodInfo& method) {
       json.Value((*f)->name);
    }
    json.EndArray();
-   json.Key("version");
-   json.Value(method.version);
-   json.Key("feature");
-   json.Value(method.feature);
+   json.Field("version", method.version);
+   json.Field("feature", method.feature);
    json.Key("flagBytes");
    json.BeginArray();
    json.Value(static_cast<long long>(method.flag1));
@@ -237,14 +234,10 @@ void WriteMethod(JsonWriter& json, const Ormid::ManagedMethodInfo& method) {
 void WriteType(JsonWriter& json, const Ormid::Type* type, const std::string& package) {
    json.Key(type->GetName());
    json.BeginObject();
-   json.Key("kind");
-   json.Value(KindKey(type));
-   json.Key("package");
-   json.Value(package);
-   json.Key("wsdl");
-   json.Value(type->GetWsdlName());
-   json.Key("version");
-   json.Value(type->GetVersion());
+   json.Field("kind", KindKey(type));
+   json.Field("package", package);
+   json.Field("wsdl", type->GetWsdlName());
+   json.Field("version", type->GetVersion());
    if (auto* enumeration = dynamic_cast<const Ormid::EnumType*>(type)) {
       json.Key("values");
       json.BeginArray();
@@ -253,13 +246,11 @@ void WriteType(JsonWriter& json, const Ormid::Type* type, const std::string& pac
       }
       json.EndArray();
    } else if (auto* data = dynamic_cast<const Ormid::DataObjectType*>(type)) {
-      json.Key("base");
-      json.Value(NameOf(data->GetDescriptor()->base));
+      json.Field("base", NameOf(data->GetDescriptor()->base));
       WriteProperties(json, data->GetDescriptor()->properties);
    } else if (auto* managed = dynamic_cast<const Ormid::ManagedObjectType*>(type)) {
       const Ormid::ManagedTypeInfo* info = managed->GetDescriptor();
-      json.Key("base");
-      json.Value(NameOf(info->base));
+      json.Field("base", NameOf(info->base));
       WriteProperties(json, info->properties);
       json.Key("methods");
       json.BeginArray();
@@ -282,8 +273,7 @@ void WriteType(JsonWriter& json, const Ormid::Type* type, const std::string& pac
 void WriteNamespace(JsonWriter& json, const Ormid::KoblVersions& record) {
    json.Key("namespace");
    json.BeginObject();
-   json.Key("name");
-   json.Value(record.name);
+   json.Field("name", record.name);
    json.Key("dependencies");
    json.BeginArray();
    for (uint32_t i = 0; i < record.dependencyCount; ++i) {
@@ -295,8 +285,7 @@ void WriteNamespace(JsonWriter& json, const Ormid::KoblVersions& record) {
    for (uint32_t i = 0; i < record.productCount; ++i) {
       const Ormid::ProductRecord& product = record.products[i];
       json.BeginObject();
-      json.Key("name");
-      json.Value(product.name);
+      json.Field("name", product.name);
       json.Key("releases");
       json.BeginArray();
       for (uint64_t r = 0; r < product.releaseCount; ++r) {
@@ -306,8 +295,7 @@ void WriteNamespace(JsonWriter& json, const Ormid::KoblVersions& record) {
       json.EndObject();
    }
    json.EndArray();
-   json.Key("versionSlots");
-   json.Value(static_cast<long long>(record.versionSlotCount));
+   json.Field("versionSlots", static_cast<long long>(record.versionSlotCount));
    json.Key("counts");
    json.BeginArray();
    json.Value(static_cast<long long>(record.reserved1));
@@ -323,22 +311,14 @@ void WriteVersions(JsonWriter& json, const Ormid::KoblVersions& record) {
    for (uint32_t i = 0; i < record.versionCount; ++i) {
       const Ormid::VersionRecord& v = record.versions[i];
       json.BeginObject();
-      json.Key("name");
-      json.Value(v.name);
-      json.Key("wireNamespace");
-      json.Value(v.wireNamespace);
-      json.Key("versionId");
-      json.Value(v.versionId);
-      json.Key("releaseId");
-      json.Value(v.releaseId);
-      json.Key("stage");
-      json.Value(static_cast<long long>(v.stage));
-      json.Key("flags");
-      json.Value(static_cast<long long>(v.flags));
-      json.Key("taskTypeName");
-      json.Value(v.taskTypeName);
-      json.Key("taskTypeNamespace");
-      json.Value(v.taskTypeNamespace);
+      json.Field("name", v.name);
+      json.Field("wireNamespace", v.wireNamespace);
+      json.Field("versionId", v.versionId);
+      json.Field("releaseId", v.releaseId);
+      json.Field("stage", static_cast<long long>(v.stage));
+      json.Field("flags", static_cast<long long>(v.flags));
+      json.Field("taskTypeName", v.taskTypeName);
+      json.Field("taskTypeNamespace", v.taskTypeNamespace);
       json.EndObject();
    }
    json.EndArray();
@@ -386,10 +366,8 @@ std::string DumpJson(std::string_view ns) {
    json.BeginArray();
    for (std::size_t i = 0; i < packages.size(); ++i) {
       json.BeginObject();
-      json.Key("name");
-      json.Value(packages[i]);
-      json.Key("order");
-      json.Value(static_cast<long long>(i + 1));
+      json.Field("name", packages[i]);
+      json.Field("order", static_cast<long long>(i + 1));
       json.Key("counts");
       json.BeginObject();
       for (const char* kind : {"data", "fault", "enum", "managed"}) {
