@@ -8,6 +8,7 @@ Layout under the output folder (the build tree's `api/`):
   quorl/<package folders>/<stem>_partN.cpp  class members and accessors, at most PART_BOUND classes each
   quorl/<package folders>/<stem>_registration.cpp   the package's registration unit
   quorl/Versions.h, versions.cpp        the version catalogue
+  quorl/Packages.h, packages.cpp        the packages: counts and registration times
   quorl/detail/Registration.h, registration.cpp   the ordered initialiser of the library
 
 Output is deterministic; a file is rewritten only when its content changes.
@@ -22,8 +23,9 @@ from pathlib import Path
 from .emit_data import ClassEmitter, shell_needed
 from .emit_enum import print_enum_at_namespace
 from .emit_fields import referenced_types
-from .emit_registration import (print_library_registration, print_package_registration,
-                                print_registration_header, print_versions_header, print_versions_source)
+from .emit_registration import (enum_factory_types, print_library_registration, print_package_registration,
+                                print_packages_header, print_packages_source, print_registration_header,
+                                print_versions_header, print_versions_source)
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Package, Type
 from .naming import Names, package_folder, package_stem
 from .printer import Printer
@@ -195,7 +197,8 @@ class Plan:
         return f"{package_folder(pkg)}/{package_stem(pkg)}_detail.h"
 
     def outputs(self) -> list[str]:
-        files = ["quorl/Versions.h", "versions.cpp", "quorl/detail/Registration.h", "registration.cpp"]
+        files = ["quorl/Versions.h", "versions.cpp", "quorl/Packages.h", "packages.cpp",
+                 "quorl/detail/Registration.h", "registration.cpp"]
         for pkg in self.model.packages:
             folder, stem = package_folder(pkg.name), package_stem(pkg.name)
             files += [self.fwd_header(pkg.name), self.all_header(pkg.name), self.detail_header(pkg.name)]
@@ -226,7 +229,11 @@ def emit_unit_header(plan: Plan, unit: Unit) -> str:
     p.print("// $wire$ and its nested types.", wire=unit.top.name)
     p.print("#pragma once")
     p.blank()
+    factories = enum_factory_types(m)
+    unit_enums = [t for t in (m.types[n] for n in _all_names(m, unit.top)) if t.kind == ENUM]
     includes = [PRELUDE] + sorted(plan.fwd_header(x) for x in unit.needs_fwd) + sorted(unit.needs_units)
+    if any(e.name in factories for e in unit_enums):
+        includes.insert(0, "ormid/Enum.h")
     for inc in includes:
         p.print('#include "$inc$"', inc=inc)
     p.blank()
@@ -249,6 +256,10 @@ def emit_unit_header(plan: Plan, unit: Unit) -> str:
             p.print("template <> QUORL_API DataObjectType* GetDoType<$q$>();", q=names.qualified(c))
         for e in enums:
             p.print("template <> QUORL_API EnumType* GetEnumType<$q$>();", q=names.qualified(e))
+        for e in enums:
+            if e.name in factories:
+                p.print("template <> QUORL_API EnumType* CreateEnumType<$q$>(const EnumTypeInfo* info);",
+                        q=names.qualified(e))
         p.print("} // namespace Ormid")
     return p.text()
 
@@ -369,6 +380,8 @@ def generate(model: Model) -> dict[str, str]:
 
     put("quorl/Versions.h", print_versions_header)
     put("versions.cpp", print_versions_source)
+    put("quorl/Packages.h", print_packages_header)
+    put("packages.cpp", print_packages_source)
     put("quorl/detail/Registration.h", print_registration_header)
     put("registration.cpp", print_library_registration)
     for pkg in model.packages:

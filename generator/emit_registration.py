@@ -15,6 +15,26 @@ KIND_CODES = {ENUM: 15, DATA: 16, FAULT: 17, MANAGED: 18}
 MAIN_PACKAGE = "quorl"
 HOST_PACKAGE = "quorl.host"
 
+# The library exports `Ormid::CreateEnumType<E>` for 35 enumerations, all of the host package, and its
+# type-list function builds those through it (the others are built in place). Two of them are fixed by
+# name; the rest are the first other host enumerations in type-list order.
+ENUM_FACTORY_COUNT = 35
+ENUM_FACTORY_NAMED = ("quorl.host.CpuPackage.Vendor", "quorl.host.HostAccessManager.LockdownMode")
+
+
+def enum_factory_types(model: Model) -> frozenset[str]:
+    """Wire names of the enumerations with an exported `Ormid::CreateEnumType<E>` instance."""
+    if HOST_PACKAGE not in {p.name for p in model.packages}:
+        return frozenset()
+    enums = [n for n in model.type_list(HOST_PACKAGE) if model.types[n].kind == ENUM]
+    chosen = [n for n in ENUM_FACTORY_NAMED if n in model.types]
+    for n in enums:
+        if len(chosen) >= ENUM_FACTORY_COUNT:
+            break
+        if n not in chosen:
+            chosen.append(n)
+    return frozenset(chosen)
+
 
 def _str(text: str | None) -> str:
     return "nullptr" if text is None else cpp_string(text)
@@ -114,9 +134,14 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
                 for (int i = 0; i < $n$; ++i) {
                    gTypes[i] = ::Ormid::CreateDataObjectType(&kDescriptors[i]);
                 }""", n=len(data))
+        factories = enum_factory_types(model)
         for i, e in enumerate(enums):
-            p.print("gTypes[$slot$] = new ::Ormid::EnumType(&kEnums[$i$], ::Quorl::Detail::EnumFunctions<$q$>::kFuncs);",
-                    slot=len(data) + i, q=names.qualified(e), i=i)
+            if e.name in factories:
+                p.print("gTypes[$slot$] = ::Ormid::CreateEnumType<$q$>(&kEnums[$i$]);",
+                        slot=len(data) + i, q=names.qualified(e), i=i)
+            else:
+                p.print("gTypes[$slot$] = new ::Ormid::EnumType(&kEnums[$i$], ::Quorl::Detail::EnumFunctions<$q$>::kFuncs);",
+                        slot=len(data) + i, q=names.qualified(e), i=i)
         p.print("count = $n$;", n=total)
         p.print("return gTypes;")
     p.print("}")
@@ -135,6 +160,11 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
         for i, e in enumerate(enums):
             p.print("template <> EnumType* GetEnumType<$q$>() { return static_cast<EnumType*>(gTypes[$i$]); }",
                     q=names.qualified(e), i=len(data) + i)
+        for e in enums:
+            if e.name in enum_factory_types(model):
+                p.print("template <> EnumType* CreateEnumType<$q$>(const EnumTypeInfo* info) {", q=names.qualified(e))
+                p.print("   return new EnumType(info, ::Quorl::Detail::EnumFunctions<$q$>::kFuncs);", q=names.qualified(e))
+                p.print("}")
         p.print("} // namespace Ormid")
         p.blank()
 
@@ -166,22 +196,89 @@ def print_library_registration(p: Printer, model: Model) -> None:
         // The library's one ordered initialiser: registers the packages in registration order, whatever
         // the order in which the linker placed their translation units.
 
+        #include <chrono>
+        #include <cstdint>
+
+        #include "quorl/Packages.h"
         #include "quorl/detail/Registration.h"
 
         namespace {
 
+        // Wall-clock time each package's initialiser took, in registration order.
+        std::int64_t gRegistrationNanoseconds[$n$];
+
+        void Run(int package, void (*initialiser)()) {
+           const auto start = std::chrono::steady_clock::now();
+           initialiser();
+           gRegistrationNanoseconds[package] =
+              std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - start).count();
+        }
+
         struct Registration {
-           Registration() {""")
+           Registration() {""", n=len(model.packages))
     with p.indent(2):
-        for pkg in model.packages:
-            p.print("::Quorl::Detail::$fn$();", fn=register_function(pkg))
+        for i, pkg in enumerate(model.packages):
+            p.print("Run($i$, &::Quorl::Detail::$fn$);", i=i, fn=register_function(pkg))
     p.print("""
            }
         };
 
         const Registration gRegistration;
 
-        } // namespace""")
+        } // namespace
+
+        std::int64_t Quorl::GetRegistrationNanoseconds(int package) {
+           return package >= 0 && package < kPackageCount ? gRegistrationNanoseconds[package] : -1;
+        }""")
+
+
+def print_packages_header(p: Printer, model: Model) -> None:
+    p.print("""
+        // Generated from schema/namespace.kobl by `python3 -m generator emit`: do not edit.
+        // The packages of the namespace "$ns$" in registration order: what the library carries of each, the
+        // registration table's counts, and the time each took to register.
+        #pragma once
+
+        #include <cstdint>
+
+        #include "quorl/Export.h"
+
+        namespace Quorl {
+
+        struct PackageInfo {
+           const char* name;
+           // Types this library carries, by kind.
+           int dataObjects, faults, enumerations, managedTypes;
+           // The registration table's counts for the package (what the namespace holds in all).
+           int expectedDataObjects, expectedFaults, expectedEnumerations, expectedManagedTypes;
+           // Entries of the package's type list (the types registered at load).
+           int typeListLength;
+        };
+
+        inline constexpr int kPackageCount = $n$;
+
+        extern "C++" QUORL_API const PackageInfo packages[$n$];
+
+        // Nanoseconds the initialiser of package `package` (an index into `packages`) took at load: its
+        // records, its type-list function and the runtime's type objects. -1 for an index out of range.
+        QUORL_API std::int64_t GetRegistrationNanoseconds(int package);
+
+        } // namespace Quorl""", ns=model.namespace.name, n=len(model.packages))
+
+
+def print_packages_source(p: Printer, model: Model) -> None:
+    p.print("""
+        // Generated from schema/namespace.kobl by `python3 -m generator emit`: do not edit.
+        #include "quorl/Packages.h"
+
+        const Quorl::PackageInfo Quorl::packages[$n$] = {""", n=len(model.packages))
+    with p.indent():
+        for pkg in model.packages:
+            c, e = pkg.counts, pkg.expected
+            p.print("{$name$, $d$, $f$, $en$, $m$, $ed$, $ef$, $ee$, $em$, $tl$},", name=cpp_string(pkg.name),
+                    d=c[DATA], f=c[FAULT], en=c[ENUM], m=c[MANAGED], ed=e[DATA], ef=e[FAULT], ee=e[ENUM],
+                    em=e[MANAGED], tl=len(registered_types(model, pkg)))
+    p.print("};")
 
 
 def print_registration_header(p: Printer, model: Model) -> None:

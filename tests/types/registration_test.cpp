@@ -2,16 +2,22 @@
 // answer the registry's objects, bases registered later resolve, descriptors follow the slot rules.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 
+#include "ormid/Enum.h"
 #include "ormid/Registry.h"
 #include "quorl/HostSystem.h"
+#include "quorl/Packages.h"
 #include "quorl/TaskInfo.h"
 #include "quorl/Versions.h"
 #include "quorl/fault/InvalidState.h"
 #include "quorl/fault/NotAuthenticated.h"
+#include "quorl/host/CpuPackage.h"
+#include "quorl/host/HostAccessManager.h"
 #include "quorl/option/ArrayUpdateSpec.h"
 #include "quorl/vm/BootOptions.h"
 #include "quorl/vm/ConfigSpec.h"
@@ -66,6 +72,53 @@ TEST(Registration, EveryPackageRegistersItsDataObjectsFaultsAndEnumerations) {
       EXPECT_EQ(seen[row.package].first, row.dataAndFaults) << row.package;
       EXPECT_EQ(seen[row.package].second, row.enums) << row.package;
    }
+}
+
+// The library's package table (what `quorl-types summary` prints) against the schema's counts and the
+// registry: same packages in the same order, type lists as long as what each package registered, a time
+// measured for every package that registered something.
+TEST(Registration, PackageTableMatchesTheSchemaAndTheRegistry) {
+   ASSERT_EQ(static_cast<std::size_t>(Quorl::kPackageCount), std::size(kSchemaCounts));
+   std::map<std::string, int> registered;
+   for (Ormid::Type* t : Registry().GetTypes()) {
+      if (std::string_view(t->GetName()).substr(0, 6) == "quorl.") {
+         ++registered[PackageOf(t->GetName())];
+      }
+   }
+   for (int i = 0; i < Quorl::kPackageCount; ++i) {
+      const Quorl::PackageInfo& p = Quorl::packages[i];
+      ASSERT_STREQ(p.name, kSchemaCounts[i].package);
+      EXPECT_EQ(p.dataObjects + p.faults, kSchemaCounts[i].dataAndFaults) << p.name;
+      EXPECT_EQ(p.enumerations, kSchemaCounts[i].enums) << p.name;
+      EXPECT_EQ(registered[p.name], p.typeListLength) << p.name;
+      EXPECT_LE(p.dataObjects, p.expectedDataObjects) << p.name;
+      EXPECT_LE(p.faults, p.expectedFaults) << p.name;
+      EXPECT_LE(p.enumerations, p.expectedEnumerations) << p.name;
+      EXPECT_LE(p.managedTypes, p.expectedManagedTypes) << p.name;
+      if (p.typeListLength > 0) {
+         EXPECT_GT(Quorl::GetRegistrationNanoseconds(i), 0) << p.name;
+      }
+   }
+   EXPECT_EQ(Quorl::GetRegistrationNanoseconds(-1), -1);
+   EXPECT_EQ(Quorl::GetRegistrationNanoseconds(Quorl::kPackageCount), -1);
+}
+
+// The exported enumeration-type factory builds a type equivalent to the registered one (same descriptor,
+// same conversions), without touching the registry.
+TEST(Registration, EnumTypeFactoryOfTheHostPackage) {
+   using Vendor = Quorl::Host::CpuPackage::Vendor;
+   Ormid::EnumType* registered = Ormid::GetEnumType<Vendor>();
+   ASSERT_NE(registered, nullptr);
+   std::unique_ptr<Ormid::EnumType> made(Ormid::CreateEnumType<Vendor>(registered->GetInfo()));
+   EXPECT_EQ(made->GetHeader(), registered->GetHeader());
+   EXPECT_EQ(made->GetValueCount(), registered->GetValueCount());
+   EXPECT_EQ(made->GetFuncs().box, registered->GetFuncs().box);
+   Pellum::Ref<Ormid::Any> boxed(made->GetFuncs().box(1));
+   EXPECT_NE(dynamic_cast<Ormid::Primitive<Vendor>*>(boxed.GetPtr()), nullptr);
+   EXPECT_EQ(Registry().FindByName("quorl.host.CpuPackage.Vendor"), registered);
+   using Lockdown = Quorl::Host::HostAccessManager::LockdownMode;
+   std::unique_ptr<Ormid::EnumType> lockdown(Ormid::CreateEnumType<Lockdown>(Ormid::GetEnumType<Lockdown>()->GetInfo()));
+   EXPECT_STREQ(lockdown->GetName(), "quorl.host.HostAccessManager.LockdownMode");
 }
 
 TEST(Registration, LookupTemplatesAnswerTheRegistrysObjects) {

@@ -8,9 +8,11 @@
 //
 // Unknown names are reported with the closest registered names and a non-zero exit status.
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <string_view>
@@ -20,6 +22,7 @@
 #include "ormid/ManagedType.h"
 #include "ormid/Ormid.h"
 #if QUORL_TYPES_LINKED
+#include "quorl/Packages.h"
 #include "quorl/Versions.h"
 #endif
 
@@ -141,6 +144,39 @@ int UnknownName(std::string_view what, std::string_view name, const std::vector<
    return 2;
 }
 
+struct KindCounts {
+   std::size_t primitive = 0, data = 0, fault = 0, enumeration = 0, managed = 0;
+
+   void Add(const Type* type) {
+      switch (type->GetKind()) {
+      case Ormid::KindEnum: ++enumeration; break;
+      case Ormid::KindDataObject: ++data; break;
+      case Ormid::KindFault: ++fault; break;
+      case Ormid::KindManaged: ++managed; break;
+      default: ++primitive; break;
+      }
+   }
+   void Add(const KindCounts& o) {
+      primitive += o.primitive;
+      data += o.data;
+      fault += o.fault;
+      enumeration += o.enumeration;
+      managed += o.managed;
+   }
+   std::size_t Total() const { return primitive + data + fault + enumeration + managed; }
+};
+
+#if QUORL_TYPES_LINKED
+// "registered/expected", or just the number when both agree.
+std::string Versus(std::size_t registered, int expected) {
+   std::string out = std::to_string(registered);
+   if (registered != static_cast<std::size_t>(expected)) {
+      out += "/" + std::to_string(expected);
+   }
+   return out;
+}
+#endif
+
 int Summary() {
    Ormid::TypeRegistry& registry = Ormid::TypeRegistry::Get();
    std::vector<Type*> types = registry.GetTypes();
@@ -152,46 +188,72 @@ int Summary() {
       }
       std::cout << "\n";
    }
-   struct Counts {
-      std::size_t order, primitive = 0, data = 0, fault = 0, enumeration = 0, managed = 0;
-   };
    std::vector<std::string> packages;
-   std::map<std::string, Counts> byPackage;
+   std::map<std::string, KindCounts> byPackage;
    for (const Type* type : types) {
       std::string package = PackageOf(type->GetName());
-      auto [it, inserted] = byPackage.try_emplace(package, Counts{packages.size()});
+      auto [it, inserted] = byPackage.try_emplace(package);
       if (inserted) {
          packages.push_back(package);
       }
-      Counts& c = it->second;
-      switch (type->GetKind()) {
-      case Ormid::KindEnum: ++c.enumeration; break;
-      case Ormid::KindDataObject: ++c.data; break;
-      case Ormid::KindFault: ++c.fault; break;
-      case Ormid::KindManaged: ++c.managed; break;
-      default: ++c.primitive; break;
-      }
+      it->second.Add(type);
    }
-   std::printf("\n%-34s %9s %6s %6s %6s %8s\n", "package", "primitive", "data", "fault", "enum", "managed");
-   Counts total{0};
+
+   // The runtime's own namespaces, and anything registered outside the library's package table.
+   std::vector<std::string> others;
    for (const std::string& package : packages) {
-      const Counts& c = byPackage[package];
-      std::printf("%-34s %9zu %6zu %6zu %6zu %8zu\n", package.c_str(), c.primitive, c.data, c.fault, c.enumeration,
-                  c.managed);
-      total.primitive += c.primitive;
-      total.data += c.data;
-      total.fault += c.fault;
-      total.enumeration += c.enumeration;
-      total.managed += c.managed;
-   }
-   std::printf("%-34s %9zu %6zu %6zu %6zu %8zu\n", "all", total.primitive, total.data, total.fault, total.enumeration,
-               total.managed);
-   std::printf("\n%zu types registered\n", types.size());
 #if QUORL_TYPES_LINKED
+      bool known = std::any_of(std::begin(Quorl::packages), std::end(Quorl::packages),
+                               [&](const Quorl::PackageInfo& p) { return package == p.name; });
+      if (known) {
+         continue;
+      }
+#endif
+      others.push_back(package);
+   }
+   KindCounts total;
+   std::printf("\n%-34s %9s %6s %6s %6s %8s\n", "runtime package", "primitive", "data", "fault", "enum", "managed");
+   for (const std::string& package : others) {
+      const KindCounts& c = byPackage[package];
+      std::printf("%-34s %9zu %6zu %6zu %6zu %8zu\n", package.c_str(), c.primitive, c.data, c.fault,
+                  c.enumeration, c.managed);
+      total.Add(c);
+   }
+
+#if QUORL_TYPES_LINKED
+   // The library's packages in registration order: registered types beside the registration table's
+   // counts ("410/431": 410 registered of the 431 the namespace holds), and the time each took to register.
+   std::printf("\n%-34s %9s %9s %9s %9s %10s\n", "package (registered/table)", "data", "fault", "enum",
+               "managed", "register");
+   KindCounts library;
+   int expected[4] = {0, 0, 0, 0};
+   std::int64_t nanos = 0;
+   for (int i = 0; i < Quorl::kPackageCount; ++i) {
+      const Quorl::PackageInfo& p = Quorl::packages[i];
+      const KindCounts& c = byPackage[p.name];
+      std::int64_t took = Quorl::GetRegistrationNanoseconds(i);
+      std::printf("%-34s %9s %9s %9s %9s %7.2f ms\n", p.name, Versus(c.data, p.expectedDataObjects).c_str(),
+                  Versus(c.fault, p.expectedFaults).c_str(), Versus(c.enumeration, p.expectedEnumerations).c_str(),
+                  Versus(c.managed, p.expectedManagedTypes).c_str(), static_cast<double>(took) / 1e6);
+      library.Add(c);
+      expected[0] += p.expectedDataObjects;
+      expected[1] += p.expectedFaults;
+      expected[2] += p.expectedEnumerations;
+      expected[3] += p.expectedManagedTypes;
+      nanos += took;
+   }
+   std::printf("%-34s %9s %9s %9s %9s %7.2f ms\n", "all", Versus(library.data, expected[0]).c_str(),
+               Versus(library.fault, expected[1]).c_str(), Versus(library.enumeration, expected[2]).c_str(),
+               Versus(library.managed, expected[3]).c_str(), static_cast<double>(nanos) / 1e6);
+   total.Add(library);
    const Ormid::Version* current = Quorl::GetRcVersion();
-   std::printf("libquorl-types: namespace id %d, current version %s\n", static_cast<int>(Quorl::koblNamespaceId),
+   std::printf("\nlibquorl-types: %d packages, %zu of the namespace's %d types registered in %.2f ms; namespace id %d, "
+               "current version %s\n",
+               Quorl::kPackageCount, library.Total(), expected[0] + expected[1] + expected[2] + expected[3],
+               static_cast<double>(nanos) / 1e6, static_cast<int>(Quorl::koblNamespaceId),
                current ? current->GetName() : "(none)");
 #endif
+   std::printf("%zu types registered\n", types.size());
    return 0;
 }
 
