@@ -2,10 +2,13 @@
 
 Layout under the output folder (the build tree's `api/`):
   quorl/<package folders>/<TopLevel>.h   one header per top-level unit (the type and its nested types)
+  quorl/<package folders>/<TopLevel>Stub.h   the client stubs of a unit's managed types
   quorl/<package folders>/Fwd.h          forward declarations and the type-header constants of a package
   quorl/<package folders>/All.h          every unit header of a package
   quorl/<package folders>/<stem>_detail.h   internal: the reflection functions of the package
   quorl/<package folders>/<stem>_partN.cpp  class members and accessors, at most PART_BOUND classes each
+  quorl/<package folders>/<stem>_managedN.cpp  interfaces, stubs and dispatchers, at most MANAGED_BOUND
+                                            members each
   quorl/<package folders>/<stem>_registration.cpp   the package's registration unit
   quorl/Versions.h, versions.cpp        the version catalogue
   quorl/Packages.h, packages.cpp        the packages: counts and registration times
@@ -20,7 +23,8 @@ import os
 from dataclasses import dataclass, field
 from pathlib import Path
 
-from .emit_data import ClassEmitter, shell_needed
+from .emit_data import ClassEmitter
+from .emit_managed import ManagedEmitter
 from .emit_enum import print_enum_at_namespace
 from .emit_fields import referenced_types
 from .emit_registration import (enum_factory_types, print_library_registration, print_package_registration,
@@ -33,6 +37,9 @@ from .printer import Printer
 # Classes (data objects and faults) per part source. Measured: ~80 small classes compile in a few
 # seconds at -O2, which keeps both cores busy without one long tail.
 PART_BOUND = 80
+# Interface members (methods and getters) per managed part source: each costs a synchronous and an
+# asynchronous stub member and a dispatcher case.
+MANAGED_BOUND = 160
 
 PRELUDE = "quorl/detail/Prelude.h"
 
@@ -50,10 +57,19 @@ class Unit:
     needs_units: set[str] = field(default_factory=set)  # other unit headers
     needs_fwd: set[str] = field(default_factory=set)    # packages whose Fwd.h is needed
     complete: set[str] = field(default_factory=set)     # unit headers the definitions need
+    stub_needs: set[str] = field(default_factory=set)   # stub headers of other units (base stubs)
 
     @property
     def data_classes(self) -> list[Type]:
         return [c for c in self.classes if c.kind in (DATA, FAULT)]
+
+    @property
+    def managed_classes(self) -> list[Type]:
+        return [c for c in self.classes if c.kind == MANAGED]
+
+    @property
+    def stub_header(self) -> str:
+        return self.header[:-2] + "Stub.h"
 
 
 class Plan:
@@ -70,11 +86,9 @@ class Plan:
         return self.units[self.names.top_level(t).name]
 
     def _members(self, t: Type) -> list[Type]:
-        out = []
-        if t.kind != MANAGED or shell_needed(self.model, t):
-            out.append(t)
-            for n in t.nested:
-                out.extend(self._members(self.model.types[n]))
+        out = [t]
+        for n in t.nested:
+            out.extend(self._members(self.model.types[n]))
         return out
 
     def _plan_units(self) -> None:
@@ -106,6 +120,17 @@ class Plan:
                         self._need_declaration(unit, r)
                         if r.kind != ENUM:
                             unit.complete.add(self.unit_of(r).header)
+            for c in unit.managed_classes:
+                me = ManagedEmitter(m, names, c)
+                if me.base is not None:
+                    self._need_complete_header(unit, me.base)
+                    other = self.unit_of(me.base)
+                    if other is not unit:
+                        unit.stub_needs.add(other.stub_header)
+                for r in me.referenced_types():
+                    self._need_declaration(unit, r)
+                    if r.kind != ENUM:
+                        unit.complete.add(self.unit_of(r).header)
 
     def _need_complete_header(self, unit: Unit, t: Type) -> None:
         other = self.unit_of(t)
@@ -169,6 +194,20 @@ class Plan:
             visit(h, [])
 
     # --- parts -----------------------------------------------------------------------------------
+    def managed_parts(self, pkg: Package) -> list[list[Unit]]:
+        parts: list[list[Unit]] = []
+        count = 0
+        for unit in self.package_units[pkg.name]:
+            n = sum(len(c.methods) + len(c.properties) + 1 for c in unit.managed_classes)
+            if n == 0:
+                continue
+            if not parts or count + n > MANAGED_BOUND:
+                parts.append([])
+                count = 0
+            parts[-1].append(unit)
+            count += n
+        return parts
+
     def parts(self, pkg: Package) -> list[list[Unit]]:
         parts: list[list[Unit]] = []
         count = 0
@@ -203,7 +242,9 @@ class Plan:
             folder, stem = package_folder(pkg.name), package_stem(pkg.name)
             files += [self.fwd_header(pkg.name), self.all_header(pkg.name), self.detail_header(pkg.name)]
             files += [u.header for u in self.package_units[pkg.name]]
+            files += [u.stub_header for u in self.package_units[pkg.name] if u.managed_classes]
             files += [f"{folder}/{stem}_part{i}.cpp" for i in range(len(self.parts(pkg)))]
+            files += [f"{folder}/{stem}_managed{i}.cpp" for i in range(len(self.managed_parts(pkg)))]
             files.append(f"{folder}/{stem}_registration.cpp")
         return files
 
@@ -249,11 +290,13 @@ def emit_unit_header(plan: Plan, unit: Unit) -> str:
     _close_namespace(p, ns)
     specs = [c for c in unit.classes if c.kind in (DATA, FAULT)]
     enums = [t for t in (m.types[n] for n in _all_names(m, unit.top)) if t.kind == ENUM]
-    if specs or enums:
+    if specs or enums or unit.managed_classes:
         p.blank()
         p.print("namespace Ormid {")
         for c in specs:
             p.print("template <> QUORL_API DataObjectType* GetDoType<$q$>();", q=names.qualified(c))
+        for c in unit.managed_classes:
+            p.print("template <> QUORL_API ManagedObjectType* GetMoType<$q$>();", q=names.qualified(c))
         for e in enums:
             p.print("template <> QUORL_API EnumType* GetEnumType<$q$>();", q=names.qualified(e))
         for e in enums:
@@ -267,9 +310,7 @@ def emit_unit_header(plan: Plan, unit: Unit) -> str:
 def _all_names(m: Model, t: Type) -> list[str]:
     out = [t.name]
     for n in t.nested:
-        nt = m.types[n]
-        if nt.kind != MANAGED or shell_needed(m, nt):
-            out.extend(_all_names(m, nt))
+        out.extend(_all_names(m, m.types[n]))
     return out
 
 
@@ -300,6 +341,15 @@ def emit_fwd(plan: Plan, pkg: Package) -> str:
     p.print("// Type headers (kind, wire name, WSDL name, version).")
     for n in pkg.types:
         p.print('extern "C++" QUORL_API const ::Ormid::TypeInfo $h$;', h=names.header_symbol(m.types[n]))
+    managed = [m.types[n] for n in pkg.types if m.types[n].kind == MANAGED]
+    if managed:
+        p.blank()
+        p.print("// Method-object tables of the managed types (own methods, own properties, one null slot), filled")
+        p.print("// by the runtime when the package registers; the stubs name their methods through them.")
+        for t in managed:
+            me = ManagedEmitter(m, names, t)
+            p.print('extern "C++" QUORL_API ::Ormid::ManagedMethod* $s$[$n$];', s=me.table_symbol,
+                    n=me.table_length)
     return p.text()
 
 
@@ -330,6 +380,8 @@ def emit_detail(plan: Plan, pkg: Package) -> str:
         for c in unit.data_classes:
             p.print("// $wire$", wire=c.name)
             ClassEmitter(plan.model, plan.names, c).print_detail_declarations(p)
+        for c in unit.managed_classes:
+            ManagedEmitter(plan.model, plan.names, c).print_detail_declarations(p)
     p.print("} // namespace Quorl::Detail")
     return p.text()
 
@@ -355,6 +407,68 @@ def emit_part(plan: Plan, pkg: Package, units: list[Unit], index: int) -> str:
     p.blank()
     for ce in emitters:
         ce.print_accessors(p)
+    p.print("} // namespace Quorl::Detail")
+    return p.text()
+
+
+def emit_stub_header(plan: Plan, unit: Unit) -> str:
+    m, names = plan.model, plan.names
+    p = Printer()
+    _banner(p, m.package(unit.top.package).file.rsplit("/", 1)[-1])
+    p.print("// Client stubs of $wire$ and of the managed types nested in it.", wire=unit.top.name)
+    p.print("#pragma once")
+    p.blank()
+    for inc in [unit.header] + sorted(unit.stub_needs):
+        p.print('#include "$inc$"', inc=inc)
+    p.blank()
+    ns = names.namespace(unit.top)
+    _open_namespace(p, ns)
+    p.blank()
+    for c in _stub_order(m, unit):
+        ManagedEmitter(m, names, c).print_stub_declaration(p)
+        p.blank()
+    _close_namespace(p, ns)
+    return p.text()
+
+
+def _stub_order(m: Model, unit: Unit) -> list[Type]:
+    """A unit's managed classes with a base stub of the same unit before its derived stubs."""
+    inside = {c.name: c for c in unit.managed_classes}
+    out: list[Type] = []
+
+    def visit(c: Type) -> None:
+        if c in out:
+            return
+        if c.base in inside:
+            visit(inside[c.base])
+        out.append(c)
+
+    for c in unit.managed_classes:
+        visit(c)
+    return out
+
+
+def emit_managed_part(plan: Plan, pkg: Package, units: list[Unit], index: int) -> str:
+    m, names = plan.model, plan.names
+    p = Printer()
+    _banner(p, pkg.file.rsplit("/", 1)[-1])
+    p.print("// Managed part $i$ of package $pkg$: interfaces, client stubs, dispatchers.", i=index, pkg=pkg.name)
+    p.blank()
+    headers = {plan.detail_header(pkg.name), "quorl/detail/ManagedSupport.h"}
+    for u in units:
+        headers |= {u.header, u.stub_header} | u.complete | u.needs_units
+    for h in sorted(headers):
+        p.print('#include "$h$"', h=h)
+    p.blank()
+    emitters = [ManagedEmitter(m, names, c) for u in units for c in _stub_order(m, u)]
+    for me in emitters:
+        me.print_interface_definitions(p)
+        me.print_stub_definitions(p)
+        p.blank()
+    p.print("namespace Quorl::Detail {")
+    p.blank()
+    for me in emitters:
+        me.print_server_definitions(p)
     p.print("} // namespace Quorl::Detail")
     return p.text()
 
@@ -391,8 +505,13 @@ def generate(model: Model) -> dict[str, str]:
         files[plan.detail_header(pkg.name)] = emit_detail(plan, pkg)
         for unit in plan.package_units[pkg.name]:
             files[unit.header] = emit_unit_header(plan, unit)
+        for unit in plan.package_units[pkg.name]:
+            if unit.managed_classes:
+                files[unit.stub_header] = emit_stub_header(plan, unit)
         for i, units in enumerate(plan.parts(pkg)):
             files[f"{folder}/{stem}_part{i}.cpp"] = emit_part(plan, pkg, units, i)
+        for i, units in enumerate(plan.managed_parts(pkg)):
+            files[f"{folder}/{stem}_managed{i}.cpp"] = emit_managed_part(plan, pkg, units, i)
         files[f"{folder}/{stem}_registration.cpp"] = emit_registration_unit(plan, pkg)
     expected = plan.outputs()
     if sorted(expected) != sorted(files) or len(set(expected)) != len(expected):

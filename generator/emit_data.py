@@ -1,5 +1,5 @@
-"""Emitter of data-object and fault classes (and, until the managed-type emitter exists, of the shell
-classes of managed types that enclose data objects or enumerations).
+"""Emitter of data-object and fault classes, and of the class definitions of managed types (whose
+interface members the managed-type emitter writes).
 
 Sections: `declaration` (the class definition for the unit header), `definitions` (out-of-line members
 for a part source), `accessors` (the reflection functions, same part source), `detail` (their
@@ -10,6 +10,7 @@ from __future__ import annotations
 
 from .emit_enum import print_enum_in_class
 from .emit_fields import RUNTIME_DATA_CLASSES, Field, class_of, field_for
+from .emit_managed import ManagedEmitter
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Type
 from .naming import Names
 from .printer import Printer
@@ -77,22 +78,25 @@ class ClassEmitter:
             nt = self.model.types[n]
             if nt.kind == ENUM:
                 print_enum_in_class(p, self.model, self.names, nt)
-            elif self.names_needed(nt):
+            else:
                 p.print("class $name$;", name=self.names.class_chain(nt)[-1])
-
-    def names_needed(self, nt: Type) -> bool:
-        return nt.kind != MANAGED or shell_needed(self.model, nt)
+                if nt.kind == MANAGED:
+                    p.print("class $name$Stub;", name=self.names.class_chain(nt)[-1])
 
     def print_declaration(self, p: Printer) -> None:
         t = self.t
         decl = self.names.local_path(t)
         if t.kind == MANAGED:
+            me = ManagedEmitter(self.model, self.names, t)
             p.print("""
-                // $wire$ (managed type: its nested types; the interface comes with the managed-type emitter)
-                class QUORL_API $decl$ {
-                public:""", wire=t.name, decl=decl)
+                // $wire$
+                class QUORL_API $decl$ : public virtual $base$ {
+                public:""", wire=t.name, decl=decl, base=me.base_interface)
             with p.indent():
                 self.print_nested_declarations(p)
+                if t.nested:
+                    p.blank()
+                me.print_interface_body(p)
             p.print("};")
             return
         p.print("""
@@ -101,7 +105,16 @@ class ClassEmitter:
             public:""", wire=t.name, decl=decl, base=self.base_class)
         with p.indent():
             if self.is_fault:
-                p.print("ORMID_FAULT_EXCEPTION($base$)", base=self.base_class)
+                p.print("""
+                    // Thrown for this fault: caught by this class or by the exception class of any base.
+                    class QUORL_API Exception : public $base$::Exception {
+                    public:
+                       explicit Exception(::Ormid::MethodFault* fault);
+                       Exception(const Exception& other);
+                       ~Exception() override;
+                       ::Pellum::Exception* Clone() const override;
+                       [[noreturn]] void Throw() const override;
+                    };""", base=self.base_class)
             self.print_nested_declarations(p)
             if self.is_fault or self.t.nested:
                 p.blank()
@@ -156,6 +169,12 @@ class ClassEmitter:
         if not self.is_fault:
             self.print_diff(p)
         if self.is_fault:
+            p.print("""
+                $g$::Exception::Exception(::Ormid::MethodFault* fault) : $b$::Exception(fault) {}
+                $g$::Exception::Exception(const Exception& other) = default;
+                $g$::Exception::~Exception() = default;
+                ::Pellum::Exception* $g$::Exception::Clone() const { return new Exception(*this); }
+                void $g$::Exception::Throw() const { throw Exception(*this); }""", g=g, b=self.base_class)
             p.print("""
                 void $g$::ThrowInternal() const { throw Exception(const_cast<$n$*>(this)); }
                 $g$::Exception* $g$::CreateException() const { return new Exception(const_cast<$n$*>(this)); }""",
@@ -269,13 +288,4 @@ class ClassEmitter:
         p.print("}")
 
 
-def shell_needed(model: Model, t: Type) -> bool:
-    """A managed type gets a shell class only when some type nested in it (transitively) is not managed."""
-    for n in t.nested:
-        nt = model.types[n]
-        if nt.kind != MANAGED or shell_needed(model, nt):
-            return True
-    return False
-
-
-__all__ = ["ClassEmitter", "RESPONSE_CODES", "RUNTIME_DATA_CLASSES", "shell_needed"]
+__all__ = ["ClassEmitter", "RESPONSE_CODES", "RUNTIME_DATA_CLASSES"]

@@ -45,6 +45,8 @@ RUNTIME_HEADERS = {
     "kobl.MethodFault": "::Ormid::gKoblMethodFaultTypeInfo", "kobl.RuntimeFault": "::Ormid::gKoblRuntimeFaultTypeInfo",
     "kobl.ManagedObject": "::Ormid::gKoblManagedObjectTypeInfo",
     "kobl.query.PropertyCollector": "::gKoblQueryPropertyCollectorTypeInfo",
+    "kobl.reflect.DynamicTypeManager": "::gKoblReflectDynamicTypeManagerTypeInfo",
+    "kobl.reflect.ManagedMethodExecuter": "::gKoblReflectManagedMethodExecuterTypeInfo",
 }
 for _short in ("InvalidArgument", "InvalidRequest", "InvalidType", "ManagedObjectNotFound", "NotSupported",
                "RequestCanceled", "SecurityError", "SystemError"):

@@ -7,6 +7,7 @@ from __future__ import annotations
 from .emit_data import ClassEmitter
 from .emit_enum import print_constant_definitions, print_names_list
 from .emit_fields import header_ref
+from .emit_managed import ManagedEmitter, param_record
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Package
 from .naming import Names, cpp_string, package_symbol
 from .printer import Printer
@@ -45,9 +46,8 @@ def register_function(pkg: Package) -> str:
 
 
 def registered_types(model: Model, pkg: Package) -> list[str]:
-    """Type-list order of the types registered now: data objects and faults, then enumerations.
-    Managed types join with the managed-type emitter."""
-    return [n for n in model.type_list(pkg.name) if model.types[n].kind != MANAGED]
+    """Type-list order: data objects and faults, then enumerations, then managed types."""
+    return list(model.type_list(pkg.name))
 
 
 def print_package_registration(p: Printer, model: Model, names: Names, pkg: Package, includes: list[str]) -> None:
@@ -55,6 +55,7 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
     order = registered_types(model, pkg)
     data = [model.types[n] for n in order if model.types[n].kind in (DATA, FAULT)]
     enums = [model.types[n] for n in order if model.types[n].kind == ENUM]
+    managed = [ManagedEmitter(model, names, model.types[n]) for n in order if model.types[n].kind == MANAGED]
     p.print("""
         // Generated from schema/$file$ by `python3 -m generator emit`: do not edit.
         // Registration unit of package $pkg$: type headers, descriptors, property records, type list.""",
@@ -122,7 +123,9 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
                 p.print("{&::$h$, kNames$i$},", h=names.header_symbol(e), i=i)
         p.print("};")
         p.blank()
-    total = len(data) + len(enums)
+    if managed:
+        _print_managed_storage(p, model, names, managed)
+    total = len(data) + len(enums) + len(managed)
     p.print("""
         // One slot per type in type-list order; the lookup templates read their slot.
         ::Ormid::Type* gTypes[$n$];""", n=max(total, 1))
@@ -142,6 +145,9 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
             else:
                 p.print("gTypes[$slot$] = new ::Ormid::EnumType(&kEnums[$i$], ::Quorl::Detail::EnumFunctions<$q$>::kFuncs);",
                         slot=len(data) + i, q=names.qualified(e), i=i)
+        for i, me in enumerate(managed):
+            p.print("gTypes[$slot$] = ::Ormid::CreateManagedObjectType(&kManaged[$i$]);",
+                    slot=len(data) + len(enums) + i, i=i)
         p.print("count = $n$;", n=total)
         p.print("return gTypes;")
     p.print("}")
@@ -160,6 +166,9 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
         for i, e in enumerate(enums):
             p.print("template <> EnumType* GetEnumType<$q$>() { return static_cast<EnumType*>(gTypes[$i$]); }",
                     q=names.qualified(e), i=len(data) + i)
+        for i, me in enumerate(managed):
+            p.print("template <> ManagedObjectType* GetMoType<$q$>() { return static_cast<ManagedObjectType*>(gTypes[$i$]); }",
+                    q=me.qualified, i=len(data) + len(enums) + i)
         for e in enums:
             if e.name in enum_factory_types(model):
                 p.print("template <> EnumType* CreateEnumType<$q$>(const EnumTypeInfo* info) {", q=names.qualified(e))
@@ -182,12 +191,125 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
                     p.print("r[$i$] = {&$h$, 0x$f$u, $n$, $priv$, $v$};", i=base + i,
                             h=header_ref(model, names, prop.type), f=f"{prop.flags:x}",
                             n=cpp_string(prop.name), priv=_str(prop.privilege), v=cpp_string(prop.version))
+        if managed:
+            _print_managed_fill(p, model, names, managed)
         if pkg.name == MAIN_PACKAGE:
             p.print("::Quorl::koblNamespaceId = -1;")
         p.print("new (gLoader) ::Ormid::TypeInfoLoader(&::Quorl::koblVersions, &TypeList);")
         if pkg.name == HOST_PACKAGE:
             p.print("::Pellum::Deduplicated<std::string>::_dedupTable.EnsureConstructed();")
     p.print("}")
+
+
+def _managed_layout(managed: list[ManagedEmitter]) -> dict[str, int]:
+    sizes = {"props": 0, "methods": 0, "params": 0}
+    for me in managed:
+        t = me.t
+        if t.properties:
+            sizes["props"] += len(t.properties) + 1
+        if t.methods:
+            sizes["methods"] += len(t.methods) + 1
+        for meth in t.methods:
+            if meth.params:
+                sizes["params"] += len(meth.params) + 1
+    return sizes
+
+
+def _print_managed_storage(p: Printer, model: Model, names: Names, managed: list[ManagedEmitter]) -> None:
+    """Record storage (zero-initialised, filled by the initialiser), constant fault and type-privilege
+    lists, the managed-type descriptors and the method-object tables."""
+    sizes = _managed_layout(managed)
+    p.print("// Records of the managed types, filled before the package registers.")
+    if sizes["props"]:
+        p.print("::Ormid::PropertyRecord gManagedProperties[$n$];", n=sizes["props"])
+    if sizes["methods"]:
+        p.print("::Ormid::ManagedMethodInfo gMethods[$n$];", n=sizes["methods"])
+    if sizes["params"]:
+        p.print("::Ormid::ParamInfo gParams[$n$];", n=sizes["params"])
+    p.print("""
+        const ::Ormid::PropertyRecord kNoManagedProperties[1] = {};
+        const ::Ormid::ManagedMethodInfo kNoMethods[1] = {};
+        const ::Ormid::ParamInfo kNoParams[1] = {};
+        const ::Ormid::TypeInfo* const kNoFaults[1] = {};""")
+    faults: list[str] = []
+    for me in managed:
+        for meth in me.t.methods:
+            if meth.faults:
+                faults += [f"&{header_ref(model, names, f)}" for f in meth.faults] + ["nullptr"]
+    if faults:
+        p.print("// Fault lists of the methods, each ended by a null pointer.")
+        p.print("const ::Ormid::TypeInfo* const kFaults[$n$] = {", n=len(faults))
+        with p.indent():
+            for i in range(0, len(faults), 4):
+                p.print("$items$,", items=", ".join(faults[i:i + 4]))
+        p.print("};")
+    for me in managed:
+        for k, meth in enumerate(me.t.methods):
+            if meth.type_privileges:
+                p.print("const ::Ormid::TypePrivilege k$s$_$k$_TypePrivileges[] = {", s=me.symbol, k=k)
+                with p.indent():
+                    for type_name, priv in meth.type_privileges:
+                        p.print("{$t$, $v$},", t=cpp_string(type_name), v=cpp_string(priv))
+                    p.print("{nullptr, nullptr},")
+                p.print("};")
+    p.blank()
+    p.print("const ::Ormid::ManagedTypeInfo kManaged[$n$] = {", n=len(managed))
+    prop_at = method_at = 0
+    with p.indent():
+        for me in managed:
+            t = me.t
+            props = f"&gManagedProperties[{prop_at}]" if t.properties else "kNoManagedProperties"
+            methods = f"&gMethods[{method_at}]" if t.methods else "kNoMethods"
+            if t.properties:
+                prop_at += len(t.properties) + 1
+            if t.methods:
+                method_at += len(t.methods) + 1
+            p.print("// $wire$", wire=t.name)
+            p.print("$d$,", d=me.descriptor(props, methods))
+    p.print("};")
+    p.blank()
+    p.print("} // namespace")
+    p.blank()
+    for me in managed:
+        p.print("::Ormid::ManagedMethod* $s$[$n$];", s=me.table_symbol, n=me.table_length)
+    p.blank()
+    p.print("namespace {")
+    p.blank()
+
+
+def _print_managed_fill(p: Printer, model: Model, names: Names, managed: list[ManagedEmitter]) -> None:
+    prop_at = method_at = param_at = fault_at = 0
+    for me in managed:
+        t = me.t
+        p.print("// $wire$", wire=t.name)
+        for i, prop in enumerate(t.properties):
+            priv = "nullptr" if prop.privilege is None else cpp_string(prop.privilege)
+            p.print("gManagedProperties[$i$] = {&$h$, 0x$f$u, $n$, $priv$, $v$};", i=prop_at + i,
+                    h=header_ref(model, names, prop.type), f=f"{prop.flags:x}", n=cpp_string(prop.name),
+                    priv=priv, v=cpp_string(prop.version))
+        if t.properties:
+            prop_at += len(t.properties) + 1
+        for k, meth in enumerate(t.methods):
+            params = "kNoParams"
+            if meth.params:
+                params = f"&gParams[{param_at}]"
+                for i, prm in enumerate(meth.params):
+                    p.print("gParams[$i$] = $r$;", i=param_at + i, r=param_record(model, names, prm))
+                param_at += len(meth.params) + 1
+            fault_list = "kNoFaults"
+            if meth.faults:
+                fault_list = f"&kFaults[{fault_at}]"
+                fault_at += len(meth.faults) + 1
+            tp = f"k{me.symbol}_{k}_TypePrivileges" if meth.type_privileges else "nullptr"
+            priv = "nullptr" if meth.privilege is None else cpp_string(meth.privilege)
+            feature = "nullptr" if meth.feature is None else cpp_string(meth.feature)
+            f1, f2, f3 = meth.flag_bytes
+            p.print("gMethods[$i$] = {$n$, $w$, $priv$, $tp$, $res$, $params$, $faults$, $v$, $feature$, $f1$, $f2$, $f3$};",
+                    i=method_at + k, n=cpp_string(meth.name), w=cpp_string(meth.wsdl), priv=priv, tp=tp,
+                    res=param_record(model, names, meth.result), params=params, faults=fault_list,
+                    v=cpp_string(meth.version), feature=feature, f1=f1, f2=f2, f3=f3)
+        if t.methods:
+            method_at += len(t.methods) + 1
 
 
 def print_library_registration(p: Printer, model: Model) -> None:

@@ -6,7 +6,8 @@
 //                   data types, the faults and the root managed type kobl.ManagedObject
 //   "kobl.query"    versions kobl.query.version.version1 .. version4 (a release chain over
 //                   kobl.version.version0); kobl.query.PropertyCollector
-//   "kobl.reflect"  versions kobl.reflect.version.version1 .. version2 (likewise); no types
+//   "kobl.reflect"  versions kobl.reflect.version.version1 .. version2 (likewise);
+//                   kobl.reflect.DynamicTypeManager, kobl.reflect.ManagedMethodExecuter
 // A type library's version catalogue names these versions as parents of its own.
 
 #include "kobl_types.h"
@@ -20,6 +21,7 @@ namespace Ormid {
 namespace {
 constexpr const char kV0[] = "kobl.version.version0";
 constexpr const char kQueryV1[] = "kobl.query.version.version1";
+constexpr const char kReflectV1[] = "kobl.reflect.version.version1";
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -56,6 +58,10 @@ const Ormid::TypeInfo gKoblLocalizableMessageTypeInfo = {Ormid::KindDataObject, 
                                                          "LocalizableMessage", Ormid::kV0};
 const Ormid::TypeInfo gKoblQueryPropertyCollectorTypeInfo = {
     Ormid::KindManaged, "kobl.query.PropertyCollector", "PropertyCollector", Ormid::kQueryV1};
+const Ormid::TypeInfo gKoblReflectDynamicTypeManagerTypeInfo = {
+    Ormid::KindManaged, "kobl.reflect.DynamicTypeManager", "DynamicTypeManager", Ormid::kReflectV1};
+const Ormid::TypeInfo gKoblReflectManagedMethodExecuterTypeInfo = {
+    Ormid::KindManaged, "kobl.reflect.ManagedMethodExecuter", "ManagedMethodExecuter", Ormid::kReflectV1};
 const Ormid::TypeInfo gKoblFaultInvalidArgumentTypeInfo = {Ormid::KindFault, "kobl.fault.InvalidArgument",
                                                            "InvalidArgument", Ormid::kV0};
 const Ormid::TypeInfo gKoblFaultInvalidRequestTypeInfo = {Ormid::KindFault, "kobl.fault.InvalidRequest",
@@ -204,6 +210,7 @@ enum KoblSlot {
 
 Type* gKoblTypes[SlotCount];
 Type* gKoblQueryTypes[1];
+Type* gKoblReflectTypes[2];
 
 // The property collector has no members in this runtime; its method-object table holds the null slot.
 ManagedMethod* gKoblQueryPropertyCollectorMethodObjects[1];
@@ -217,6 +224,14 @@ const ManagedTypeInfo kPropertyCollectorDescriptor = {&gKoblQueryPropertyCollect
                                                       nullptr,
                                                       nullptr,
                                                       gKoblQueryPropertyCollectorMethodObjects};
+// Likewise the two reflection services: type libraries name them as results of their own methods.
+ManagedMethod* gKoblReflectDynamicTypeManagerMethodObjects[1];
+ManagedMethod* gKoblReflectManagedMethodExecuterMethodObjects[1];
+const ManagedTypeInfo kReflectDescriptors[2] = {
+    {&gKoblReflectDynamicTypeManagerTypeInfo, &gKoblManagedObjectTypeInfo, kNoManagedProperties, kNoMethods,
+     nullptr, nullptr, nullptr, gKoblReflectDynamicTypeManagerMethodObjects},
+    {&gKoblReflectManagedMethodExecuterTypeInfo, &gKoblManagedObjectTypeInfo, kNoManagedProperties, kNoMethods,
+     nullptr, nullptr, nullptr, gKoblReflectManagedMethodExecuterMethodObjects}};
 
 Type* const* KoblTypeList(int& count) {
    const TypeInfo* primitives[] = {
@@ -249,15 +264,17 @@ Type* const* KoblQueryTypeList(int& count) {
    return gKoblQueryTypes;
 }
 
-Type* const* NoTypes(int& count) {
-   count = 0;
-   return nullptr;
+Type* const* KoblReflectTypeList(int& count) {
+   gKoblReflectTypes[0] = CreateManagedObjectType(&kReflectDescriptors[0]);
+   gKoblReflectTypes[1] = CreateManagedObjectType(&kReflectDescriptors[1]);
+   count = 2;
+   return gKoblReflectTypes;
 }
 
 // Registered at load, in this order; never destroyed (the objects are trivially destructible).
 const TypeInfoLoader gKoblLoader(&kKoblVersions, &KoblTypeList);
 const TypeInfoLoader gKoblQueryLoader(&kKoblQueryVersions, &KoblQueryTypeList);
-const TypeInfoLoader gKoblReflectLoader(&kKoblReflectVersions, &NoTypes);
+const TypeInfoLoader gKoblReflectLoader(&kKoblReflectVersions, &KoblReflectTypeList);
 
 template <class T> T* Slot(KoblSlot slot) {
    return static_cast<T*>(gKoblTypes[slot]);

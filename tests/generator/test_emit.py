@@ -46,8 +46,9 @@ class EmitTest(SchemaTestCase):
         for name in ("quorl/Outer.h", "quorl/Folder.h", "quorl/Fwd.h", "quorl/All.h", "quorl/quorl_part0.cpp",
                      "quorl/quorl_registration.cpp", "quorl/vm/BootOptions.h", "registration.cpp", "versions.cpp"):
             self.assertIn(name, self.files)
-        # A managed type without nested data objects or enumerations has no unit yet.
-        self.assertNotIn("quorl/ManagedEntity.h", self.files)
+        # Every managed type has its interface unit and a stub header.
+        self.assertIn("quorl/ManagedEntity.h", self.files)
+        self.assertIn("quorl/ManagedEntityStub.h", self.files)
 
     def test_files_are_rewritten_only_when_changed(self):
         with tempfile.TemporaryDirectory() as tmp:
@@ -75,9 +76,9 @@ class EmitTest(SchemaTestCase):
         self.assertLess(inner, user)  # User's fields name Inner::Leaf, declared inside Inner
         self.assertIn("enum class Mode : int {", text)
         self.assertIn("static const char MODE_ON[];", text)
-        # The derived class includes its base's unit; the shell of a managed type holds its enumeration.
+        # The derived class includes its base's unit; the interface of a managed type holds its enumeration.
         self.assertIn('#include "quorl/Outer.h"', self.files["quorl/Child.h"])
-        self.assertIn("class QUORL_API Folder {", self.files["quorl/Folder.h"])
+        self.assertIn("class QUORL_API Folder : public virtual ::Ormid::ManagedObject {", self.files["quorl/Folder.h"])
         self.assertIn("static const char STATE_READY[];", self.files["quorl/Folder.h"])
 
     def test_a_class_naming_a_type_nested_deeper_in_itself_is_refused(self):

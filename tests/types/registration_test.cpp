@@ -29,6 +29,7 @@ struct PackageCount {
    const char* package;
    int dataAndFaults;
    int enums;
+   int managed;
 };
 
 const PackageCount kSchemaCounts[] = {
@@ -52,25 +53,31 @@ Ormid::TypeRegistry& Registry() {
    return Ormid::TypeRegistry::Get();
 }
 
-TEST(Registration, EveryPackageRegistersItsDataObjectsFaultsAndEnumerations) {
-   std::map<std::string, std::pair<int, int>> seen;
+TEST(Registration, EveryPackageRegistersEachOfItsTypes) {
+   struct Seen {
+      int data = 0, enums = 0, managed = 0;
+   };
+   std::map<std::string, Seen> seen;
    for (Ormid::Type* t : Registry().GetTypes()) {
       std::string_view name = t->GetName();
       if (name.substr(0, 6) != "quorl.") {
          continue;
       }
-      auto& row = seen[PackageOf(name)];
+      Seen& row = seen[PackageOf(name)];
       if (t->IsEnum()) {
-         ++row.second;
+         ++row.enums;
       } else if (t->IsDataObject()) {
-         ++row.first;
+         ++row.data;
+      } else if (t->GetKind() == Ormid::KindManaged) {
+         ++row.managed;
       } else {
          ADD_FAILURE() << "unexpected kind of " << name;
       }
    }
    for (const PackageCount& row : kSchemaCounts) {
-      EXPECT_EQ(seen[row.package].first, row.dataAndFaults) << row.package;
-      EXPECT_EQ(seen[row.package].second, row.enums) << row.package;
+      EXPECT_EQ(seen[row.package].data, row.dataAndFaults) << row.package;
+      EXPECT_EQ(seen[row.package].enums, row.enums) << row.package;
+      EXPECT_EQ(seen[row.package].managed, row.managed) << row.package;
    }
 }
 
@@ -90,6 +97,7 @@ TEST(Registration, PackageTableMatchesTheSchemaAndTheRegistry) {
       ASSERT_STREQ(p.name, kSchemaCounts[i].package);
       EXPECT_EQ(p.dataObjects + p.faults, kSchemaCounts[i].dataAndFaults) << p.name;
       EXPECT_EQ(p.enumerations, kSchemaCounts[i].enums) << p.name;
+      EXPECT_EQ(p.managedTypes, kSchemaCounts[i].managed) << p.name;
       EXPECT_EQ(registered[p.name], p.typeListLength) << p.name;
       EXPECT_LE(p.dataObjects, p.expectedDataObjects) << p.name;
       EXPECT_LE(p.faults, p.expectedFaults) << p.name;

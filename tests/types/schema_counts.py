@@ -1,4 +1,4 @@
-"""Writes the schema's per-package counts (data objects and faults, enumerations) as C++ initialisers,
+"""Writes the schema's per-package counts (data objects and faults, enumerations, managed types) as C++ initialisers,
 for the registration test: python3 tests/types/schema_counts.py <output>."""
 
 import sys
@@ -16,7 +16,8 @@ def main() -> None:
         kinds = [model.types[n].kind for n in pkg.types]
         data = sum(k in ("data", "fault") for k in kinds)
         enums = sum(k == "enum" for k in kinds)
-        rows.append(f'{{"{pkg.name}", {data}, {enums}}},\n')
+        managed = sum(k == "managed" for k in kinds)
+        rows.append(f'{{"{pkg.name}", {data}, {enums}, {managed}}},\n')
     text = "".join(rows)
     out = Path(sys.argv[1])
     if not out.exists() or out.read_text() != text:

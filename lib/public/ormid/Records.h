@@ -331,13 +331,16 @@ extern "C++" ORMID_API const TypeInfo gKoblManagedObjectTypeInfo;
 } // namespace Ormid
 
 // Base types of the schema language, in the global namespace: "kobl.DynamicData", "kobl.DynamicProperty",
-// "kobl.KeyAnyValue", "kobl.LocalizableMessage" (kind 16), "kobl.query.PropertyCollector" (kind 18) and
+// "kobl.KeyAnyValue", "kobl.LocalizableMessage" (kind 16), the managed types (kind 18)
+// "kobl.query.PropertyCollector", "kobl.reflect.DynamicTypeManager", "kobl.reflect.ManagedMethodExecuter", and
 // the base-schema faults "kobl.fault.InvalidArgument" ... "kobl.fault.SystemError" (kind 17).
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblDynamicDataTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblDynamicPropertyTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblKeyAnyValueTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblLocalizableMessageTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblQueryPropertyCollectorTypeInfo;
+extern "C++" ORMID_API const Ormid::TypeInfo gKoblReflectDynamicTypeManagerTypeInfo;
+extern "C++" ORMID_API const Ormid::TypeInfo gKoblReflectManagedMethodExecuterTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblFaultInvalidArgumentTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblFaultInvalidRequestTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblFaultInvalidTypeTypeInfo;

@@ -2,6 +2,8 @@
 // use, the export macro, the process-wide string constants and the small helpers of generated code.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -9,9 +11,13 @@
 #include "ormid/Array.h"
 #include "ormid/BaseTypes.h"
 #include "ormid/FieldAccess.h"
+#include "ormid/ManagedObject.h"
+#include "ormid/ManagedType.h"
 #include "ormid/MethodFault.h"
 #include "ormid/MoRef.h"
+#include "ormid/Primitive.h"
 #include "ormid/Records.h"
+#include "ormid/Stub.h"
 #include "ormid/Strings.h"
 #include "ormid/Type.h"
 #include "pellum/Deduplicated.h"
@@ -19,6 +25,7 @@
 #include "pellum/Optional.h"
 #include "pellum/Ref.h"
 #include "pellum/System/DateTime.h"
+#include "pellum/System/ScheduledItem.h"
 #include "quorl/Export.h"
 
 namespace Quorl {
