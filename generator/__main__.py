@@ -95,7 +95,9 @@ def main(argv: list[str] | None = None) -> int:
     sub.add_parser("check", help="validate the schema and print counts per package and kind")
     sub.add_parser("json", help="validate the schema and write the model as JSON to standard output")
     for name, text in (("emit", "write the generated C++ sources below --out (only files that changed)"),
-                       ("outputs", "list the files `emit` writes, one path per line, below --out")):
+                       ("outputs", "list the files `emit` writes, one path per line, below --out"),
+                       ("tests", "write the conformance test sources generated from the schema below --out"),
+                       ("test-outputs", "list the files `tests` writes, one path per line, below --out")):
         cmd = sub.add_parser(name, help=text)
         cmd.add_argument("--out", required=True, help="output folder (the build tree's api/)")
     args = parser.parse_args(argv)
@@ -108,6 +110,21 @@ def main(argv: list[str] | None = None) -> int:
         print(f"error: {e}", file=sys.stderr)
         return 1
     _report(None, warnings)
+    if args.command in ("tests", "test-outputs"):
+        from .emit import write_files
+        from .emit_tests import generate_tests, test_outputs
+        try:
+            if args.command == "test-outputs":
+                out = Path(args.out)
+                sys.stdout.write("".join(f"{(out / rel).as_posix()}\n" for rel in test_outputs(model)))
+            else:
+                files = generate_tests(model)
+                written = write_files(files, args.out)
+                print(f"{len(files)} generated test sources, {written} rewritten", file=sys.stderr)
+        except ValueError as e:
+            print(f"error: {e}", file=sys.stderr)
+            return 1
+        return 0
     if args.command in ("emit", "outputs"):
         from .emit import EmitError, generate, output_list, write_files
         try:

@@ -28,6 +28,27 @@ RESPONSE_CODES = {
     "quorl.fault.FileNotFound": "NotFound",
 }
 
+# Runtime base faults whose response code is not InternalServerError.
+RUNTIME_RESPONSE_CODES = {"kobl.fault.SecurityError": "Forbidden", "kobl.fault.ManagedObjectNotFound": "NotFound"}
+
+
+def response_code(model: Model, wire: str) -> str:
+    """The response code a fault answers: its own entry, else InternalServerError."""
+    return RESPONSE_CODES.get(wire, "InternalServerError")
+
+
+def inherited_response_code(model: Model, wire: str | None) -> str:
+    """The code a fault class would answer without an override of its own: its nearest base's."""
+    while wire is not None:
+        if wire in RESPONSE_CODES:
+            return RESPONSE_CODES[wire]
+        if wire in RUNTIME_RESPONSE_CODES:
+            return RUNTIME_RESPONSE_CODES[wire]
+        t = model.lookup(wire)
+        wire = getattr(t, "base", None)
+    return "InternalServerError"
+
+
 ACCESSORS = ("GetField", "GetFieldPtr", "SetField", "SwapField", "IsSet", "Reset")
 
 
@@ -53,6 +74,14 @@ class ClassEmitter:
     @property
     def base_is_dynamic_data(self) -> bool:
         return self.t.base == "kobl.DynamicData"
+
+    @property
+    def overrides_response_code(self) -> bool:
+        """Each of the named faults carries its code in its own class; any other fault whose base answers
+        another code than InternalServerError overrides it back."""
+        t = self.t
+        return self.is_fault and (t.name in RESPONSE_CODES
+                                  or inherited_response_code(self.model, t.base) != "InternalServerError")
 
     @property
     def has_optional(self) -> bool:
@@ -135,7 +164,7 @@ class ClassEmitter:
                 p.print("""
                     void ThrowInternal() const override;
                     Exception* CreateException() const override;""")
-                if t.name in RESPONSE_CODES:
+                if self.overrides_response_code:
                     p.print("const ::Pellum::Http::ResponseCode& GetResponseCode() const override;")
             arrays = [f for f in self.fields if f.kind == "array"]
             if arrays:
@@ -179,9 +208,9 @@ class ClassEmitter:
                 void $g$::ThrowInternal() const { throw Exception(const_cast<$n$*>(this)); }
                 $g$::Exception* $g$::CreateException() const { return new Exception(const_cast<$n$*>(this)); }""",
                     g=g, n=n)
-            if t.name in RESPONSE_CODES:
+            if self.overrides_response_code:
                 p.print("const ::Pellum::Http::ResponseCode& $g$::GetResponseCode() const "
-                        "{ return ::Pellum::Http::ResponseCode::$code$; }", g=g, code=RESPONSE_CODES[t.name])
+                        "{ return ::Pellum::Http::ResponseCode::$code$; }", g=g, code=response_code(self.model, t.name))
         for f in self.fields:
             if f.kind == "array":
                 p.print("$arr$* $g$::$getter$() { return ::Ormid::GetOrCreateArray($m$); }",

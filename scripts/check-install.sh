@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs the default build into a temporary prefix, then builds and runs the example consumers
-# against the installed package only: once through find_package(QuorlTypes CONFIG), once through
-# pkg-config.
+# Installs the default build into a temporary prefix, then builds and runs the example programs
+# against the installed package only: the consumer once through find_package(QuorlTypes CONFIG) and once
+# through pkg-config, the power-on example (examples/power-on) through find_package.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -20,4 +20,9 @@ PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig:$work/prefix/lib64/pkgconfig" \
   $(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig:$work/prefix/lib64/pkgconfig" pkg-config --cflags --libs quorl-ormid) \
   -Wl,-rpath,"$work/prefix/lib"
 "$work/consumer-pc"
-echo "check-install: the installed package builds and runs both consumers"
+
+cmake -S examples/power-on -B "$work/power-on" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
+  -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
+cmake --build "$work/power-on" >/dev/null
+"$work/power-on/power-on"
+echo "check-install: the installed package builds and runs both consumers and the power-on example"

@@ -20,6 +20,20 @@ def run(*args):
     return subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=60)
 
 
+def shown(name):
+    """`show NAME`: (property names in the order listed, the example value block or None)."""
+    done = run("show", name)
+    if done.returncode != 0:
+        raise AssertionError(done.stderr)
+    head, marker, example = done.stdout.partition("example value:\n")
+    lines = head.splitlines()
+    props = []
+    if any(line.startswith("properties (") for line in lines):
+        start = next(i for i, line in enumerate(lines) if line.startswith("properties ("))
+        props = [line.split()[0] for line in lines[start + 1:]]
+    return props, (example if marker else None)
+
+
 class QuorlTypesToolTest(unittest.TestCase):
     def test_dump_of_the_runtime_namespace_is_consistent_json(self):
         done = run("dump", "--json", "kobl")
@@ -40,6 +54,24 @@ class QuorlTypesToolTest(unittest.TestCase):
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertIn("kobl.LocalizableMessage", done.stdout)
         self.assertRegex(done.stdout, r"arg\s+kobl\.KeyAnyValue\s+array, optional")
+
+    def test_show_builds_an_example_value_of_data_objects_and_faults(self):
+        for name in ("kobl.LocalizableMessage", "kobl.fault.SystemError"):
+            with self.subTest(type=name):
+                props, example = shown(name)
+                self.assertIsNotNone(example)
+                self.assertTrue(example.startswith(f"  ({name}) {{\n"), example)
+                self.assertTrue(example.endswith("\n  }\n"), example)
+                # Every property, inherited ones included, holds a value at the top level.
+                for prop in props:
+                    self.assertRegex(example, rf"\n     {prop} = \S", prop)
+        _, example = shown("kobl.LocalizableMessage")
+        # Strings, an array with one nested element, an any value.
+        self.assertIn('     key = "example",\n', example)
+        self.assertIn("     arg = (kobl.KeyAnyValue[]) [\n        (kobl.KeyAnyValue) {\n", example)
+        self.assertIn('           value = (string) "example"\n', example)
+        # Managed types and enumerations have no example value.
+        self.assertIsNone(shown("kobl.query.PropertyCollector")[1])
 
     def test_unknown_names_fail_with_suggestions(self):
         done = run("show", "kobl.fault.SystemErorr")
@@ -105,6 +137,61 @@ class SchemaAgainstRuntimeTest(unittest.TestCase):
                 continue
             got = by_name[pkg["name"]]["counts"]
             self.assertEqual({k: got[k] for k in counts}, counts, pkg["name"])
+
+
+class ExampleValueTest(unittest.TestCase):
+    """`show` on generated types: an example built by reflection, one sample value per property kind."""
+
+    @classmethod
+    def setUpClass(cls):
+        if not WITH_SCHEMA:
+            raise unittest.SkipTest("the tool is not linked with libquorl-types")
+
+    def example_of(self, name):
+        props, example = shown(name)
+        self.assertIsNotNone(example, name)
+        for prop in props:
+            self.assertRegex(example, rf"\n     {prop} = \S", f"{name}.{prop}")
+        return example
+
+    def test_boot_options_show_optional_values_and_the_boot_order(self):
+        example = self.example_of("quorl.vm.BootOptions")
+        self.assertEqual(example, "  (quorl.vm.BootOptions) {\n"
+                                  "     bootDelay = 1,\n"
+                                  "     enterBIOSSetup = true,\n"
+                                  "     efiSecureBootEnabled = true,\n"
+                                  "     bootRetryEnabled = true,\n"
+                                  "     bootRetryDelay = 1,\n"
+                                  "     bootOrder = (quorl.vm.BootOptions.BootableDevice[]) [\n"
+                                  "        (quorl.vm.BootOptions.BootableDevice) {}\n"
+                                  "     ],\n"
+                                  '     networkBootProtocol = "example"\n'
+                                  "  }\n")
+
+    def test_task_info_shows_references_enumerations_dates_and_nested_values(self):
+        example = self.example_of("quorl.TaskInfo")
+        for line in ("task = quorl.Task:example-1,",
+                     "entity = quorl.ManagedEntity:example-1,",
+                     "state = queued,",
+                     "queueTime = 2024-01-01T00:00:00Z,",
+                     'result = (string) "example",',
+                     'name = "exampleMethod",',
+                     "error = (kobl.MethodFault) {",
+                     "reason = (quorl.TaskReason) {},"):
+            self.assertIn(f"\n     {line}\n", example)
+        # Nested objects are filled too: the description's own properties, one level further in.
+        self.assertIn('\n        message = "example"\n', example)
+
+    def test_secrets_are_masked_and_derived_classes_show_inherited_properties(self):
+        example = self.example_of("quorl.host.PatchManager.PatchManagerOperationSpec")
+        self.assertEqual(example, "  (quorl.host.PatchManager.PatchManagerOperationSpec) {\n"
+                                  "     password = ********\n"
+                                  "  }\n")
+        self.assertIn('\n     xmlResult = "example"\n', self.example_of("quorl.host.PatchManager.Result"))
+        example = self.example_of("quorl.vm.device.VirtualDisk")
+        self.assertLess(example.index("\n     key = 1,"), example.index("\n     capacityInKB = 1,"))
+        self.assertIn("\n        connected = true,\n", example)
+        self.assertIn('\n     iofilter = (string[]) [\n        "example"\n     ],\n', example)
 
 
 if __name__ == "__main__":

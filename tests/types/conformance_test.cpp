@@ -49,8 +49,7 @@ struct Probe {
 };
 
 // Plain and string-valued fields: `value` differs from the default-constructed one.
-template <class T>
-void CheckValue(const Probe& p, const T& value, bool differsFromDefault = true) {
+template <class T> void CheckValue(const Probe& p, const T& value, bool differsFromDefault = true) {
    DynamicData* obj = p.obj.GetPtr();
    p.type->SetField(obj, p.index, &value);
    EXPECT_TRUE(p.type->IsSet(obj, p.index)) << p.Where();
@@ -136,8 +135,7 @@ Ref<Any> SampleOf(const Ormid::TypeInfo* header) {
    }
 }
 
-template <class T>
-Ref<Any> ArrayOf(T value) {
+template <class T> Ref<Any> ArrayOf(T value) {
    Ref<Ormid::Array<T>> a(new Ormid::Array<T>());
    a->Append(std::move(value));
    return Ref<Any>(a.GetPtr());
@@ -150,19 +148,32 @@ Ref<Any> SampleArray(const PropertyRecord& record) {
    }
    const Ormid::TypeInfo* h = record.type;
    switch (h->kind) {
-   case Ormid::KindBool: return ArrayOf(true);
-   case Ormid::KindByte: return ArrayOf(static_cast<signed char>(3));
-   case Ormid::KindShort: return ArrayOf(static_cast<short>(3));
-   case Ormid::KindInt: return ArrayOf(3);
-   case Ormid::KindLong: return ArrayOf(3L);
-   case Ormid::KindFloat: return ArrayOf(1.5f);
-   case Ormid::KindDouble: return ArrayOf(2.5);
-   case Ormid::KindString: return ArrayOf(std::string("s"));
-   case Ormid::KindBinary: return ArrayOf(std::vector<unsigned char>{1, 2});
-   case Ormid::KindUri: return ArrayOf(Ormid::Uri("http://x"));
-   case Ormid::KindTypeName: return ArrayOf(Ormid::TypeName("quorl.vm.BootOptions"));
-   case Ormid::KindMethodName: return ArrayOf(Ormid::MethodName("m"));
-   case Ormid::KindPropertyPath: return ArrayOf(Ormid::PropertyPath("a.b"));
+   case Ormid::KindBool:
+      return ArrayOf(true);
+   case Ormid::KindByte:
+      return ArrayOf(static_cast<signed char>(3));
+   case Ormid::KindShort:
+      return ArrayOf(static_cast<short>(3));
+   case Ormid::KindInt:
+      return ArrayOf(3);
+   case Ormid::KindLong:
+      return ArrayOf(3L);
+   case Ormid::KindFloat:
+      return ArrayOf(1.5f);
+   case Ormid::KindDouble:
+      return ArrayOf(2.5);
+   case Ormid::KindString:
+      return ArrayOf(std::string("s"));
+   case Ormid::KindBinary:
+      return ArrayOf(std::vector<unsigned char>{1, 2});
+   case Ormid::KindUri:
+      return ArrayOf(Ormid::Uri("http://x"));
+   case Ormid::KindTypeName:
+      return ArrayOf(Ormid::TypeName("quorl.vm.BootOptions"));
+   case Ormid::KindMethodName:
+      return ArrayOf(Ormid::MethodName("m"));
+   case Ormid::KindPropertyPath:
+      return ArrayOf(Ormid::PropertyPath("a.b"));
    case Ormid::KindEnum: {
       auto* e = static_cast<Ormid::EnumType*>(Registry().FindByHeader(h));
       Ref<Any> a(e->GetFuncs().createArray());
@@ -206,9 +217,10 @@ void CheckReference(const Probe& p, const Ref<Any>& value, bool narrowed) {
    if (narrowed) {
       // A value of another class is refused and the field keeps its value.
       Ref<Any> wrong = dynamic_cast<Ormid::Array<std::string>*>(value.GetPtr()) != nullptr
-                          ? ArrayOf(1)
-                          : ArrayOf(std::string("wrong"));
-      EXPECT_THROW(p.type->SetField(obj, p.index, wrong.GetPtr()), Pellum::TypeMismatchException) << p.Where();
+                           ? ArrayOf(1)
+                           : ArrayOf(std::string("wrong"));
+      EXPECT_THROW(p.type->SetField(obj, p.index, wrong.GetPtr()), Pellum::TypeMismatchException)
+          << p.Where();
       EXPECT_EQ(p.type->GetFieldPtr(obj, p.index), static_cast<void*>(value.GetPtr())) << p.Where();
    }
    Ref<Any> slot;
@@ -237,28 +249,44 @@ void CheckProperty(const DataObjectType* type, int index) {
          CheckValue(p, true);
       }
       return;
-   case FieldKind::Byte: return CheckValue(p, static_cast<signed char>(5));
-   case FieldKind::Short: return CheckValue(p, static_cast<short>(5));
-   case FieldKind::Int: return CheckValue(p, 5);
-   case FieldKind::Long: return CheckValue(p, 5L);
-   case FieldKind::Float: return CheckValue(p, 1.5f);
-   case FieldKind::Double: return CheckValue(p, 2.5);
+   case FieldKind::Byte:
+      return CheckValue(p, static_cast<signed char>(5));
+   case FieldKind::Short:
+      return CheckValue(p, static_cast<short>(5));
+   case FieldKind::Int:
+      return CheckValue(p, 5);
+   case FieldKind::Long:
+      return CheckValue(p, 5L);
+   case FieldKind::Float:
+      return CheckValue(p, 1.5f);
+   case FieldKind::Double:
+      return CheckValue(p, 2.5);
    case FieldKind::Enum: {
       auto* e = static_cast<Ormid::EnumType*>(Registry().FindByHeader(record.type));
       ASSERT_NE(e, nullptr) << p.Where();
       const int ordinal = e->GetValueCount() > 1 ? 1 : 0;
       return CheckValue(p, ordinal, ordinal != 0 || optional);
    }
-   case FieldKind::String: return CheckValue(p, std::string("sample"));
-   case FieldKind::Binary: return CheckValue(p, std::vector<unsigned char>{1, 2, 3});
-   case FieldKind::DateTime: return CheckValue(p, Pellum::System::DateTime::FromUtcTime(123456));
-   case FieldKind::Uri: return CheckValue(p, Ormid::Uri("http://example"));
-   case FieldKind::TypeName: return CheckValue(p, Ormid::TypeName("quorl.TaskInfo"));
-   case FieldKind::MethodName: return CheckValue(p, Ormid::MethodName("powerOn"));
-   case FieldKind::PropertyPath: return CheckValue(p, Ormid::PropertyPath("config.name"));
-   case FieldKind::Reference: return CheckReference(p, SampleOf(record.type), true);
-   case FieldKind::Any: return CheckReference(p, SampleOf(record.type), false);
-   case FieldKind::Array: return CheckReference(p, SampleArray(record), true);
+   case FieldKind::String:
+      return CheckValue(p, std::string("sample"));
+   case FieldKind::Binary:
+      return CheckValue(p, std::vector<unsigned char>{1, 2, 3});
+   case FieldKind::DateTime:
+      return CheckValue(p, Pellum::System::DateTime::FromUtcTime(123456));
+   case FieldKind::Uri:
+      return CheckValue(p, Ormid::Uri("http://example"));
+   case FieldKind::TypeName:
+      return CheckValue(p, Ormid::TypeName("quorl.TaskInfo"));
+   case FieldKind::MethodName:
+      return CheckValue(p, Ormid::MethodName("powerOn"));
+   case FieldKind::PropertyPath:
+      return CheckValue(p, Ormid::PropertyPath("config.name"));
+   case FieldKind::Reference:
+      return CheckReference(p, SampleOf(record.type), true);
+   case FieldKind::Any:
+      return CheckReference(p, SampleOf(record.type), false);
+   case FieldKind::Array:
+      return CheckReference(p, SampleArray(record), true);
    }
 }
 

@@ -29,7 +29,7 @@ TEST(Enumeration, OrdinalsNamesAndConstants) {
    Ormid::EnumType* type = StateType();
    ASSERT_NE(type, nullptr);
    const char* const* names = type->GetInfo()->names;
-   EXPECT_EQ(names[1], Quorl::HostSystem::CONNECTIONSTATE_NOTRESPONDING);  // the same address
+   EXPECT_EQ(names[1], Quorl::HostSystem::CONNECTIONSTATE_NOTRESPONDING); // the same address
    EXPECT_EQ(names[3], nullptr);
    EXPECT_EQ(type->GetInfo()->type, &gQuorlHostSystemConnectionStateTypeInfo);
    EXPECT_EQ(type->GetValueCount(), 3);
@@ -72,7 +72,7 @@ TEST(Enumeration, ConversionFunctionsBothWays) {
    EXPECT_EQ(back->size(), 0u);
    Ormid::Array<int> plain{2, 0};
    EXPECT_THROW(f.toNames(&plain, type, back), Pellum::TypeMismatchException);
-   EXPECT_EQ(back->size(), 0u);  // untouched
+   EXPECT_EQ(back->size(), 0u); // untouched
    // An enumeration array compares by ordinals, also with a plain int array.
    EXPECT_TRUE(array->_IsEqual(&plain, false));
 }

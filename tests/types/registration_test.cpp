@@ -125,7 +125,8 @@ TEST(Registration, EnumTypeFactoryOfTheHostPackage) {
    EXPECT_NE(dynamic_cast<Ormid::Primitive<Vendor>*>(boxed.GetPtr()), nullptr);
    EXPECT_EQ(Registry().FindByName("quorl.host.CpuPackage.Vendor"), registered);
    using Lockdown = Quorl::Host::HostAccessManager::LockdownMode;
-   std::unique_ptr<Ormid::EnumType> lockdown(Ormid::CreateEnumType<Lockdown>(Ormid::GetEnumType<Lockdown>()->GetInfo()));
+   std::unique_ptr<Ormid::EnumType> lockdown(
+       Ormid::CreateEnumType<Lockdown>(Ormid::GetEnumType<Lockdown>()->GetInfo()));
    EXPECT_STREQ(lockdown->GetName(), "quorl.host.HostAccessManager.LockdownMode");
 }
 
@@ -169,7 +170,8 @@ TEST(Registration, BaseFromALaterPackageResolves) {
 }
 
 TEST(Registration, DescriptorSlotsFollowThePropertyList) {
-   const Ormid::DataTypeInfo* none = Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDevice>()->GetDescriptor();
+   const Ormid::DataTypeInfo* none =
+       Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDevice>()->GetDescriptor();
    EXPECT_EQ(none->properties->type, nullptr);
    EXPECT_EQ(none->getField, nullptr);
    EXPECT_EQ(none->swapField, nullptr);
@@ -179,7 +181,7 @@ TEST(Registration, DescriptorSlotsFollowThePropertyList) {
    EXPECT_NE(none->createArray, nullptr);
 
    const Ormid::DataTypeInfo* required =
-      Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDiskDevice>()->GetDescriptor();
+       Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDiskDevice>()->GetDescriptor();
    EXPECT_NE(required->getField, nullptr);
    EXPECT_NE(required->isSet, &Ormid::AlwaysSet);
    EXPECT_EQ(required->reset, nullptr);
@@ -196,7 +198,8 @@ TEST(Registration, DescriptorSlotsFollowThePropertyList) {
    EXPECT_STREQ(boot->properties[2].version, "quorl.version.version11");
    EXPECT_EQ(boot->properties[7].type, nullptr);
 
-   const Ormid::DataTypeInfo* card = Ormid::GetDoType<Quorl::Vm::Device::VirtualEthernetCard>()->GetDescriptor();
+   const Ormid::DataTypeInfo* card =
+       Ormid::GetDoType<Quorl::Vm::Device::VirtualEthernetCard>()->GetDescriptor();
    EXPECT_EQ(card->hasOwnDynamicProperty, 1u);
    EXPECT_EQ(card->properties[0].type, &gKoblDynamicPropertyTypeInfo);
 

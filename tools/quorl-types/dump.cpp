@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
-#include <utility>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "ormid/ManagedType.h"
@@ -38,7 +38,10 @@ public:
       _out += ": ";
       _afterKey = true;
    }
-   void Value(std::string_view text) { Separate(); String(text); }
+   void Value(std::string_view text) {
+      Separate();
+      String(text);
+   }
    void Value(const char* text) {
       Separate();
       if (text == nullptr) {
@@ -60,8 +63,7 @@ public:
       _out += "null";
    }
    // A key and its value in one call.
-   template <class V>
-   void Field(std::string_view key, V&& value) {
+   template <class V> void Field(std::string_view key, V&& value) {
       Key(key);
       Value(std::forward<V>(value));
    }
@@ -102,11 +104,21 @@ private:
       _out += '"';
       for (char c : text) {
          switch (c) {
-         case '"': _out += "\\\""; break;
-         case '\\': _out += "\\\\"; break;
-         case '\n': _out += "\\n"; break;
-         case '\t': _out += "\\t"; break;
-         case '\r': _out += "\\r"; break;
+         case '"':
+            _out += "\\\"";
+            break;
+         case '\\':
+            _out += "\\\\";
+            break;
+         case '\n':
+            _out += "\\n";
+            break;
+         case '\t':
+            _out += "\\t";
+            break;
+         case '\r':
+            _out += "\\r";
+            break;
          default:
             if (static_cast<unsigned char>(c) < 0x20) {
                char buf[8];
@@ -148,15 +160,22 @@ std::string PackageOf(std::string_view name) {
 
 const char* KindKey(const Ormid::Type* type) {
    switch (type->GetKind()) {
-   case Ormid::KindEnum: return "enum";
-   case Ormid::KindDataObject: return "data";
-   case Ormid::KindFault: return "fault";
-   case Ormid::KindManaged: return "managed";
-   default: return nullptr;
+   case Ormid::KindEnum:
+      return "enum";
+   case Ormid::KindDataObject:
+      return "data";
+   case Ormid::KindFault:
+      return "fault";
+   case Ormid::KindManaged:
+      return "managed";
+   default:
+      return nullptr;
    }
 }
 
-const char* NameOf(const Ormid::TypeInfo* header) { return header ? header->name : nullptr; }
+const char* NameOf(const Ormid::TypeInfo* header) {
+   return header ? header->name : nullptr;
+}
 
 void WriteRecord(JsonWriter& json, const Ormid::PropertyRecord& record, bool named) {
    json.BeginObject();
@@ -349,8 +368,8 @@ std::string DumpJson(std::string_view ns) {
          continue;
       }
       std::string package = PackageOf(type->GetName());
-      auto [it, inserted] = counts.try_emplace(package, std::map<std::string, long long>{
-                                                           {"data", 0}, {"fault", 0}, {"enum", 0}, {"managed", 0}});
+      auto [it, inserted] = counts.try_emplace(
+          package, std::map<std::string, long long>{{"data", 0}, {"fault", 0}, {"enum", 0}, {"managed", 0}});
       if (inserted) {
          packages.push_back(package);
       }

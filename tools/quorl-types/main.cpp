@@ -1,9 +1,13 @@
 // quorl-types: looks into what the object-model runtime has registered.
 //
 //   quorl-types summary              namespaces, types by namespace and kind
-//   quorl-types list [PREFIX]        every registered type (optionally those whose wire name starts with PREFIX)
-//   quorl-types show NAME            one type by wire or WSDL name: header, base chain, properties, values
+//   quorl-types list [PREFIX]        every registered type (optionally those whose wire name starts with
+//   PREFIX) quorl-types show NAME            one type by wire or WSDL name: header, base chain, properties,
+//   values;
+//                                    for a data object or fault also an example value
 //   quorl-types versions [NAME]      the version graph, or what one version contains and extends
+//   quorl-types demo                 a client powers on a virtual machine served in process (the example
+//                                    program of examples/power-on)
 //   quorl-types dump --json [NS]     the runtime's view of a namespace (default "quorl") as JSON
 //
 // Unknown names are reported with the closest registered names and a non-zero exit status.
@@ -19,11 +23,13 @@
 #include <vector>
 
 #include "dump.h"
+#include "example_value.h"
 #include "ormid/ManagedType.h"
 #include "ormid/Ormid.h"
 #if QUORL_TYPES_LINKED
 #include "quorl/Packages.h"
 #include "quorl/Versions.h"
+#include "scenario.h"
 #endif
 
 namespace {
@@ -54,8 +60,10 @@ std::string PackageOf(std::string_view name) {
    std::size_t start = 0;
    while (start < name.size()) {
       std::size_t dot = name.find('.', start);
-      std::string_view component = name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-      if (dot == std::string_view::npos || component.empty() || (component[0] >= 'A' && component[0] <= 'Z')) {
+      std::string_view component =
+          name.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+      if (dot == std::string_view::npos || component.empty() ||
+          (component[0] >= 'A' && component[0] <= 'Z')) {
          break;
       }
       if (!package.empty()) {
@@ -69,10 +77,10 @@ std::string PackageOf(std::string_view name) {
 
 std::string DecodeFlags(uint32_t flags) {
    static const std::pair<uint32_t, const char*> kNames[] = {
-      {Ormid::PropertyFlags::Array, "array"},          {Ormid::PropertyFlags::Optional, "optional"},
-      {Ormid::PropertyFlags::Managed, "managed"},      {Ormid::PropertyFlags::Linkable, "linkable"},
-      {Ormid::PropertyFlags::Link, "link"},            {Ormid::PropertyFlags::Marker40, "marker 0x40"},
-      {Ormid::PropertyFlags::Secret, "secret"},        {Ormid::PropertyFlags::Marker400, "marker 0x400"},
+       {Ormid::PropertyFlags::Array, "array"},     {Ormid::PropertyFlags::Optional, "optional"},
+       {Ormid::PropertyFlags::Managed, "managed"}, {Ormid::PropertyFlags::Linkable, "linkable"},
+       {Ormid::PropertyFlags::Link, "link"},       {Ormid::PropertyFlags::Marker40, "marker 0x40"},
+       {Ormid::PropertyFlags::Secret, "secret"},   {Ormid::PropertyFlags::Marker400, "marker 0x400"},
    };
    std::string out;
    uint32_t known = 0;
@@ -102,7 +110,8 @@ std::size_t EditDistance(std::string_view a, std::string_view b) {
       row[0] = i;
       for (std::size_t j = 1; j <= b.size(); ++j) {
          std::size_t above = row[j];
-         bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) == std::tolower(static_cast<unsigned char>(b[j - 1]));
+         bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                     std::tolower(static_cast<unsigned char>(b[j - 1]));
          row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
          diagonal = above;
       }
@@ -116,8 +125,10 @@ std::vector<std::string> Suggest(std::string_view name, const std::vector<Type*>
    for (const Type* type : types) {
       std::string_view wire = type->GetName();
       std::string_view wsdl = type->GetWsdlName() ? type->GetWsdlName() : "";
-      std::string_view last = wire.substr(wire.rfind('.') == std::string_view::npos ? 0 : wire.rfind('.') + 1);
-      std::size_t score = std::min({EditDistance(name, wire), EditDistance(name, wsdl), EditDistance(name, last)});
+      std::string_view last =
+          wire.substr(wire.rfind('.') == std::string_view::npos ? 0 : wire.rfind('.') + 1);
+      std::size_t score =
+          std::min({EditDistance(name, wire), EditDistance(name, wsdl), EditDistance(name, last)});
       if (score <= std::max<std::size_t>(2, name.size() / 3)) {
          scored.emplace_back(score, std::string(wire));
       }
@@ -149,11 +160,21 @@ struct KindCounts {
 
    void Add(const Type* type) {
       switch (type->GetKind()) {
-      case Ormid::KindEnum: ++enumeration; break;
-      case Ormid::KindDataObject: ++data; break;
-      case Ormid::KindFault: ++fault; break;
-      case Ormid::KindManaged: ++managed; break;
-      default: ++primitive; break;
+      case Ormid::KindEnum:
+         ++enumeration;
+         break;
+      case Ormid::KindDataObject:
+         ++data;
+         break;
+      case Ormid::KindFault:
+         ++fault;
+         break;
+      case Ormid::KindManaged:
+         ++managed;
+         break;
+      default:
+         ++primitive;
+         break;
       }
    }
    void Add(const KindCounts& o) {
@@ -212,7 +233,8 @@ int Summary() {
       others.push_back(package);
    }
    KindCounts total;
-   std::printf("\n%-34s %9s %6s %6s %6s %8s\n", "runtime package", "primitive", "data", "fault", "enum", "managed");
+   std::printf("\n%-34s %9s %6s %6s %6s %8s\n", "runtime package", "primitive", "data", "fault", "enum",
+               "managed");
    for (const std::string& package : others) {
       const KindCounts& c = byPackage[package];
       std::printf("%-34s %9zu %6zu %6zu %6zu %8zu\n", package.c_str(), c.primitive, c.data, c.fault,
@@ -233,7 +255,8 @@ int Summary() {
       const KindCounts& c = byPackage[p.name];
       std::int64_t took = Quorl::GetRegistrationNanoseconds(i);
       std::printf("%-34s %9s %9s %9s %9s %7.2f ms\n", p.name, Versus(c.data, p.expectedDataObjects).c_str(),
-                  Versus(c.fault, p.expectedFaults).c_str(), Versus(c.enumeration, p.expectedEnumerations).c_str(),
+                  Versus(c.fault, p.expectedFaults).c_str(),
+                  Versus(c.enumeration, p.expectedEnumerations).c_str(),
                   Versus(c.managed, p.expectedManagedTypes).c_str(), static_cast<double>(took) / 1e6);
       library.Add(c);
       expected[0] += p.expectedDataObjects;
@@ -247,7 +270,8 @@ int Summary() {
                Versus(library.managed, expected[3]).c_str(), static_cast<double>(nanos) / 1e6);
    total.Add(library);
    const Ormid::Version* current = Quorl::GetRcVersion();
-   std::printf("\nlibquorl-types: %d packages, %zu of the namespace's %d types registered in %.2f ms; namespace id %d, "
+   std::printf("\nlibquorl-types: %d packages, %zu of the namespace's %d types registered in %.2f ms; "
+               "namespace id %d, "
                "current version %s\n",
                Quorl::kPackageCount, library.Total(), expected[0] + expected[1] + expected[2] + expected[3],
                static_cast<double>(nanos) / 1e6, static_cast<int>(Quorl::koblNamespaceId),
@@ -263,7 +287,8 @@ int List(std::string_view prefix) {
       if (name.substr(0, prefix.size()) != prefix) {
          continue;
       }
-      std::printf("%-9s %-60s %s\n", KindName(type), type->GetName(), type->GetVersion() ? type->GetVersion() : "");
+      std::printf("%-9s %-60s %s\n", KindName(type), type->GetName(),
+                  type->GetVersion() ? type->GetVersion() : "");
    }
    return 0;
 }
@@ -273,6 +298,70 @@ void ShowProperty(const char* owner, const Ormid::PropertyRecord& record) {
                DecodeFlags(record.flags).c_str(), record.version ? record.version : "",
                record.privilegeId ? "  privilege " : "", record.privilegeId ? record.privilegeId : "",
                owner ? (std::string("  (from ") + owner + ")").c_str() : "");
+}
+
+// "name: type[]?" of a parameter, "type[]?" of a result ("" for none), with a trailing " secret".
+std::string ParamText(const Ormid::ParamInfo& p, bool withName) {
+   std::string out = withName ? std::string(p.name) + ": " : std::string();
+   out += p.type ? p.type->name : "(none)";
+   if (p.flags & Ormid::PropertyFlags::Array) {
+      out += "[]";
+   }
+   if (p.flags & Ormid::PropertyFlags::Optional) {
+      out += "?";
+   }
+   if (p.flags & Ormid::PropertyFlags::Secret) {
+      out += " secret";
+   }
+   return out;
+}
+
+// One method as a signature, then its operation name, version, privileges and declared faults.
+void ShowMethod(const Ormid::ManagedMethodInfo& m) {
+   std::string sig = std::string(m.name) + "(";
+   for (const Ormid::ParamInfo* p = m.params; p && p->type; ++p) {
+      sig += p == m.params ? "" : ", ";
+      sig += ParamText(*p, true);
+      if (p->privilegeId) {
+         sig += std::string(" [") + p->privilegeId + "]";
+      }
+   }
+   sig += ")";
+   bool task = m.flag2 != 0 || (m.wsdlName && std::string_view(m.wsdlName).ends_with("_Task"));
+   if (task) {
+      sig += " -> task";
+      if (m.result.type) {
+         sig += " of " + ParamText(m.result, false);
+      }
+   } else if (m.result.type) {
+      sig += " -> " + ParamText(m.result, false);
+   }
+   std::printf("  %s\n", sig.c_str());
+   std::printf("      operation %s, since %s", m.wsdlName ? m.wsdlName : "", m.version ? m.version : "");
+   if (m.privilegeId) {
+      std::printf(", privilege %s", m.privilegeId);
+   }
+   if (m.feature) {
+      std::printf(", feature %s", m.feature);
+   }
+   if (m.flag1 || m.flag2 || m.flag3) {
+      std::printf(", flag bytes %u %u %u", m.flag1, m.flag2, m.flag3);
+   }
+   std::printf("\n");
+   if (m.typePrivileges) {
+      std::printf("      privilege by target type:");
+      for (const Ormid::TypePrivilege* tp = m.typePrivileges; tp->typeName; ++tp) {
+         std::printf(" %s=%s", tp->typeName, tp->privilegeId);
+      }
+      std::printf("\n");
+   }
+   if (m.faults && m.faults[0]) {
+      std::printf("      faults");
+      for (const Ormid::TypeInfo* const* f = m.faults; *f; ++f) {
+         std::printf("%s%s", f == m.faults ? " " : ", ", (*f)->name);
+      }
+      std::printf("\n");
+   }
 }
 
 int Show(std::string_view name) {
@@ -296,9 +385,11 @@ int Show(std::string_view name) {
    }
    if (auto* data = dynamic_cast<Ormid::DataObjectType*>(type)) {
       std::printf("properties (%d, %d own):\n", data->GetPropertyCount(), data->GetOwnPropertyCount());
-      data->ForEachProperty([&](const Ormid::DataObjectType* owner, int, const Ormid::PropertyRecord& record) {
-         ShowProperty(owner == data ? nullptr : owner->GetName(), record);
-      });
+      data->ForEachProperty(
+          [&](const Ormid::DataObjectType* owner, int, const Ormid::PropertyRecord& record) {
+             ShowProperty(owner == data ? nullptr : owner->GetName(), record);
+          });
+      std::printf("example value:\n%s\n", quorl_types::ExampleValueText(*data).c_str());
    } else if (auto* enumeration = dynamic_cast<Ormid::EnumType*>(type)) {
       std::printf("values (%d):\n", enumeration->GetValueCount());
       for (int i = 0; i < enumeration->GetValueCount(); ++i) {
@@ -313,8 +404,7 @@ int Show(std::string_view name) {
       std::printf("own methods (%zu):\n", managed->GetOwnMethodCount());
       const Ormid::ManagedMethodInfo* methods = managed->GetDescriptor()->methods;
       for (std::size_t i = 0; methods && methods[i].name; ++i) {
-         std::printf("  %-36s %-44s %s\n", methods[i].name, methods[i].wsdlName ? methods[i].wsdlName : "",
-                     methods[i].version ? methods[i].version : "");
+         ShowMethod(methods[i]);
       }
    }
    return 0;
@@ -342,10 +432,11 @@ int Versions(const char* name) {
    const Ormid::VersionRecord* record = version->GetRecord();
    std::printf("%s\n", version->GetName());
    if (record) {
-      std::printf("  wire namespace  %s\n  identifier      \"%s\"\n  release         %s\n  stage           %u\n"
-                  "  flags           %u\n",
-                  record->wireNamespace, record->versionId, record->releaseId ? record->releaseId : "(none)",
-                  record->stage, record->flags);
+      std::printf(
+          "  wire namespace  %s\n  identifier      \"%s\"\n  release         %s\n  stage           %u\n"
+          "  flags           %u\n",
+          record->wireNamespace, record->versionId, record->releaseId ? record->releaseId : "(none)",
+          record->stage, record->flags);
    }
    std::printf("  includes:");
    for (const Ormid::Version* other : catalogue.GetVersions()) {
@@ -366,7 +457,11 @@ int Versions(const char* name) {
 
 int Usage(int status) {
    (status == 0 ? std::cout : std::cerr)
-      << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME] | dump --json [NAMESPACE]\n";
+       << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME] | dump --json [NAMESPACE]"
+#if QUORL_TYPES_LINKED
+          " | demo"
+#endif
+          "\n";
    return status;
 }
 
@@ -394,6 +489,11 @@ int main(int argc, char** argv) {
          std::cout << quorl_types::DumpJson(argc == 4 ? argv[3] : "quorl");
          return 0;
       }
+#if QUORL_TYPES_LINKED
+      if (command == "demo" && argc == 2) {
+         return RunPowerOnScenario(std::cout);
+      }
+#endif
       if (command == "help" || command == "--help" || command == "-h") {
          return Usage(0);
       }

@@ -17,8 +17,8 @@
 #include "ormid/MoRef.h"
 #include "ormid/Primitive.h"
 #include "ormid/Records.h"
-#include "ormid/Stub.h"
 #include "ormid/Strings.h"
+#include "ormid/Stub.h"
 #include "ormid/Type.h"
 #include "pellum/Deduplicated.h"
 #include "pellum/Http.h"
@@ -46,8 +46,7 @@ namespace Detail {
 
 // The copy of a reference field: the source's _Clone() (a deep copy for data objects and arrays, the
 // same object for MoRef and boxed values), or null. The new field takes one reference.
-template <class X>
-X* CloneRef(const Pellum::Ref<X>& source) {
+template <class X> X* CloneRef(const Pellum::Ref<X>& source) {
    X* value = source.GetPtr();
    return value == nullptr ? nullptr : static_cast<X*>(value->_Clone());
 }

@@ -1,0 +1,9 @@
+// The power-on example: a client powers on a virtual machine served in the same process.
+#pragma once
+
+#include <iosfwd>
+
+// Runs the whole story (serve a machine, power it on, wait for the task, try again and get the fault),
+// writing what happens to `out`. Returns 0 when every step went as expected, 1 otherwise (the reason is
+// written to `out`). Never exits the process; may be called more than once.
+int RunPowerOnScenario(std::ostream& out);

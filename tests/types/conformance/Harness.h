@@ -1,0 +1,305 @@
+// Support of the conformance tests generated from the schema: sample values per C++ form, the recording
+// base of the generated local implementations, and the fixture that serves one implementation through the
+// loopback adapter and checks what arrives.
+//
+// A generated recording implementation answers every member with the sample of its result form and
+// records, per call, the member's name and the arguments it received, boxed again exactly as a stub boxes
+// them. The generated test calls each member through the stub with sample arguments, then compares the
+// recorded boxes with the boxes it sent and the converted result with the sample.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <type_traits>
+#include <typeinfo>
+#include <utility>
+#include <vector>
+
+#include "ormid/Any.h"
+#include "ormid/Array.h"
+#include "ormid/BaseTypes.h"
+#include "ormid/Loopback.h"
+#include "ormid/ManagedObject.h"
+#include "ormid/MethodFault.h"
+#include "ormid/MoRef.h"
+#include "ormid/Primitive.h"
+#include "ormid/Strings.h"
+#include "ormid/Stub.h"
+#include "ormid/Type.h"
+#include "pellum/Optional.h"
+#include "pellum/Ref.h"
+#include "pellum/System/DateTime.h"
+#include "pellum/System/ScheduledItem.h"
+
+namespace Conformance {
+
+// --- Samples: one fixed value per form, never the default value -------------------------------------
+
+template <class T> T Sample();
+template <> inline bool Sample<bool>() {
+   return true;
+}
+template <> inline signed char Sample<signed char>() {
+   return 5;
+}
+template <> inline short Sample<short>() {
+   return 6;
+}
+template <> inline int Sample<int>() {
+   return 7;
+}
+template <> inline long Sample<long>() {
+   return 1234567890123L;
+}
+template <> inline float Sample<float>() {
+   return 1.5f;
+}
+template <> inline double Sample<double>() {
+   return 2.5;
+}
+template <> inline std::string Sample<std::string>() {
+   return "sample-value";
+}
+template <> inline std::vector<unsigned char> Sample<std::vector<unsigned char>>() {
+   return {1, 2, 3};
+}
+template <> inline Pellum::System::DateTime Sample<Pellum::System::DateTime>() {
+   return Pellum::System::DateTime::FromUtcTime(1700000000LL * 1000000, 60);
+}
+template <> inline Ormid::TypeName Sample<Ormid::TypeName>() {
+   return Ormid::TypeName("quorl.Task");
+}
+template <> inline Ormid::MethodName Sample<Ormid::MethodName>() {
+   return Ormid::MethodName("quorl.Task.cancel");
+}
+template <> inline Ormid::Uri Sample<Ormid::Uri>() {
+   return Ormid::Uri("https://sample.invalid/x");
+}
+template <> inline Ormid::PropertyPath Sample<Ormid::PropertyPath>() {
+   return Ormid::PropertyPath("a.b");
+}
+
+// Enumerations: their last value (the first has ordinal 0, which a lost value would also show).
+template <class E>
+requires std::is_enum_v<E> E SampleEnum() {
+   return static_cast<E>(Ormid::GetEnumType<E>()->GetValueCount() - 1);
+}
+
+template <class T> T SampleValue() {
+   if constexpr (std::is_enum_v<T>) {
+      return SampleEnum<T>();
+   } else {
+      return Sample<T>();
+   }
+}
+
+// Objects: a new instance of the class (reference counts start at zero).
+template <class T> Pellum::Ref<T> SampleObject() {
+   if constexpr (std::is_same_v<T, Ormid::Any>) {
+      return Ormid::Box(std::string("any-sample"));
+   } else if constexpr (std::is_same_v<T, Ormid::MoRef>) {
+      return Pellum::Ref<T>(new Ormid::MoRef("quorl.Task", "sample-7"));
+   } else if constexpr (std::is_same_v<T, Ormid::LocalizableMessage>) {
+      return Pellum::Ref<T>(new Ormid::LocalizableMessage("sample.key", "sample message"));
+   } else {
+      return Pellum::Ref<T>(new T());
+   }
+}
+
+// Arrays: one element.
+template <class A> struct ArrayOf;
+template <class T> struct ArrayOf<Ormid::DataArray<T>> {
+   static void AppendSample(Ormid::DataArray<T>& a) { a.Append(SampleObject<T>()); }
+};
+template <class T> struct ArrayOf<Ormid::Array<T>> {
+   static void AppendSample(Ormid::Array<T>& a) { a.Append(SampleValue<T>()); }
+};
+
+template <class A> Pellum::Ref<A> SampleArray() {
+   Pellum::Ref<A> out(new A());
+   ArrayOf<A>::AppendSample(*out);
+   return out;
+}
+
+// The task reference a task method answers.
+inline Pellum::Ref<Ormid::MoRef> SampleTask() {
+   return Pellum::Ref<Ormid::MoRef>(new Ormid::MoRef("quorl.Task", "task-sample"));
+}
+
+// --- Comparisons ----------------------------------------------------------------------------------------
+
+// Both null, or equal values.
+inline bool Same(const Ormid::Any* a, const Ormid::Any* b) {
+   if (a == nullptr || b == nullptr) {
+      return a == b;
+   }
+   return Ormid::AreEqual(a, b);
+}
+
+template <class T>::testing::AssertionResult SameValue(const T& got) {
+   if (Same(Ormid::Box(got).GetPtr(), Ormid::Box(SampleValue<T>()).GetPtr())) {
+      return ::testing::AssertionSuccess();
+   }
+   return ::testing::AssertionFailure() << "the value differs from the sample";
+}
+
+template <class T>::testing::AssertionResult SameValue(const Pellum::Optional<T>& got) {
+   if (!got.IsSet()) {
+      return ::testing::AssertionFailure() << "an optional result arrived unset";
+   }
+   return SameValue(got.GetValue());
+}
+
+// --- Recording implementations --------------------------------------------------------------------------
+
+struct Call {
+   std::string member;
+   Ormid::ArgumentList args;
+};
+
+// The base of every generated recording implementation: the reference it is served under, the calls it
+// received and the fault it throws when told to.
+class Recorder {
+public:
+   explicit Recorder(Ormid::MoRef* ref) : _ref(ref) {}
+   virtual ~Recorder() = default;
+
+   // Called by every member: records the call, then throws the fault set by ThrowNext (once).
+   void Record(const char* member, Ormid::ArgumentList args) {
+      Pellum::Ref<Ormid::MethodFault> fault;
+      {
+         std::lock_guard<std::mutex> guard(_lock);
+         _calls.push_back(Call{member, std::move(args)});
+         fault = std::move(_fault);
+      }
+      if (fault) {
+         fault->Throw();
+      }
+   }
+   void ThrowNext(Ormid::MethodFault* fault) {
+      std::lock_guard<std::mutex> guard(_lock);
+      _fault = fault;
+   }
+   std::vector<Call> TakeCalls() {
+      std::lock_guard<std::mutex> guard(_lock);
+      return std::exchange(_calls, {});
+   }
+   Ormid::MoRef* RecorderRef() const { return _ref.GetPtr(); }
+
+private:
+   Pellum::Ref<Ormid::MoRef> _ref;
+   std::mutex _lock;
+   std::vector<Call> _calls;
+   Pellum::Ref<Ormid::MethodFault> _fault;
+};
+
+// --- Fixture ----------------------------------------------------------------------------------------------
+
+// Serves a new recording implementation R of the managed type I through a loopback adapter and hands out
+// its stub S.
+template <class R, class I, class S> class Served {
+public:
+   explicit Served(const char* wireName)
+       : adapter(new Ormid::LoopbackAdapter(2)),
+         impl(new R(new Ormid::MoRef(Ormid::GetMoType<I>(), std::string("conformance-") + wireName))) {
+      adapter->Register(impl.GetPtr());
+      Pellum::Ref<I> iface = adapter->template GetStub<I>(impl->RecorderRef());
+      I& object = *iface;
+      stub = Pellum::Ref<S>(&dynamic_cast<S&>(object));
+   }
+   ~Served() { adapter->Shutdown(); }
+
+   // Exactly one call of `member` arrived since the last check, with arguments equal to `sent`.
+   ::testing::AssertionResult Arrived(const char* member, const Ormid::ArgumentList& sent) {
+      std::vector<Call> calls = impl->TakeCalls();
+      if (calls.size() != 1) {
+         return ::testing::AssertionFailure() << member << ": " << calls.size() << " calls arrived";
+      }
+      if (calls[0].member != member) {
+         return ::testing::AssertionFailure() << member << ": " << calls[0].member << " was called instead";
+      }
+      if (calls[0].args.size() != sent.size()) {
+         return ::testing::AssertionFailure() << member << ": " << calls[0].args.size()
+                                              << " arguments arrived, " << sent.size() << " were sent";
+      }
+      for (std::size_t i = 0; i < sent.size(); ++i) {
+         if (!Same(calls[0].args[i].GetPtr(), sent[i].GetPtr())) {
+            return ::testing::AssertionFailure() << member << ": argument " << i << " changed on the way";
+         }
+      }
+      return ::testing::AssertionSuccess();
+   }
+
+   Pellum::Ref<Ormid::LoopbackAdapter> adapter;
+   Pellum::Ref<R> impl;
+   Pellum::Ref<S> stub;
+};
+
+} // namespace Conformance
+
+namespace Conformance {
+
+// One asynchronous call: hand `done` and `item` to the stub's asynchronous member, then Finish().
+class AsyncCall {
+public:
+   AsyncCall()
+       : done([this](Pellum::System::ScheduledItem*, Pellum::Exception* e, Ormid::Any* r) {
+            _called = true;
+            if (e != nullptr) {
+               _error = e->what();
+            }
+            _result = r;
+         }) {}
+
+   // Waits for the call; true when the callback ran without an exception and received a result equal to
+   // `expected` (both null for a member without result).
+   ::testing::AssertionResult Finish(const char* member, const Ormid::Any* expected) {
+      if (!item) {
+         return ::testing::AssertionFailure() << member << ": no scheduled item";
+      }
+      item->Wait();
+      if (!_called) {
+         return ::testing::AssertionFailure() << member << ": the callback did not run";
+      }
+      if (!_error.empty()) {
+         return ::testing::AssertionFailure() << member << ": " << _error;
+      }
+      if (!Same(_result.GetPtr(), expected)) {
+         return ::testing::AssertionFailure() << member << ": the callback received another result";
+      }
+      return ::testing::AssertionSuccess();
+   }
+
+   Ormid::CompletionFn done;
+   Pellum::Ref<Pellum::System::ScheduledItem> item;
+
+private:
+   bool _called = false;
+   std::string _error;
+   Pellum::Ref<Ormid::Any> _result;
+};
+
+// Throws `fault` through its own Throw() (so through the fault's most-derived class, whatever pointer
+// holds it) and catches it by the exception class of B: true when caught there, with the most-derived
+// exception class `thrown` and the same fault object.
+template <class B>
+::testing::AssertionResult CaughtAs(Ormid::MethodFault* fault, const std::type_info& thrown) {
+   const char* name = fault->_GetType()->GetName();
+   try {
+      fault->Throw();
+   } catch (const typename B::Exception& e) {
+      if (typeid(e) != thrown) {
+         return ::testing::AssertionFailure() << name << ": caught with another exception class";
+      }
+      if (e.GetFault() != fault) {
+         return ::testing::AssertionFailure() << name << ": the exception holds another fault";
+      }
+      return ::testing::AssertionSuccess();
+   } catch (...) {
+   }
+   return ::testing::AssertionFailure() << name << ": not caught by " << typeid(typename B::Exception).name();
+}
+
+} // namespace Conformance

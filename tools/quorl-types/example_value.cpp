@@ -1,0 +1,234 @@
+// Example values for `quorl-types show`.
+//
+// The example is made the way the runtime itself handles values it knows only by descriptor: the type's
+// create factory makes the object, and each property is stored with the setField accessor of the type
+// that declares it, in the value representation of its storage kind (Ormid::GetFieldKind). Sample values
+// by kind:
+//
+//   boolean true; byte, short, int, long 1; float 0.5; double 1.5; enumeration its first value;
+//   string "example" (a link: "example-key"); binary 4 bytes 01020304; date-time 2024-01-01T00:00:00Z;
+//   URI "https://example.invalid/"; type name the example's own type; method name "exampleMethod";
+//   property path "example.path"; managed-object reference "<type>:example-1"; any value the boxed
+//   string "example"; data object an example of the property's type (one level less deep);
+//   array one element of the item kind (for data objects while depth remains).
+//
+// Secret properties get a sample value like any other: the rendering masks them.
+#include "example_value.h"
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ormid/Array.h"
+#include "ormid/MoRef.h"
+#include "ormid/Primitive.h"
+#include "ormid/Registry.h"
+#include "ormid/ToString.h"
+#include "pellum/Exception.h"
+#include "pellum/System/DateTime.h"
+
+namespace quorl_types {
+namespace {
+
+using Ormid::Any;
+using Ormid::DataObjectType;
+using Ormid::FieldKind;
+using Ormid::PropertyRecord;
+using Pellum::Ref;
+
+constexpr int64_t kExampleTime = 1704067200LL * 1000000; // 2024-01-01T00:00:00Z
+
+const char* const kText = "example";
+const char* const kLinkKey = "example-key";
+
+Ormid::Type* Registered(const Ormid::TypeInfo* header) {
+   Ormid::Type* type = Ormid::TypeRegistry::Get().FindByHeader(header);
+   if (type == nullptr) {
+      throw Pellum::Exception(std::string("type ") + header->name + " is not registered");
+   }
+   return type;
+}
+
+const Ormid::EnumType& EnumOf(const PropertyRecord& record) {
+   auto* type = dynamic_cast<Ormid::EnumType*>(Registered(record.type));
+   if (type == nullptr) {
+      throw Pellum::Exception(std::string(record.type->name) + " is not an enumeration");
+   }
+   return *type;
+}
+
+const DataObjectType& DataTypeOf(const Ormid::TypeInfo* header) {
+   auto* type = dynamic_cast<DataObjectType*>(Registered(header));
+   if (type == nullptr) {
+      throw Pellum::Exception(std::string(header->name) + " is not a data object or fault");
+   }
+   return *type;
+}
+
+template <class T> Ref<Any> ArrayOf(T value) {
+   Ref<Ormid::Array<T>> array(new Ormid::Array<T>());
+   array->Append(std::move(value));
+   return Ref<Any>(array.GetPtr());
+}
+
+// One element of the item kind; null for an array of data objects when no depth remains.
+Ref<Any> ExampleArray(const PropertyRecord& record, int depth) {
+   if ((record.flags & Ormid::PropertyFlags::Link) != 0) {
+      return ArrayOf(std::string(kLinkKey));
+   }
+   const Ormid::TypeInfo* item = record.type;
+   switch (item->kind) {
+   case Ormid::KindBool:
+      return ArrayOf(true);
+   case Ormid::KindByte:
+      return ArrayOf(static_cast<signed char>(1));
+   case Ormid::KindShort:
+      return ArrayOf(static_cast<short>(1));
+   case Ormid::KindInt:
+      return ArrayOf(1);
+   case Ormid::KindLong:
+      return ArrayOf(1L);
+   case Ormid::KindFloat:
+      return ArrayOf(0.5f);
+   case Ormid::KindDouble:
+      return ArrayOf(1.5);
+   case Ormid::KindString:
+      return ArrayOf(std::string(kText));
+   case Ormid::KindBinary:
+      return ArrayOf(std::vector<unsigned char>{1, 2, 3, 4});
+   case Ormid::KindDateTime:
+      return ArrayOf(Pellum::System::DateTime::FromUtcTime(kExampleTime));
+   case Ormid::KindUri:
+      return ArrayOf(Ormid::Uri("https://example.invalid/"));
+   case Ormid::KindTypeName:
+      return ArrayOf(Ormid::TypeName(record.type->name));
+   case Ormid::KindMethodName:
+      return ArrayOf(Ormid::MethodName("exampleMethod"));
+   case Ormid::KindPropertyPath:
+      return ArrayOf(Ormid::PropertyPath("example.path"));
+   case Ormid::KindEnum: {
+      Ref<Any> array(EnumOf(record).GetFuncs().createArray());
+      static_cast<Ormid::Array<int>*>(array.GetPtr())->Append(0);
+      return array;
+   }
+   case Ormid::KindManaged: {
+      Ref<Ormid::DataArray<Ormid::MoRef>> array(new Ormid::DataArray<Ormid::MoRef>());
+      array->Append(new Ormid::MoRef(item->name, "example-1"));
+      return Ref<Any>(array.GetPtr());
+   }
+   case Ormid::KindAny: {
+      Ref<Ormid::DataArray<Any>> array(new Ormid::DataArray<Any>());
+      array->Append(Ormid::Box(std::string(kText)).GetPtr());
+      return Ref<Any>(array.GetPtr());
+   }
+   case Ormid::KindDataObject:
+   case Ormid::KindFault: {
+      if (depth <= 0) {
+         return nullptr;
+      }
+      const DataObjectType& type = DataTypeOf(item);
+      Ref<Ormid::DataArrayBase> array = type.CreateArray();
+      array->AppendAny(BuildExampleValue(type, depth - 1).GetPtr());
+      return Ref<Any>(array.GetPtr());
+   }
+   default:
+      throw Pellum::Exception(std::string("no example for arrays of ") + item->name);
+   }
+}
+
+template <class T>
+void Store(const DataObjectType& owner, Ormid::DynamicData* obj, int index, const T& value) {
+   owner.SetField(obj, index, &value);
+}
+
+void StoreExample(const DataObjectType& self, const DataObjectType& owner, Ormid::DynamicData* obj, int index,
+                  const PropertyRecord& record, int depth) {
+   const bool optional = (record.flags & Ormid::PropertyFlags::Optional) != 0;
+   switch (Ormid::GetFieldKind(record)) {
+   case FieldKind::Bool:
+      // An optional boolean is one signed byte (-1 unset), a required one a bool.
+      return optional ? Store(owner, obj, index, static_cast<signed char>(1))
+                      : Store(owner, obj, index, true);
+   case FieldKind::Byte:
+      return Store(owner, obj, index, static_cast<signed char>(1));
+   case FieldKind::Short:
+      return Store(owner, obj, index, static_cast<short>(1));
+   case FieldKind::Int:
+      return Store(owner, obj, index, 1);
+   case FieldKind::Long:
+      return Store(owner, obj, index, 1L);
+   case FieldKind::Float:
+      return Store(owner, obj, index, 0.5f);
+   case FieldKind::Double:
+      return Store(owner, obj, index, 1.5);
+   case FieldKind::Enum:
+      return Store(owner, obj, index, 0);
+   case FieldKind::String:
+      return Store(owner, obj, index,
+                   std::string((record.flags & Ormid::PropertyFlags::Link) != 0 ? kLinkKey : kText));
+   case FieldKind::Binary:
+      return Store(owner, obj, index, std::vector<unsigned char>{1, 2, 3, 4});
+   case FieldKind::DateTime:
+      return Store(owner, obj, index, Pellum::System::DateTime::FromUtcTime(kExampleTime));
+   case FieldKind::Uri:
+      return Store(owner, obj, index, Ormid::Uri("https://example.invalid/"));
+   case FieldKind::TypeName:
+      return Store(owner, obj, index, Ormid::TypeName(self.GetName()));
+   case FieldKind::MethodName:
+      return Store(owner, obj, index, Ormid::MethodName("exampleMethod"));
+   case FieldKind::PropertyPath:
+      return Store(owner, obj, index, Ormid::PropertyPath("example.path"));
+   case FieldKind::Reference: {
+      Ref<Any> value;
+      if (record.type->kind == Ormid::KindManaged) {
+         value = new Ormid::MoRef(record.type->name, "example-1");
+      } else if (depth > 0) {
+         value = BuildExampleValue(DataTypeOf(record.type), depth - 1).GetPtr();
+      }
+      return owner.SetField(obj, index, value.GetPtr());
+   }
+   case FieldKind::Any: {
+      Ref<Any> value = Ormid::Box(std::string(kText));
+      return owner.SetField(obj, index, value.GetPtr());
+   }
+   case FieldKind::Array: {
+      Ref<Any> value = ExampleArray(record, depth);
+      return owner.SetField(obj, index, value.GetPtr());
+   }
+   }
+}
+
+// Prefixes every line of `text` with `indent`.
+std::string IndentLines(const std::string& text, const std::string& indent) {
+   std::string out = indent;
+   for (char c : text) {
+      out += c;
+      if (c == '\n') {
+         out += indent;
+      }
+   }
+   return out;
+}
+
+} // namespace
+
+Ref<Ormid::DynamicData> BuildExampleValue(const DataObjectType& type, int depth) {
+   Ref<Ormid::DynamicData> obj = type.Create();
+   type.ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
+      try {
+         StoreExample(type, *owner, obj.GetPtr(), index, record, depth);
+      } catch (const std::exception& e) {
+         throw Pellum::Exception(std::string("cannot build an example of ") + type.GetName() + ": property " +
+                                 record.name + ": " + e.what());
+      }
+   });
+   return obj;
+}
+
+std::string ExampleValueText(const DataObjectType& type) {
+   return IndentLines(Ormid::ToString(BuildExampleValue(type).GetPtr()), "  ");
+}
+
+} // namespace quorl_types
