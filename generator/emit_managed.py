@@ -258,6 +258,16 @@ class ManagedEmitter:
             raise ManagedError(f"{t.name}: two methods share a METHOD_ constant name")
         return members
 
+    def inherited_declarations(self) -> set[str]:
+        """Member declarations of the ancestor interfaces."""
+        out: set[str] = set()
+        base = self.base
+        while base is not None:
+            ancestor = ManagedEmitter(self.model, self.names, base)
+            out |= {m.declaration() for m in ancestor.members}
+            base = ancestor.base
+        return out
+
     def referenced_types(self) -> list[Type]:
         """Schema types named in the members' signatures (data objects, faults, enumerations)."""
         out: dict[str, Type] = {}
@@ -282,8 +292,14 @@ class ManagedEmitter:
         p.print("::Ormid::ManagedObjectType* _GetType() const override;")
         if self.members:
             p.blank()
+        inherited = self.inherited_declarations()
         for mem in self.members:
-            p.print("virtual $decl$ = 0;", decl=mem.declaration())
+            decl = mem.declaration()
+            if decl in inherited:
+                # A property the type declares again (as a base's): it overrides the base's getter.
+                p.print("$decl$ override = 0;", decl=decl)
+            else:
+                p.print("virtual $decl$ = 0;", decl=decl)
 
     def print_interface_definitions(self, p: Printer) -> None:
         g = self.global_name
@@ -317,18 +333,16 @@ class ManagedEmitter:
 
     def print_stub_definitions(self, p: Printer) -> None:
         g, n, table = self.stub_global, self.stub_name, self.table_symbol
-        base_init = self.base_stub
         p.print("""
             // $wire$: stub
             $g$::$n$(::Ormid::MoRef* ref, ::Ormid::StubAdapter* adapter, ::Ormid::RequestContext* context)
                : $b$(ref, adapter, context) {}
-            $g$::~$n$() = default;""", wire=self.t.name, g=g, n=n, b=base_init)
+            $g$::~$n$() = default;""", wire=self.t.name, g=g, n=n, b=self.base_stub)
         if self.base is None:
             p.print("""
                 ::Ormid::MoRef* $g$::_GetRef() const { return ::Ormid::StubImpl::_GetRef(); }
                 void $g$::_Invalidate() {}""", g=g)
         for mem in self.members:
-            args = len(mem.params)
             p.print("$rt$ $g$::$name$($ps$) {", rt=mem.return_type, g=g, name=mem.name,
                     ps=", ".join(mem.signature_params()))
             with p.indent():
@@ -351,7 +365,6 @@ class ManagedEmitter:
                 self._print_arguments(p, mem)
                 p.print("_StartInvoke_Task($t$[$s$], args_, done, item);", t=table, s=mem.slot)
             p.print("}")
-            del args
 
     @staticmethod
     def _print_arguments(p: Printer, mem: Member) -> None:

@@ -226,11 +226,15 @@ def _print_managed_storage(p: Printer, model: Model, names: Names, managed: list
         p.print("::Ormid::ManagedMethodInfo gMethods[$n$];", n=sizes["methods"])
     if sizes["params"]:
         p.print("::Ormid::ParamInfo gParams[$n$];", n=sizes["params"])
-    p.print("""
-        const ::Ormid::PropertyRecord kNoManagedProperties[1] = {};
-        const ::Ormid::ManagedMethodInfo kNoMethods[1] = {};
-        const ::Ormid::ParamInfo kNoParams[1] = {};
-        const ::Ormid::TypeInfo* const kNoFaults[1] = {};""")
+    # The shared terminators, only where some list is empty.
+    if any(not me.t.properties for me in managed):
+        p.print("const ::Ormid::PropertyRecord kNoManagedProperties[1] = {};")
+    if any(not me.t.methods for me in managed):
+        p.print("const ::Ormid::ManagedMethodInfo kNoMethods[1] = {};")
+    if any(not meth.params for me in managed for meth in me.t.methods):
+        p.print("const ::Ormid::ParamInfo kNoParams[1] = {};")
+    if any(not meth.faults for me in managed for meth in me.t.methods):
+        p.print("const ::Ormid::TypeInfo* const kNoFaults[1] = {};")
     faults: list[str] = []
     for me in managed:
         for meth in me.t.methods:
