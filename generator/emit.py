@@ -48,6 +48,23 @@ class EmitError(ValueError):
     pass
 
 
+def chunks(items: list, bound: int, weight) -> list[list]:
+    """Consecutive groups of `items` whose weights add up to at most `bound` (an item heavier than the
+    bound stands alone); items of weight 0 are left out."""
+    out: list[list] = []
+    count = 0
+    for item in items:
+        n = weight(item)
+        if n == 0:
+            continue
+        if not out or count + n > bound:
+            out.append([])
+            count = 0
+        out[-1].append(item)
+        count += n
+    return out
+
+
 @dataclass
 class Unit:
     top: Type
@@ -195,32 +212,11 @@ class Plan:
 
     # --- parts -----------------------------------------------------------------------------------
     def managed_parts(self, pkg: Package) -> list[list[Unit]]:
-        parts: list[list[Unit]] = []
-        count = 0
-        for unit in self.package_units[pkg.name]:
-            n = sum(len(c.methods) + len(c.properties) + 1 for c in unit.managed_classes)
-            if n == 0:
-                continue
-            if not parts or count + n > MANAGED_BOUND:
-                parts.append([])
-                count = 0
-            parts[-1].append(unit)
-            count += n
-        return parts
+        return chunks(self.package_units[pkg.name], MANAGED_BOUND,
+                      lambda u: sum(len(c.methods) + len(c.properties) + 1 for c in u.managed_classes))
 
     def parts(self, pkg: Package) -> list[list[Unit]]:
-        parts: list[list[Unit]] = []
-        count = 0
-        for unit in self.package_units[pkg.name]:
-            n = len(unit.data_classes)
-            if n == 0:
-                continue
-            if not parts or count + n > PART_BOUND:
-                parts.append([])
-                count = 0
-            parts[-1].append(unit)
-            count += n
-        return parts
+        return chunks(self.package_units[pkg.name], PART_BOUND, lambda u: len(u.data_classes))
 
     # --- file names ------------------------------------------------------------------------------
     @staticmethod

@@ -14,6 +14,7 @@ The support these sources use is tests/types/conformance/Harness.h.
 
 from __future__ import annotations
 
+from .emit import chunks
 from .emit_fields import RUNTIME_DATA_CLASSES
 from .emit_managed import Form, ManagedEmitter, Member
 from .model import FAULT, MANAGED, Model, Type
@@ -25,28 +26,15 @@ MEMBERS_PER_SOURCE = 150
 FAULTS_PER_SOURCE = 240
 
 
-def _chunks(items: list, bound: int, weight) -> list[list]:
-    out: list[list] = []
-    count = 0
-    for item in items:
-        n = weight(item)
-        if not out or (count + n > bound and out[-1]):
-            out.append([])
-            count = 0
-        out[-1].append(item)
-        count += n
-    return out
-
-
 class TestPlan:
     def __init__(self, model: Model):
         self.model = model
         self.names = Names(model)
         self.managed = [t for t in model.types.values() if t.kind == MANAGED]
         self.faults = [t for t in model.types.values() if t.kind == FAULT]
-        self.managed_sources = _chunks(self.managed, MEMBERS_PER_SOURCE,
+        self.managed_sources = chunks(self.managed, MEMBERS_PER_SOURCE,
                                        lambda t: len(t.methods) + len(t.properties) + 1)
-        self.fault_sources = _chunks(self.faults, FAULTS_PER_SOURCE, lambda t: 1)
+        self.fault_sources = chunks(self.faults, FAULTS_PER_SOURCE, lambda t: 1)
 
     def outputs(self) -> list[str]:
         return ([f"managed_conformance_{i}.cpp" for i in range(len(self.managed_sources))]

@@ -158,21 +158,6 @@ std::string PackageOf(std::string_view name) {
    return package;
 }
 
-const char* KindKey(const Ormid::Type* type) {
-   switch (type->GetKind()) {
-   case Ormid::KindEnum:
-      return "enum";
-   case Ormid::KindDataObject:
-      return "data";
-   case Ormid::KindFault:
-      return "fault";
-   case Ormid::KindManaged:
-      return "managed";
-   default:
-      return nullptr;
-   }
-}
-
 const char* NameOf(const Ormid::TypeInfo* header) {
    return header ? header->name : nullptr;
 }
@@ -353,6 +338,21 @@ void WriteVersions(JsonWriter& json, const Ormid::KoblVersions& record) {
 }
 
 } // namespace
+
+const char* KindKey(const Ormid::Type* type) {
+   switch (type->GetKind()) {
+   case Ormid::KindEnum:
+      return "enum";
+   case Ormid::KindDataObject:
+      return "data";
+   case Ormid::KindFault:
+      return "fault";
+   case Ormid::KindManaged:
+      return "managed";
+   default:
+      return nullptr;
+   }
+}
 
 std::string DumpJson(std::string_view ns) {
    const Ormid::NamespaceInfo* info = Ormid::VersionCatalogue::Get().FindNamespace(ns);

@@ -37,20 +37,10 @@ namespace {
 using Ormid::Type;
 
 const char* KindName(const Type* type) {
-   switch (type->GetKind()) {
-   case Ormid::KindEnum:
-      return "enum";
-   case Ormid::KindDataObject:
-      return "data";
-   case Ormid::KindFault:
-      return "fault";
-   case Ormid::KindManaged:
-      return "managed";
-   case Ormid::KindArray:
-      return "array";
-   default:
-      return "primitive";
+   if (const char* key = quorl_types::KindKey(type)) {
+      return key;
    }
+   return type->GetKind() == Ormid::KindArray ? "array" : "primitive";
 }
 
 // The namespace part of a wire name: everything before the first component that starts with a capital
