@@ -172,23 +172,23 @@ class TestPlan:
             self._print_sent(p, mem, call_args, "sent")
             result_local = self._print_sync_call(p, mem, call_args)
             if result_local is not None:
-                p.print("EXPECT_TRUE($c$);", c=result_local)
-            p.print("EXPECT_TRUE(s.Arrived($l$, sent));", l=label)
+                p.print("CONFORMANCE_CHECK($c$);", c=result_local)
+            p.print("CONFORMANCE_CHECK(s.Arrived($l$, sent));", l=label)
             if any(f.optional for _, f in mem.params):
                 unset_args = self._print_locals(p, mem, "u", unset=True)
                 self._print_sent(p, mem, unset_args, "sentUnset")
                 self._print_sync_call(p, mem, unset_args, check=False)
-                p.print("EXPECT_TRUE(s.Arrived($l$, sentUnset));", l=label)
+                p.print("CONFORMANCE_CHECK(s.Arrived($l$, sentUnset));", l=label)
             # Asynchronous form: the callback receives the boxed result.
             p.print("{")
             with p.indent():
                 p.print("::Conformance::AsyncCall call;")
                 p.print("s.stub->$n$($a$);", n=mem.name, a=", ".join(call_args + ["call.done", "call.item"]))
                 if mem.result is None:
-                    p.print("EXPECT_TRUE(call.Finish($l$, nullptr));", l=label)
+                    p.print("CONFORMANCE_CHECK(call.Finish($l$, nullptr));", l=label)
                 else:
-                    p.print("EXPECT_TRUE(call.Finish($l$, $e$.GetPtr()));", l=label, e=self._boxed_sample(mem))
-                p.print("EXPECT_TRUE(s.Arrived($l$, sent));", l=label)
+                    p.print("CONFORMANCE_CHECK(call.Finish($l$, $e$.GetPtr()));", l=label, e=self._boxed_sample(mem))
+                p.print("CONFORMANCE_CHECK(s.Arrived($l$, sent));", l=label)
             p.print("}")
             if mem.method is not None and mem.method.faults:
                 fault = self._fault_class(mem.method.faults[0])
@@ -257,7 +257,7 @@ class TestPlan:
             p.print("::Pellum::Ref<$c$> got;", c=mem.result.ctype)
             p.print("$c$($a$);", c=call, a=", ".join(args + ["got"]))
             if check:
-                p.print("EXPECT_TRUE(::Conformance::Same(got.GetPtr(), $e$.GetPtr()));",
+                p.print("CONFORMANCE_CHECK(::Conformance::Same(got.GetPtr(), $e$.GetPtr()));",
                         e=self.sample(mem.result, mem.task))
         p.print("}")
         return None
@@ -302,13 +302,11 @@ class TestPlan:
         with p.indent():
             for t in faults:
                 chain = self._fault_chain(t)
-                p.print("{")
+                p.print("::Conformance::CheckCaught(new $c$(), typeid($c$::Exception), {", c=chain[0])
                 with p.indent():
-                    p.print("const ::Pellum::Ref<::Ormid::MethodFault> f(new $c$());", c=chain[0])
                     for cls in chain:
-                        p.print("EXPECT_TRUE(::Conformance::CaughtAs<$b$>(f.GetPtr(), typeid($c$::Exception)));",
-                                b=cls, c=chain[0])
-                p.print("}")
+                        p.print("&::Conformance::CaughtAs<$b$>,", b=cls)
+                p.print("});")
         p.print("}")
         return p.text()
 

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <mutex>
 #include <string>
 #include <type_traits>
@@ -131,12 +132,7 @@ inline Pellum::Ref<Ormid::MoRef> SampleTask() {
 // --- Comparisons ----------------------------------------------------------------------------------------
 
 // Both null, or equal values.
-inline bool Same(const Ormid::Any* a, const Ormid::Any* b) {
-   if (a == nullptr || b == nullptr) {
-      return a == b;
-   }
-   return Ormid::AreEqual(a, b);
-}
+bool Same(const Ormid::Any* a, const Ormid::Any* b);
 
 template <class T>::testing::AssertionResult SameValue(const T& got) {
    if (Same(Ormid::Box(got).GetPtr(), Ormid::Box(SampleValue<T>()).GetPtr())) {
@@ -197,6 +193,9 @@ private:
 
 // --- Fixture ----------------------------------------------------------------------------------------------
 
+// Exactly one call of `member` reached `impl` since the last check, with arguments equal to `sent`.
+::testing::AssertionResult ArrivedAt(Recorder& impl, const char* member, const Ormid::ArgumentList& sent);
+
 // Serves a new recording implementation R of the managed type I through a loopback adapter and hands out
 // its stub S.
 template <class R, class I, class S> class Served {
@@ -213,23 +212,7 @@ public:
 
    // Exactly one call of `member` arrived since the last check, with arguments equal to `sent`.
    ::testing::AssertionResult Arrived(const char* member, const Ormid::ArgumentList& sent) {
-      std::vector<Call> calls = impl->TakeCalls();
-      if (calls.size() != 1) {
-         return ::testing::AssertionFailure() << member << ": " << calls.size() << " calls arrived";
-      }
-      if (calls[0].member != member) {
-         return ::testing::AssertionFailure() << member << ": " << calls[0].member << " was called instead";
-      }
-      if (calls[0].args.size() != sent.size()) {
-         return ::testing::AssertionFailure() << member << ": " << calls[0].args.size()
-                                              << " arguments arrived, " << sent.size() << " were sent";
-      }
-      for (std::size_t i = 0; i < sent.size(); ++i) {
-         if (!Same(calls[0].args[i].GetPtr(), sent[i].GetPtr())) {
-            return ::testing::AssertionFailure() << member << ": argument " << i << " changed on the way";
-         }
-      }
-      return ::testing::AssertionSuccess();
+      return ArrivedAt(*impl, member, sent);
    }
 
    Pellum::Ref<Ormid::LoopbackAdapter> adapter;
@@ -244,33 +227,11 @@ namespace Conformance {
 // One asynchronous call: hand `done` and `item` to the stub's asynchronous member, then Finish().
 class AsyncCall {
 public:
-   AsyncCall()
-       : done([this](Pellum::System::ScheduledItem*, Pellum::Exception* e, Ormid::Any* r) {
-            _called = true;
-            if (e != nullptr) {
-               _error = e->what();
-            }
-            _result = r;
-         }) {}
+   AsyncCall();
 
    // Waits for the call; true when the callback ran without an exception and received a result equal to
    // `expected` (both null for a member without result).
-   ::testing::AssertionResult Finish(const char* member, const Ormid::Any* expected) {
-      if (!item) {
-         return ::testing::AssertionFailure() << member << ": no scheduled item";
-      }
-      item->Wait();
-      if (!_called) {
-         return ::testing::AssertionFailure() << member << ": the callback did not run";
-      }
-      if (!_error.empty()) {
-         return ::testing::AssertionFailure() << member << ": " << _error;
-      }
-      if (!Same(_result.GetPtr(), expected)) {
-         return ::testing::AssertionFailure() << member << ": the callback received another result";
-      }
-      return ::testing::AssertionSuccess();
-   }
+   ::testing::AssertionResult Finish(const char* member, const Ormid::Any* expected);
 
    Ormid::CompletionFn done;
    Pellum::Ref<Pellum::System::ScheduledItem> item;
@@ -281,25 +242,35 @@ private:
    Pellum::Ref<Ormid::Any> _result;
 };
 
+// The check of one catch: `caught` null when the exception class `cls` did not catch the fault.
+::testing::AssertionResult CaughtResult(Ormid::MethodFault* fault, const void* caught, const std::type_info& cls,
+                                        const std::type_info& thrown, const Ormid::MethodFault* held);
+
 // Throws `fault` through its own Throw() (so through the fault's most-derived class, whatever pointer
 // holds it) and catches it by the exception class of B: true when caught there, with the most-derived
 // exception class `thrown` and the same fault object.
 template <class B>
 ::testing::AssertionResult CaughtAs(Ormid::MethodFault* fault, const std::type_info& thrown) {
-   const char* name = fault->_GetType()->GetName();
    try {
       fault->Throw();
    } catch (const typename B::Exception& e) {
-      if (typeid(e) != thrown) {
-         return ::testing::AssertionFailure() << name << ": caught with another exception class";
-      }
-      if (e.GetFault() != fault) {
-         return ::testing::AssertionFailure() << name << ": the exception holds another fault";
-      }
-      return ::testing::AssertionSuccess();
+      return CaughtResult(fault, &e, typeid(e), thrown, e.GetFault());
    } catch (...) {
    }
-   return ::testing::AssertionFailure() << name << ": not caught by " << typeid(typename B::Exception).name();
+   return CaughtResult(fault, nullptr, typeid(typename B::Exception), thrown, nullptr);
 }
 
+using Catcher = ::testing::AssertionResult (*)(Ormid::MethodFault*, const std::type_info&);
+
+// Throws the new fault `fresh` (its class's exception is `thrown`) once per catcher, from its own class
+// up to Ormid::MethodFault, and reports every catch that fails.
+void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, std::initializer_list<Catcher> catchers);
+
+// Reports a failed check of a generated test at its line (what EXPECT_TRUE does, expanded once here so
+// that the generated sources stay small).
+void Check(const ::testing::AssertionResult& result, const char* expression, const char* file, int line);
+void Check(bool ok, const char* expression, const char* file, int line);
+
 } // namespace Conformance
+
+#define CONFORMANCE_CHECK(expression) ::Conformance::Check((expression), #expression, __FILE__, __LINE__)
