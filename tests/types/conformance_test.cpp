@@ -11,6 +11,7 @@
 #include "ormid/Primitive.h"
 #include "ormid/Registry.h"
 #include "quorl/detail/Prelude.h"
+#include "sample_arrays.h"
 
 namespace {
 
@@ -135,72 +136,23 @@ Ref<Any> SampleOf(const Ormid::TypeInfo* header) {
    }
 }
 
-template <class T> Ref<Any> ArrayOf(T value) {
-   Ref<Ormid::Array<T>> a(new Ormid::Array<T>());
-   a->Append(std::move(value));
-   return Ref<Any>(a.GetPtr());
-}
-
 // A one-element array of the class that an array property holds.
 Ref<Any> SampleArray(const PropertyRecord& record) {
    if ((record.flags & Ormid::PropertyFlags::Link) != 0) {
-      return ArrayOf(std::string("key-1"));
+      return SampleArrays::ArrayOf(std::string("key-1"));
    }
    const Ormid::TypeInfo* h = record.type;
-   switch (h->kind) {
-   case Ormid::KindBool:
-      return ArrayOf(true);
-   case Ormid::KindByte:
-      return ArrayOf(static_cast<signed char>(3));
-   case Ormid::KindShort:
-      return ArrayOf(static_cast<short>(3));
-   case Ormid::KindInt:
-      return ArrayOf(3);
-   case Ormid::KindLong:
-      return ArrayOf(3L);
-   case Ormid::KindFloat:
-      return ArrayOf(1.5f);
-   case Ormid::KindDouble:
-      return ArrayOf(2.5);
-   case Ormid::KindString:
-      return ArrayOf(std::string("s"));
-   case Ormid::KindBinary:
-      return ArrayOf(std::vector<unsigned char>{1, 2});
-   case Ormid::KindUri:
-      return ArrayOf(Ormid::Uri("http://x"));
-   case Ormid::KindTypeName:
-      return ArrayOf(Ormid::TypeName("quorl.vm.BootOptions"));
-   case Ormid::KindMethodName:
-      return ArrayOf(Ormid::MethodName("m"));
-   case Ormid::KindPropertyPath:
-      return ArrayOf(Ormid::PropertyPath("a.b"));
-   case Ormid::KindEnum: {
-      auto* e = static_cast<Ormid::EnumType*>(Registry().FindByHeader(h));
-      Ref<Any> a(e->GetFuncs().createArray());
-      static_cast<Ormid::Array<int>*>(a.GetPtr())->Append(0);
-      return a;
+   if (h->kind != Ormid::KindDataObject && h->kind != Ormid::KindFault) {
+      return SampleArrays::NonDataArray(h);
    }
-   case Ormid::KindManaged: {
-      Ref<Ormid::DataArray<Ormid::MoRef>> a(new Ormid::DataArray<Ormid::MoRef>());
-      a->Append(new Ormid::MoRef(h->name, "obj-1"));
-      return Ref<Any>(a.GetPtr());
+   Ormid::Type* t = Registry().FindByHeader(h);
+   if (t == nullptr || !t->IsDataObject()) {
+      return nullptr;
    }
-   case Ormid::KindAny: {
-      Ref<Ormid::DataArray<Any>> a(new Ormid::DataArray<Any>());
-      a->Append(Ormid::Box(1).GetPtr());
-      return Ref<Any>(a.GetPtr());
-   }
-   default: {
-      Ormid::Type* t = Registry().FindByHeader(h);
-      if (t == nullptr || !t->IsDataObject()) {
-         return nullptr;
-      }
-      auto* item = static_cast<DataObjectType*>(t);
-      Ref<Ormid::DataArrayBase> a = item->CreateArray();
-      a->AppendAny(item->Create().GetPtr());
-      return Ref<Any>(a.GetPtr());
-   }
-   }
+   auto* item = static_cast<DataObjectType*>(t);
+   Ref<Ormid::DataArrayBase> a = item->CreateArray();
+   a->AppendAny(item->Create().GetPtr());
+   return Ref<Any>(a.GetPtr());
 }
 
 void CheckReference(const Probe& p, const Ref<Any>& value, bool narrowed) {
@@ -217,8 +169,8 @@ void CheckReference(const Probe& p, const Ref<Any>& value, bool narrowed) {
    if (narrowed) {
       // A value of another class is refused and the field keeps its value.
       Ref<Any> wrong = dynamic_cast<Ormid::Array<std::string>*>(value.GetPtr()) != nullptr
-                           ? ArrayOf(1)
-                           : ArrayOf(std::string("wrong"));
+                           ? SampleArrays::ArrayOf(1)
+                           : SampleArrays::ArrayOf(std::string("wrong"));
       EXPECT_THROW(p.type->SetField(obj, p.index, wrong.GetPtr()), Pellum::TypeMismatchException)
           << p.Where();
       EXPECT_EQ(p.type->GetFieldPtr(obj, p.index), static_cast<void*>(value.GetPtr())) << p.Where();

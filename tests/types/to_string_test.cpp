@@ -12,6 +12,7 @@
 #include "ormid/Registry.h"
 #include "ormid/ToString.h"
 #include "quorl/detail/Prelude.h"
+#include "sample_arrays.h"
 
 namespace {
 
@@ -60,70 +61,20 @@ Ref<Any> NewObject(const Ormid::TypeInfo* header, int depth) {
    return Ref<Any>(obj.GetPtr());
 }
 
-template <class T> Ref<Any> ArrayOf(T value) {
-   Ref<Ormid::Array<T>> a(new Ormid::Array<T>());
-   a->Append(std::move(value));
-   return Ref<Any>(a.GetPtr());
-}
-
 // A one-element array for an array property.
 Ref<Any> SampleArray(const PropertyRecord& record, int depth) {
    if ((record.flags & Ormid::PropertyFlags::Link) != 0 || IsSecret(record)) {
-      return ArrayOf(IsSecret(record) ? kSecret : std::string("key-1"));
+      return SampleArrays::ArrayOf(IsSecret(record) ? kSecret : std::string("key-1"));
    }
    const Ormid::TypeInfo* h = record.type;
-   switch (h->kind) {
-   case Ormid::KindBool:
-      return ArrayOf(true);
-   case Ormid::KindByte:
-      return ArrayOf(static_cast<signed char>(3));
-   case Ormid::KindShort:
-      return ArrayOf(static_cast<short>(3));
-   case Ormid::KindInt:
-      return ArrayOf(3);
-   case Ormid::KindLong:
-      return ArrayOf(3L);
-   case Ormid::KindFloat:
-      return ArrayOf(1.5f);
-   case Ormid::KindDouble:
-      return ArrayOf(2.5);
-   case Ormid::KindString:
-      return ArrayOf(std::string("item"));
-   case Ormid::KindBinary:
-      return ArrayOf(std::vector<unsigned char>{1, 2});
-   case Ormid::KindDateTime:
-      return ArrayOf(Pellum::System::DateTime::FromUtcTime(0));
-   case Ormid::KindUri:
-      return ArrayOf(Ormid::Uri("http://example.invalid/"));
-   case Ormid::KindTypeName:
-      return ArrayOf(Ormid::TypeName("quorl.TaskInfo"));
-   case Ormid::KindMethodName:
-      return ArrayOf(Ormid::MethodName("powerOn"));
-   case Ormid::KindPropertyPath:
-      return ArrayOf(Ormid::PropertyPath("config.name"));
-   case Ormid::KindEnum: {
-      Ref<Any> a(EnumOf(record)->GetFuncs().createArray());
-      static_cast<Ormid::Array<int>*>(a.GetPtr())->Append(0);
-      return a;
+   if (h->kind != Ormid::KindDataObject && h->kind != Ormid::KindFault) {
+      return SampleArrays::NonDataArray(h);
    }
-   case Ormid::KindManaged: {
-      Ref<Ormid::DataArray<Ormid::MoRef>> a(new Ormid::DataArray<Ormid::MoRef>());
-      a->Append(new Ormid::MoRef(h->name, "obj-1"));
-      return Ref<Any>(a.GetPtr());
-   }
-   case Ormid::KindAny: {
-      Ref<Ormid::DataArray<Any>> a(new Ormid::DataArray<Any>());
-      a->Append(Ormid::Box(1).GetPtr());
-      return Ref<Any>(a.GetPtr());
-   }
-   default: {
-      auto* item = static_cast<DataObjectType*>(Registry().FindByHeader(h));
-      Ref<Ormid::DataArrayBase> a = item->CreateArray();
-      Ref<Any> element = NewObject(h, depth);
-      a->AppendAny(element.GetPtr());
-      return Ref<Any>(a.GetPtr());
-   }
-   }
+   auto* item = static_cast<DataObjectType*>(Registry().FindByHeader(h));
+   Ref<Ormid::DataArrayBase> a = item->CreateArray();
+   Ref<Any> element = NewObject(h, depth);
+   a->AppendAny(element.GetPtr());
+   return Ref<Any>(a.GetPtr());
 }
 
 template <class T> void Set(const DataObjectType* owner, DynamicData* obj, int index, const T& value) {
