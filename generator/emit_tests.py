@@ -9,7 +9,8 @@ library).
   fault_catch_N.cpp           every fault thrown through its own Throw() and caught by its own exception
                               class and by the exception class of each of its bases
 
-The support these sources use is tests/types/conformance/Harness.h.
+The support these sources use is tests/types/conformance/Harness.h (its out-of-line part, compiled once,
+is Harness.cpp).
 """
 
 from __future__ import annotations
