@@ -1,4 +1,5 @@
-"""Command line: `python3 -m generator check`, `json`, and for the back end `emit` and `outputs`."""
+"""Command line: `python3 -m generator check`, `json`, for the back end `emit` and `outputs`, and `wsdl`
+(the service description)."""
 
 from __future__ import annotations
 
@@ -97,9 +98,10 @@ def main(argv: list[str] | None = None) -> int:
     for name, text in (("emit", "write the generated C++ sources below --out (only files that changed)"),
                        ("outputs", "list the files `emit` writes, one path per line, below --out"),
                        ("tests", "write the conformance test sources generated from the schema below --out"),
-                       ("test-outputs", "list the files `tests` writes, one path per line, below --out")):
+                       ("test-outputs", "list the files `tests` writes, one path per line, below --out"),
+                       ("wsdl", "write the service description (<namespace>.xsd and .wsdl) into --out")):
         cmd = sub.add_parser(name, help=text)
-        cmd.add_argument("--out", required=True, help="output folder (the build tree's api/)")
+        cmd.add_argument("--out", required=True, help="output folder (the build tree's api/, or api/wsdl/)")
     args = parser.parse_args(argv)
     try:
         model, warnings = load_schema(args.schema)
@@ -124,6 +126,22 @@ def main(argv: list[str] | None = None) -> int:
         except ValueError as e:
             print(f"error: {e}", file=sys.stderr)
             return 1
+        return 0
+    if args.command == "wsdl":
+        from .emit_wsdl import WsdlError, generate_wsdl
+        try:
+            files = generate_wsdl(model)
+        except WsdlError as e:
+            print(f"error: {e}", file=sys.stderr)
+            return 1
+        # Always rewritten (nothing compiles from them): the build's outputs stay newer than its inputs.
+        out = Path(args.out)
+        out.mkdir(parents=True, exist_ok=True)
+        for name, text in sorted(files.items()):
+            tmp = out / (name + ".tmp")
+            tmp.write_bytes(text.encode("utf-8"))
+            tmp.replace(out / name)
+        print(f"{', '.join(sorted(files))} written to {out.as_posix()}", file=sys.stderr)
         return 0
     if args.command in ("emit", "outputs"):
         from .emit import EmitError, generate, output_list, write_files
