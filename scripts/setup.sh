@@ -3,7 +3,10 @@
 # packages that are not installed yet; anyone else gets the list of what to install.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang python3 pkg-config libgtest-dev libgmock-dev libbenchmark-dev binutils)
+# expat: the wire codec's XML parser; libxml2-utils, gsoap, python3-zeep: the tools that read the generated
+# service description in the tests.
+packages=(cmake ninja-build g++ clang python3 pkg-config libgtest-dev libgmock-dev libbenchmark-dev binutils
+  libexpat1-dev libxml2-utils gsoap python3-zeep)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
