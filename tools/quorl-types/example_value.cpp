@@ -12,7 +12,8 @@
 //   string "example"; data object an example of the property's type (one level less deep);
 //   array one element of the item kind (for data objects while depth remains).
 //
-// Secret properties get a sample value like any other: the rendering masks them.
+// Secret properties get a sample value like any other: the rendering masks them. With edge values
+// (ExampleOptions::edgeValues) each kind takes the value of kEdge instead.
 #include "example_value.h"
 
 #include <cstdint>
@@ -67,6 +68,42 @@ const DataObjectType& DataTypeOf(const Ormid::TypeInfo* header) {
    return *type;
 }
 
+// The sample of each plain kind: the plain samples, or the edge values.
+struct Samples {
+   std::string text, linkKey;
+   signed char byteValue;
+   short shortValue;
+   int intValue;
+   long longValue;
+   float floatValue;
+   double doubleValue;
+   std::vector<unsigned char> bytes;
+   Pellum::System::DateTime time;
+   bool lastEnumValue;
+};
+
+const Samples kPlain{kText, kLinkKey, 1, 1, 1, 1, 0.5f, 1.5, {1, 2, 3, 4},
+                     Pellum::System::DateTime::FromUtcTime(kExampleTime), false};
+const Samples kEdge{"<a href=\"x\">&amp; caf\xC3\xA9 \xE2\x82\xAC\r\n\ttab ]]> '\xF0\x9F\x98\x80'</a>",
+                    "key <&>",
+                    -128,
+                    32767,
+                    -2147483647 - 1,
+                    9223372036854775807L,
+                    1.17549435e-38f,
+                    0.1,
+                    {0, 255, 1, 254, 128, 127, 62, 63},
+                    Pellum::System::DateTime::FromUtcTime(1733411143123457LL), // 2024-12-05T15:05:43.123457Z
+                    true};
+
+struct Context {
+   ExampleOptions options;
+   const Samples& samples;
+   int Ordinal(const Ormid::EnumType& type) const { return samples.lastEnumValue ? type.GetValueCount() - 1 : 0; }
+};
+
+Ref<Ormid::DynamicData> Build(const Context& cx, const DataObjectType& type, int depth);
+
 template <class T> Ref<Any> ArrayOf(T value) {
    Ref<Ormid::Array<T>> array(new Ormid::Array<T>());
    array->Append(std::move(value));
@@ -74,32 +111,33 @@ template <class T> Ref<Any> ArrayOf(T value) {
 }
 
 // One element of the item kind; null for an array of data objects when no depth remains.
-Ref<Any> ExampleArray(const PropertyRecord& record, int depth) {
+Ref<Any> ExampleArray(const Context& cx, const PropertyRecord& record, int depth) {
+   const Samples& s = cx.samples;
    if ((record.flags & Ormid::PropertyFlags::Link) != 0) {
-      return ArrayOf(std::string(kLinkKey));
+      return ArrayOf(s.linkKey);
    }
    const Ormid::TypeInfo* item = record.type;
    switch (item->kind) {
    case Ormid::KindBool:
       return ArrayOf(true);
    case Ormid::KindByte:
-      return ArrayOf(static_cast<signed char>(1));
+      return ArrayOf(s.byteValue);
    case Ormid::KindShort:
-      return ArrayOf(static_cast<short>(1));
+      return ArrayOf(s.shortValue);
    case Ormid::KindInt:
-      return ArrayOf(1);
+      return ArrayOf(s.intValue);
    case Ormid::KindLong:
-      return ArrayOf(1L);
+      return ArrayOf(s.longValue);
    case Ormid::KindFloat:
-      return ArrayOf(0.5f);
+      return ArrayOf(s.floatValue);
    case Ormid::KindDouble:
-      return ArrayOf(1.5);
+      return ArrayOf(s.doubleValue);
    case Ormid::KindString:
-      return ArrayOf(std::string(kText));
+      return ArrayOf(s.text);
    case Ormid::KindBinary:
-      return ArrayOf(std::vector<unsigned char>{1, 2, 3, 4});
+      return ArrayOf(s.bytes);
    case Ormid::KindDateTime:
-      return ArrayOf(Pellum::System::DateTime::FromUtcTime(kExampleTime));
+      return ArrayOf(s.time);
    case Ormid::KindUri:
       return ArrayOf(Ormid::Uri("https://example.invalid/"));
    case Ormid::KindTypeName:
@@ -109,8 +147,9 @@ Ref<Any> ExampleArray(const PropertyRecord& record, int depth) {
    case Ormid::KindPropertyPath:
       return ArrayOf(Ormid::PropertyPath("example.path"));
    case Ormid::KindEnum: {
-      Ref<Any> array(EnumOf(record).GetFuncs().createArray());
-      static_cast<Ormid::Array<int>*>(array.GetPtr())->Append(0);
+      const Ormid::EnumType& type = EnumOf(record);
+      Ref<Any> array(type.GetFuncs().createArray());
+      static_cast<Ormid::Array<int>*>(array.GetPtr())->Append(cx.Ordinal(type));
       return array;
    }
    case Ormid::KindManaged: {
@@ -120,7 +159,7 @@ Ref<Any> ExampleArray(const PropertyRecord& record, int depth) {
    }
    case Ormid::KindAny: {
       Ref<Ormid::DataArray<Any>> array(new Ormid::DataArray<Any>());
-      array->Append(Ormid::Box(std::string(kText)).GetPtr());
+      array->Append(Ormid::Box(s.text).GetPtr());
       return Ref<Any>(array.GetPtr());
    }
    case Ormid::KindDataObject:
@@ -130,7 +169,7 @@ Ref<Any> ExampleArray(const PropertyRecord& record, int depth) {
       }
       const DataObjectType& type = DataTypeOf(item);
       Ref<Ormid::DataArrayBase> array = type.CreateArray();
-      array->AppendAny(BuildExampleValue(type, depth - 1).GetPtr());
+      array->AppendAny(Build(cx, type, depth - 1).GetPtr());
       return Ref<Any>(array.GetPtr());
    }
    default:
@@ -143,35 +182,38 @@ void Store(const DataObjectType& owner, Ormid::DynamicData* obj, int index, cons
    owner.SetField(obj, index, &value);
 }
 
-void StoreExample(const DataObjectType& self, const DataObjectType& owner, Ormid::DynamicData* obj, int index,
-                  const PropertyRecord& record, int depth) {
+void StoreExample(const Context& cx, const DataObjectType& self, const DataObjectType& owner,
+                  Ormid::DynamicData* obj, int index, const PropertyRecord& record, int depth) {
+   const Samples& s = cx.samples;
    const bool optional = (record.flags & Ormid::PropertyFlags::Optional) != 0;
+   if (optional && !cx.options.optionals) {
+      return;
+   }
    switch (Ormid::GetFieldKind(record)) {
    case FieldKind::Bool:
       // An optional boolean is one signed byte (-1 unset), a required one a bool.
       return optional ? Store(owner, obj, index, static_cast<signed char>(1))
                       : Store(owner, obj, index, true);
    case FieldKind::Byte:
-      return Store(owner, obj, index, static_cast<signed char>(1));
+      return Store(owner, obj, index, s.byteValue);
    case FieldKind::Short:
-      return Store(owner, obj, index, static_cast<short>(1));
+      return Store(owner, obj, index, s.shortValue);
    case FieldKind::Int:
-      return Store(owner, obj, index, 1);
+      return Store(owner, obj, index, s.intValue);
    case FieldKind::Long:
-      return Store(owner, obj, index, 1L);
+      return Store(owner, obj, index, s.longValue);
    case FieldKind::Float:
-      return Store(owner, obj, index, 0.5f);
+      return Store(owner, obj, index, s.floatValue);
    case FieldKind::Double:
-      return Store(owner, obj, index, 1.5);
+      return Store(owner, obj, index, s.doubleValue);
    case FieldKind::Enum:
-      return Store(owner, obj, index, 0);
+      return Store(owner, obj, index, cx.Ordinal(EnumOf(record)));
    case FieldKind::String:
-      return Store(owner, obj, index,
-                   std::string((record.flags & Ormid::PropertyFlags::Link) != 0 ? kLinkKey : kText));
+      return Store(owner, obj, index, (record.flags & Ormid::PropertyFlags::Link) != 0 ? s.linkKey : s.text);
    case FieldKind::Binary:
-      return Store(owner, obj, index, std::vector<unsigned char>{1, 2, 3, 4});
+      return Store(owner, obj, index, s.bytes);
    case FieldKind::DateTime:
-      return Store(owner, obj, index, Pellum::System::DateTime::FromUtcTime(kExampleTime));
+      return Store(owner, obj, index, s.time);
    case FieldKind::Uri:
       return Store(owner, obj, index, Ormid::Uri("https://example.invalid/"));
    case FieldKind::TypeName:
@@ -184,20 +226,33 @@ void StoreExample(const DataObjectType& self, const DataObjectType& owner, Ormid
       Ref<Any> value;
       if (record.type->kind == Ormid::KindManaged) {
          value = new Ormid::MoRef(record.type->name, "example-1");
-      } else if (depth > 0) {
-         value = BuildExampleValue(DataTypeOf(record.type), depth - 1).GetPtr();
+      } else if (depth > 0 || (cx.options.complete && !optional && depth > -kCompleteDepth)) {
+         value = Build(cx, DataTypeOf(record.type), depth - 1).GetPtr();
       }
       return owner.SetField(obj, index, value.GetPtr());
    }
    case FieldKind::Any: {
-      Ref<Any> value = Ormid::Box(std::string(kText));
+      Ref<Any> value = Ormid::Box(s.text);
       return owner.SetField(obj, index, value.GetPtr());
    }
    case FieldKind::Array: {
-      Ref<Any> value = ExampleArray(record, depth);
+      Ref<Any> value = ExampleArray(cx, record, depth);
       return owner.SetField(obj, index, value.GetPtr());
    }
    }
+}
+
+Ref<Ormid::DynamicData> Build(const Context& cx, const DataObjectType& type, int depth) {
+   Ref<Ormid::DynamicData> obj = type.Create();
+   type.ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
+      try {
+         StoreExample(cx, type, *owner, obj.GetPtr(), index, record, depth);
+      } catch (const std::exception& e) {
+         throw Pellum::Exception(std::string("cannot build an example of ") + type.GetName() + ": property " +
+                                 record.name + ": " + e.what());
+      }
+   });
+   return obj;
 }
 
 // Prefixes every line of `text` with `indent`.
@@ -215,16 +270,14 @@ std::string IndentLines(const std::string& text, const std::string& indent) {
 } // namespace
 
 Ref<Ormid::DynamicData> BuildExampleValue(const DataObjectType& type, int depth) {
-   Ref<Ormid::DynamicData> obj = type.Create();
-   type.ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
-      try {
-         StoreExample(type, *owner, obj.GetPtr(), index, record, depth);
-      } catch (const std::exception& e) {
-         throw Pellum::Exception(std::string("cannot build an example of ") + type.GetName() + ": property " +
-                                 record.name + ": " + e.what());
-      }
-   });
-   return obj;
+   ExampleOptions options;
+   options.depth = depth;
+   return BuildExampleValue(type, options);
+}
+
+Ref<Ormid::DynamicData> BuildExampleValue(const DataObjectType& type, const ExampleOptions& options) {
+   const Context cx{options, options.edgeValues ? kEdge : kPlain};
+   return Build(cx, type, options.depth);
 }
 
 std::string ExampleValueText(const DataObjectType& type) {

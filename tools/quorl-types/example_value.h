@@ -20,6 +20,22 @@ inline constexpr int kExampleDepth = 2;
 Pellum::Ref<Ormid::DynamicData> BuildExampleValue(const Ormid::DataObjectType& type,
                                                   int depth = kExampleDepth);
 
+// What an example holds, for callers that need more than `show` does (the codec's round-trip tests).
+struct ExampleOptions {
+   int depth = kExampleDepth;
+   // Optional properties get a value too; without, only required ones do.
+   bool optionals = true;
+   // Required references get an example even below `depth` (down to kCompleteDepth further levels), so
+   // that the value is complete: every required property set.
+   bool complete = false;
+   // Values that stress text forms instead of the plain samples: strings with markup characters, line
+   // ends and non-ASCII text, integers at the ends of their range, fractions of a microsecond-precise
+   // date-time, binaries with every kind of byte, the last value of an enumeration.
+   bool edgeValues = false;
+};
+inline constexpr int kCompleteDepth = 6;
+Pellum::Ref<Ormid::DynamicData> BuildExampleValue(const Ormid::DataObjectType& type, const ExampleOptions& options);
+
 // The rendering (Ormid::ToString, secrets masked) of BuildExampleValue(type), every line indented by two
 // spaces.
 std::string ExampleValueText(const Ormid::DataObjectType& type);
