@@ -195,7 +195,7 @@ private:
    [[noreturn]] void Fail(const std::string& message) const { throw DecodeError(Path(), message); }
    [[noreturn]] void FailAt(std::string_view child, const std::string& message) const {
       std::string path = Path();
-      if (!path.empty()) {
+      if (!path.empty() && !child.empty()) {
          path += '.';
       }
       path.append(child);
@@ -452,7 +452,7 @@ private:
          _bits.resize(_bits.size() + (f.plan->places.size() + 63) / 64, 0);
       } else if (type->IsManaged()) {
          f.kind = FrameKind::Reference;
-         f.type = RefType(a.refType, name.empty() ? std::string_view("item") : name);
+         f.type = RefType(a.refType, name);
          _text.clear();
       } else if (type->IsArray()) {
          f.kind = FrameKind::BoxedArray;

@@ -280,6 +280,56 @@ Ref<Ormid::DynamicData> BuildExampleValue(const DataObjectType& type, const Exam
    return Build(cx, type, options.depth);
 }
 
+Ref<Any> BuildExampleArgument(const PropertyRecord& record, const ExampleOptions& options) {
+   const Context cx{options, options.edgeValues ? kEdge : kPlain};
+   const Samples& s = cx.samples;
+   const int depth = options.depth;
+   switch (Ormid::GetFieldKind(record)) {
+   case FieldKind::Bool:
+      return Ormid::Box(true);
+   case FieldKind::Byte:
+      return Ormid::Box(s.byteValue);
+   case FieldKind::Short:
+      return Ormid::Box(s.shortValue);
+   case FieldKind::Int:
+      return Ormid::Box(s.intValue);
+   case FieldKind::Long:
+      return Ormid::Box(s.longValue);
+   case FieldKind::Float:
+      return Ormid::Box(s.floatValue);
+   case FieldKind::Double:
+      return Ormid::Box(s.doubleValue);
+   case FieldKind::Enum: {
+      const Ormid::EnumType& type = EnumOf(record);
+      return Ref<Any>(type.GetFuncs().box(cx.Ordinal(type)));
+   }
+   case FieldKind::String:
+      return Ormid::Box((record.flags & Ormid::PropertyFlags::Link) != 0 ? s.linkKey : s.text);
+   case FieldKind::Binary:
+      return Ormid::Box(s.bytes);
+   case FieldKind::DateTime:
+      return Ormid::Box(s.time);
+   case FieldKind::Uri:
+      return Ormid::Box(Ormid::Uri("https://example.invalid/"));
+   case FieldKind::TypeName:
+      return Ormid::Box(Ormid::TypeName(record.type->name));
+   case FieldKind::MethodName:
+      return Ormid::Box(Ormid::MethodName("exampleMethod"));
+   case FieldKind::PropertyPath:
+      return Ormid::Box(Ormid::PropertyPath("example.path"));
+   case FieldKind::Reference:
+      if (record.type->kind == Ormid::KindManaged) {
+         return Ref<Any>(new Ormid::MoRef(record.type->name, "example-1"));
+      }
+      return Ref<Any>(Build(cx, DataTypeOf(record.type), depth).GetPtr());
+   case FieldKind::Any:
+      return Ormid::Box(s.text);
+   case FieldKind::Array:
+      return ExampleArray(cx, record, depth + 1);
+   }
+   return nullptr;
+}
+
 std::string ExampleValueText(const DataObjectType& type) {
    return IndentLines(Ormid::ToString(BuildExampleValue(type).GetPtr()), "  ");
 }
