@@ -151,6 +151,27 @@ class ExampleValueTest(unittest.TestCase):
             self.assertRegex(example, rf"\n     {prop} = \S", f"{name}.{prop}")
         return example
 
+    def test_encode_and_decode_turn_a_value_from_json_into_xml_and_back(self):
+        as_json = run("encode", "quorl.vm.ConfigSpec", "--json")
+        self.assertEqual(as_json.returncode, 0, as_json.stderr)
+        self.assertTrue(as_json.stdout.startswith('{"_type":"VirtualMachineConfigSpec"'), as_json.stdout[:80])
+        as_xml = subprocess.run([TOOL, "decode", "-"], input=as_json.stdout, capture_output=True, text=True)
+        self.assertEqual(as_xml.returncode, 0, as_xml.stderr)
+        self.assertIn('xsi:type="VirtualMachineConfigSpec"', as_xml.stdout)
+        back = subprocess.run([TOOL, "decode"], input=as_xml.stdout, capture_output=True, text=True)
+        self.assertEqual(back.stdout, as_json.stdout)
+        # An older version leaves out what is newer; a bad document names the place and fails.
+        old = run("encode", "quorl.vm.BootOptions", "--version", "4.1")
+        self.assertNotIn("efiSecureBootEnabled", old.stdout)
+        self.assertIn("<bootDelay>", old.stdout)
+        bad = subprocess.run([TOOL, "decode"], input='{"_type":"VirtualMachineBootOptions","bootDelay":"x"}',
+                             capture_output=True, text=True)
+        self.assertEqual(bad.returncode, 1)
+        self.assertIn("bootDelay:", bad.stderr)
+        for args in (("encode",), ("encode", "quorl.Folder"), ("decode", "--to", "yaml"), ("encode", "x", "--nope")):
+            with self.subTest(args=args):
+                self.assertNotEqual(run(*args).returncode, 0)
+
     def test_boot_options_show_optional_values_and_the_boot_order(self):
         example = self.example_of("quorl.vm.BootOptions")
         self.assertEqual(example, "  (quorl.vm.BootOptions) {\n"

@@ -9,6 +9,10 @@
 //   quorl-types demo                 a client powers on a virtual machine served in process (the example
 //                                    program of examples/power-on)
 //   quorl-types dump --json [NS]     the runtime's view of a namespace (default "quorl") as JSON
+//   quorl-types encode NAME [--json|--xml] [--version V]
+//                                    an example value of a data object or fault as a wire document
+//   quorl-types decode [FILE] [--to xml|json|text] [--version V]
+//                                    a value document (XML or JSON) read and written in the other format
 //
 // Unknown names are reported with the closest registered names and a non-zero exit status.
 #include <algorithm>
@@ -22,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "codec.h"
 #include "dump.h"
 #include "example_value.h"
 #include "ormid/ManagedType.h"
@@ -447,7 +452,8 @@ int Versions(const char* name) {
 
 int Usage(int status) {
    (status == 0 ? std::cout : std::cerr)
-       << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME] | dump --json [NAMESPACE]"
+       << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME] | dump --json [NAMESPACE]\n"
+          "       | encode NAME [--json|--xml] [--version V] | decode [FILE] [--to xml|json|text] [--version V]"
 #if QUORL_TYPES_LINKED
           " | demo"
 #endif
@@ -478,6 +484,12 @@ int main(int argc, char** argv) {
       if (command == "dump" && argc >= 3 && argc <= 4 && std::string_view(argv[2]) == "--json") {
          std::cout << quorl_types::DumpJson(argc == 4 ? argv[3] : "quorl");
          return 0;
+      }
+      if (command == "encode") {
+         return quorl_types::EncodeCommand(argc, argv, std::cout, std::cerr);
+      }
+      if (command == "decode") {
+         return quorl_types::DecodeCommand(argc, argv, std::cout, std::cerr);
       }
 #if QUORL_TYPES_LINKED
       if (command == "demo" && argc == 2) {
