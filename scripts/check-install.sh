@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the default build into a temporary prefix, then builds and runs the example programs
 # against the installed package only: the consumer once through find_package(QuorlTypes CONFIG) and once
-# through pkg-config, the power-on example (examples/power-on) through find_package.
+# through pkg-config, the power-on example (examples/power-on) through find_package, the wire example
+# (examples/wire-values) through find_package and pkg-config.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -25,4 +26,13 @@ cmake -S examples/power-on -B "$work/power-on" -G Ninja -DCMAKE_PREFIX_PATH="$wo
   -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
 cmake --build "$work/power-on" >/dev/null
 "$work/power-on/power-on"
-echo "check-install: the installed package builds and runs both consumers and the power-on example"
+cmake -S examples/wire-values -B "$work/wire-values" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
+  -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
+cmake --build "$work/wire-values" >/dev/null
+"$work/wire-values/wire-values" >/dev/null
+PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig:$work/prefix/lib64/pkgconfig" \
+  g++ -o "$work/wire-values-pc" examples/wire-values/main.cpp \
+  $(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig:$work/prefix/lib64/pkgconfig" pkg-config --cflags --libs quorl-types quorl-wire) \
+  -Wl,-rpath,"$work/prefix/lib"
+"$work/wire-values-pc" >/dev/null
+echo "check-install: the installed package builds and runs both consumers, the power-on and the wire example"

@@ -55,6 +55,13 @@ struct Frame {
    int skipDepth = 0;
 };
 
+Frame MakeFrame(FrameKind kind, PathStep step = {}) {
+   Frame f;
+   f.kind = kind;
+   f.step = step;
+   return f;
+}
+
 std::string_view LocalName(const char* name) {
    std::string_view n(name);
    const auto sep = n.rfind(kSeparator);
@@ -285,10 +292,10 @@ private:
          return StartRoot(name, local, attributes);
       case FrameKind::Envelope:
          if (NamespaceOf(name) == kSoapNamespace && local == "Header") {
-            return Push(Frame{.kind = FrameKind::Skip});
+            return Push(MakeFrame(FrameKind::Skip));
          }
          if (NamespaceOf(name) == kSoapNamespace && local == "Body") {
-            return Push(Frame{.kind = FrameKind::Body});
+            return Push(MakeFrame(FrameKind::Body));
          }
          Fail("unexpected element <" + std::string(local) + "> in the SOAP envelope");
       case FrameKind::Body:
@@ -296,11 +303,12 @@ private:
       case FrameKind::Fault:
          if (local == "faultcode" || local == "faultstring" || local == "faultactor") {
             _text.clear();
-            return Push(Frame{.kind = FrameKind::FaultText, .step = {}, .place = nullptr, .obj = {},
-                              .plan = nullptr, .bits = local == "faultstring" ? 1u : 0u});
+            Frame f = MakeFrame(FrameKind::FaultText);
+            f.bits = local == "faultstring" ? 1u : 0u; // 1: the text is the fault string
+            return Push(std::move(f));
          }
          if (local == "detail") {
-            return Push(Frame{.kind = FrameKind::Detail});
+            return Push(MakeFrame(FrameKind::Detail));
          }
          Fail("unexpected element <" + std::string(local) + "> in a SOAP fault");
       case FrameKind::Detail:
@@ -330,7 +338,7 @@ private:
       if (NamespaceOf(name) != kSoapNamespace || local != "Envelope") {
          Fail("not a SOAP 1.1 envelope: the root element is <" + std::string(local).substr(0, 80) + ">");
       }
-      Push(Frame{.kind = FrameKind::Envelope});
+      Push(MakeFrame(FrameKind::Envelope));
    }
 
    void StartBody(const char* name, std::string_view local) {
@@ -341,10 +349,10 @@ private:
       if (_mode == Mode::Request) {
          _operation.assign(local);
          _thisSeen = false;
-         return Push(Frame{.kind = FrameKind::Struct});
+         return Push(MakeFrame(FrameKind::Struct));
       }
       if (NamespaceOf(name) == kSoapNamespace && local == "Fault") {
-         return Push(Frame{.kind = FrameKind::Fault});
+         return Push(MakeFrame(FrameKind::Fault));
       }
       const std::string want = std::string(_expected->IsProperty() ? "Fetch" : _expected->GetWsdlName()) + "Response";
       if (local != want) {
@@ -371,7 +379,7 @@ private:
          }
          if (local == "prop" && _thisSeen && _operation == "Fetch") {
             _text.clear();
-            return Push(Frame{.kind = FrameKind::Prop, .step = {"prop", -1}});
+            return Push(MakeFrame(FrameKind::Prop, {"prop", -1}));
          }
          FailAt(local, _thisSeen ? "the request names no property to fetch"
                                  : "a request starts with _this, the reference of its target");
@@ -384,7 +392,7 @@ private:
       }
       const Place& place = parent.plan->places[static_cast<std::size_t>(at)];
       if (!PartOf(place.version, _version)) {
-         return Push(Frame{.kind = FrameKind::Skip}); // newer than the version read: skipped
+         return Push(MakeFrame(FrameKind::Skip)); // newer than the version read: skipped
       }
       uint64_t& word = _bits[parent.bits + static_cast<std::size_t>(at) / 64];
       const uint64_t bit = uint64_t{1} << (at % 64);
@@ -430,7 +438,7 @@ private:
       f.secret = secret;
       const Ormid::Type* type = staticType;
       if (a.xsiType != nullptr) {
-         _frames.push_back(Frame{.kind = FrameKind::Skip, .step = f.step}); // for the path of an error
+         _frames.push_back(MakeFrame(FrameKind::Skip, f.step)); // for the path of an error
          const Ormid::Type* named = ResolveXsi(a.xsiType);
          if (!Fits(named, staticType)) {
             Fail(std::string("xsi:type ") + named->GetWsdlName() + " is not a " + staticType->GetName());
