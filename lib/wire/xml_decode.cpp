@@ -359,7 +359,7 @@ private:
          Fail("expected <" + want + ">, got <" + std::string(local).substr(0, 80) + ">");
       }
       _args.assign(1, nullptr);
-      Frame f{.kind = FrameKind::Struct};
+      Frame f = MakeFrame(FrameKind::Struct);
       f.plan = &_resultPlan;
       f.bits = _bits.size();
       _bits.push_back(0);
@@ -373,7 +373,7 @@ private:
          if (local == "_this" && !_thisSeen) {
             _text.clear();
             const Attributes a = ReadAttributes(attributes);
-            Frame f{.kind = FrameKind::This, .step = {"_this", -1}};
+            Frame f = MakeFrame(FrameKind::This, {"_this", -1});
             f.type = RefType(a.refType, "_this");
             return Push(std::move(f));
          }
