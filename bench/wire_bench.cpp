@@ -2,7 +2,8 @@
 //   tree:   the value tree of value_tree.h (192 values) as a value on its own, in XML and in JSON;
 //   events: one large message, the response of quorl.event.EventHistoryCollector.readNext
 //           (ReadNextEvents) carrying 20,000 quorl.event.Event data objects (six plain properties each,
-//           no nested objects) in XML; the same array as a value on its own in JSON.
+//           no nested objects) in XML; the same array as a value on its own in JSON. Also with 2,000
+//           events, to show how the cost per event grows with the message.
 // Encoding and decoding are timed per document and reported in bytes of document per second. The raw
 // speed of expat on the same XML (a parser with namespace processing, as the codec creates it, and empty
 // handlers) is the floor of XML decoding; building the same values directly is the floor of what the
@@ -13,8 +14,10 @@
 #include <benchmark/benchmark.h>
 #include <expat.h>
 
+#include <map>
+#include <memory>
 #include <string>
-#include <string_view>
+#include <utility>
 
 #include "ormid/Any.h"
 #include "ormid/ManagedType.h"
@@ -29,17 +32,16 @@ namespace {
 using Ormid::Any;
 using Pellum::Ref;
 using Pellum::System::DateTime;
-using QuorlBench::Tree;
 
 constexpr int kEvents = 20'000;
 
 enum class Format { Xml, Json };
 enum class Doc { Tree, Events };
 
-Ref<Ormid::DataArrayBase> BuildEvents() {
+Ref<Ormid::DataArrayBase> BuildEvents(int count) {
    Ref<Ormid::DataArrayBase> events = Ormid::GetDoType<Quorl::Event::Event>()->CreateArray();
-   events->Reserve(kEvents);
-   for (int i = 0; i < kEvents; ++i) {
+   events->Reserve(static_cast<std::size_t>(count));
+   for (int i = 0; i < count; ++i) {
       Ref<Quorl::Event::Event> e(new Quorl::Event::Event());
       e->key = 7'300'000 + i;
       e->chainId = 7'300'000 + i - i % 4;
@@ -54,64 +56,70 @@ Ref<Ormid::DataArrayBase> BuildEvents() {
 }
 
 const Ormid::ManagedMethod* ReadNextEvents() {
-   auto* collector =
-       dynamic_cast<Ormid::ManagedObjectType*>(Ormid::TypeRegistry::Get().FindByName("quorl.event.EventHistoryCollector"));
+   auto* collector = dynamic_cast<Ormid::ManagedObjectType*>(
+       Ormid::TypeRegistry::Get().FindByName("quorl.event.EventHistoryCollector"));
    return collector != nullptr ? collector->FindMethodByWsdlName("ReadNextEvents") : nullptr;
 }
 
-// The values and their documents, made once.
+// A value and its documents, made and checked once, on first use.
 struct Documents {
-   Ref<Tree> tree = QuorlBench::BuildTree();
-   Ref<Ormid::DataArrayBase> events = BuildEvents();
-   const Ormid::ManagedMethod* readNext = ReadNextEvents();
-   std::string treeXml, treeJson, eventsXml, eventsJson;
+   Ref<Any> value;
+   const Ormid::ManagedMethod* readNext = nullptr; // events: the method whose response carries them
+   std::string xml, json;
    std::string error; // what is wrong with them, if anything
 
-   Documents() {
+   Documents(Doc doc, int events) {
       try {
-         if (readNext == nullptr) {
-            error = "no method ReadNextEvents of quorl.event.EventHistoryCollector";
-            return;
+         if (doc == Doc::Tree) {
+            value = QuorlBench::BuildTree().GetPtr();
+            xml = Wire::EncodeXml(value.GetPtr());
+            Check("the tree (XML)", Wire::DecodeXml(xml).GetPtr());
+         } else {
+            value = BuildEvents(events).GetPtr();
+            readNext = ReadNextEvents();
+            if (readNext == nullptr) {
+               error = "no method ReadNextEvents of quorl.event.EventHistoryCollector";
+               return;
+            }
+            xml = Wire::EncodeResponse(*readNext, value.GetPtr());
+            Check("the events (XML)", Wire::DecodeResponse(xml, *readNext).result.GetPtr());
          }
-         treeXml = Wire::EncodeXml(tree.GetPtr());
-         treeJson = Wire::EncodeJson(tree.GetPtr());
-         eventsXml = Wire::EncodeResponse(*readNext, events.GetPtr());
-         eventsJson = Wire::EncodeJson(events.GetPtr());
-         Check("tree (XML)", tree.GetPtr(), Wire::DecodeXml(treeXml).GetPtr());
-         Check("tree (JSON)", tree.GetPtr(), Wire::DecodeJson(treeJson).GetPtr());
-         Check("events (XML)", events.GetPtr(), Wire::DecodeResponse(eventsXml, *readNext).result.GetPtr());
-         Check("events (JSON)", events.GetPtr(), Wire::DecodeJson(eventsJson).GetPtr());
+         json = Wire::EncodeJson(value.GetPtr());
+         Check(doc == Doc::Tree ? "the tree (JSON)" : "the events (JSON)", Wire::DecodeJson(json).GetPtr());
       } catch (const std::exception& e) {
          error = e.what();
       }
    }
 
-   void Check(const char* what, const Any* sent, const Any* received) {
-      if (error.empty() && !Ormid::AreEqual(sent, received)) {
+   void Check(const char* what, const Any* received) {
+      if (error.empty() && !Ormid::AreEqual(value.GetPtr(), received)) {
          error = std::string(what) + " does not decode to the value encoded:\n" +
-                 Ormid::DiffProperties(sent, received).ToString();
+                 Ormid::DiffProperties(value.GetPtr(), received).ToString();
       }
    }
 
-   const std::string& Text(Doc doc, Format format) const {
-      if (doc == Doc::Tree) {
-         return format == Format::Xml ? treeXml : treeJson;
-      }
-      return format == Format::Xml ? eventsXml : eventsJson;
-   }
+   const std::string& Text(Format format) const { return format == Format::Xml ? xml : json; }
 };
 
-const Documents& Docs() {
-   static const Documents docs;
-   return docs;
+// The documents of the tree, or of `state.range(0)` events.
+const Documents& Docs(const benchmark::State& state, Doc doc) {
+   static std::map<std::pair<Doc, int>, std::unique_ptr<Documents>> made;
+   const int events = doc == Doc::Events ? static_cast<int>(state.range(0)) : 0;
+   std::unique_ptr<Documents>& d = made[{doc, events}];
+   if (!d) {
+      d = std::make_unique<Documents>(doc, events);
+   }
+   return *d;
 }
 
-bool Ready(benchmark::State& state) {
-   if (!Docs().error.empty()) {
-      state.SkipWithError(Docs().error.c_str());
-      return false;
+// The documents, or null (the benchmark skipped with the reason).
+const Documents* Ready(benchmark::State& state, Doc doc) {
+   const Documents& d = Docs(state, doc);
+   if (!d.error.empty()) {
+      state.SkipWithError(d.error.c_str());
+      return nullptr;
    }
-   return true;
+   return &d;
 }
 
 // Bytes of document per second, and operator new calls per document.
@@ -123,34 +131,41 @@ void Report(benchmark::State& state, std::size_t bytes, long allocations) {
 }
 
 void BM_Encode(benchmark::State& state, Doc doc, Format format) {
-   if (!Ready(state)) {
+   const Documents* d = Ready(state, doc);
+   if (d == nullptr) {
       return;
    }
-   const Documents& d = Docs();
    const long before = QuorlBench::Allocations();
    for (auto _ : state) {
       std::string text;
-      if (doc == Doc::Tree) {
-         text = format == Format::Xml ? Wire::EncodeXml(d.tree.GetPtr()) : Wire::EncodeJson(d.tree.GetPtr());
+      if (format == Format::Json) {
+         text = Wire::EncodeJson(d->value.GetPtr());
+      } else if (doc == Doc::Tree) {
+         text = Wire::EncodeXml(d->value.GetPtr());
       } else {
-         text = format == Format::Xml ? Wire::EncodeResponse(*d.readNext, d.events.GetPtr())
-                                      : Wire::EncodeJson(d.events.GetPtr());
+         text = Wire::EncodeResponse(*d->readNext, d->value.GetPtr());
       }
       benchmark::DoNotOptimize(text.data());
    }
-   Report(state, d.Text(doc, format).size(), QuorlBench::Allocations() - before);
+   Report(state, d->Text(format).size(), QuorlBench::Allocations() - before);
 }
 BENCHMARK_CAPTURE(BM_Encode, tree_xml, Doc::Tree, Format::Xml)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Encode, tree_json, Doc::Tree, Format::Json)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Encode, events_xml, Doc::Events, Format::Xml)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Encode, events_json, Doc::Events, Format::Json)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, events_xml, Doc::Events, Format::Xml)
+    ->Arg(2000)
+    ->Arg(kEvents)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Encode, events_json, Doc::Events, Format::Json)
+    ->Arg(2000)
+    ->Arg(kEvents)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_Decode(benchmark::State& state, Doc doc, Format format) {
-   if (!Ready(state)) {
+   const Documents* d = Ready(state, doc);
+   if (d == nullptr) {
       return;
    }
-   const Documents& d = Docs();
-   const std::string& text = d.Text(doc, format);
+   const std::string& text = d->Text(format);
    const long before = QuorlBench::Allocations();
    for (auto _ : state) {
       Ref<Any> value;
@@ -159,7 +174,7 @@ void BM_Decode(benchmark::State& state, Doc doc, Format format) {
       } else if (doc == Doc::Tree) {
          value = Wire::DecodeXml(text);
       } else {
-         value = Wire::DecodeResponse(text, *d.readNext).result;
+         value = Wire::DecodeResponse(text, *d->readNext).result;
       }
       benchmark::DoNotOptimize(value.GetPtr());
    }
@@ -167,8 +182,14 @@ void BM_Decode(benchmark::State& state, Doc doc, Format format) {
 }
 BENCHMARK_CAPTURE(BM_Decode, tree_xml, Doc::Tree, Format::Xml)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_Decode, tree_json, Doc::Tree, Format::Json)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_Decode, events_xml, Doc::Events, Format::Xml)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(BM_Decode, events_json, Doc::Events, Format::Json)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, events_xml, Doc::Events, Format::Xml)
+    ->Arg(2000)
+    ->Arg(kEvents)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, events_json, Doc::Events, Format::Json)
+    ->Arg(2000)
+    ->Arg(kEvents)
+    ->Unit(benchmark::kMillisecond);
 
 // expat alone on the same XML: a parser created per document with namespace processing on, as the codec
 // creates it, and handlers for elements and text that do nothing.
@@ -186,10 +207,11 @@ bool ParseWithExpat(const std::string& text) {
 }
 
 void BM_ExpatParse(benchmark::State& state, Doc doc) {
-   if (!Ready(state)) {
+   const Documents* d = Ready(state, doc);
+   if (d == nullptr) {
       return;
    }
-   const std::string& text = Docs().Text(doc, Format::Xml);
+   const std::string& text = d->xml;
    if (!ParseWithExpat(text)) {
       state.SkipWithError("expat refuses the document");
       return;
@@ -200,24 +222,52 @@ void BM_ExpatParse(benchmark::State& state, Doc doc) {
    Report(state, text.size(), 0);
 }
 BENCHMARK_CAPTURE(BM_ExpatParse, tree, Doc::Tree)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_ExpatParse, events, Doc::Events)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_ExpatParse, events, Doc::Events)->Arg(2000)->Arg(kEvents)->Unit(benchmark::kMillisecond);
 
 // Building the same values directly and releasing them: what the decoder's result costs to construct,
 // with no parsing or lookups.
 void BM_BuildValues(benchmark::State& state, Doc doc) {
-   if (!Ready(state)) {
-      return;
-   }
    const long before = QuorlBench::Allocations();
    for (auto _ : state) {
-      Ref<Any> value = doc == Doc::Tree ? Ref<Any>(QuorlBench::BuildTree().GetPtr()) : Ref<Any>(BuildEvents().GetPtr());
+      Ref<Any> value = doc == Doc::Tree ? Ref<Any>(QuorlBench::BuildTree().GetPtr())
+                                        : Ref<Any>(BuildEvents(static_cast<int>(state.range(0))).GetPtr());
       benchmark::DoNotOptimize(value.GetPtr());
    }
    state.counters["allocs"] = benchmark::Counter(static_cast<double>(QuorlBench::Allocations() - before) /
                                                  static_cast<double>(state.iterations()));
 }
 BENCHMARK_CAPTURE(BM_BuildValues, tree, Doc::Tree)->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(BM_BuildValues, events, Doc::Events)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_BuildValues, events, Doc::Events)
+    ->Arg(2000)
+    ->Arg(kEvents)
+    ->Unit(benchmark::kMillisecond);
+
+// Appending events one by one to a new array of events, as both decoders fill an array property or
+// result (Ormid::DataArrayBase::AppendAny), against the same after Reserve: how the array's growth
+// costs with the number of items. The events exist before the timing; only the array is made and
+// released.
+void BM_AppendItems(benchmark::State& state) {
+   const int count = static_cast<int>(state.range(0));
+   const bool reserve = state.range(1) != 0;
+   Ref<Ormid::DataArrayBase> events = BuildEvents(count);
+   for (auto _ : state) {
+      Ref<Ormid::DataArrayBase> array = Ormid::GetDoType<Quorl::Event::Event>()->CreateArray();
+      if (reserve) {
+         array->Reserve(static_cast<std::size_t>(count));
+      }
+      for (int i = 0; i < count; ++i) {
+         array->AppendAny(events->GetAny(static_cast<std::size_t>(i)));
+      }
+      benchmark::DoNotOptimize(array.GetPtr());
+   }
+}
+BENCHMARK(BM_AppendItems)
+    ->ArgNames({"items", "reserve"})
+    ->Args({2000, 0})
+    ->Args({2000, 1})
+    ->Args({kEvents, 0})
+    ->Args({kEvents, 1})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 
