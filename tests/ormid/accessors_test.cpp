@@ -1,5 +1,6 @@
-// Reflection through a type's descriptor: the accessor rules of every storage kind, narrowing, reference
-// counts, and the checked wrappers of DataObjectType.
+// Reflection through a type's descriptor: the rules of the storage kinds that the library's per-property
+// conformance test cannot see (values kept across reset, reference counts, refusals that leave the field
+// alone), and the checked wrappers of DataObjectType.
 
 #include <gtest/gtest.h>
 
@@ -18,119 +19,57 @@ DataObjectType* GadgetType() {
    return GetDoType<Gadget>();
 }
 
-Pellum::Ref<Gadget> NewGadget() {
-   Pellum::Ref<DynamicData> obj = GadgetType()->Create();
-   Gadget* g = dynamic_cast<Gadget*>(obj.GetPtr());
-   EXPECT_NE(g, nullptr);
-   return Pellum::Ref<Gadget>(g);
-}
-
 } // namespace
 
-TEST(Accessors, FactoriesAndDefaults) {
-   Pellum::Ref<Gadget> g = NewGadget();
-   EXPECT_EQ(g->GetRefCount(), 1);
-   EXPECT_EQ(g->enabled, -1);
-   EXPECT_FALSE(g->size.IsSet());
-   EXPECT_EQ(g->parts, nullptr);
-   Pellum::Ref<DataArrayBase> array = GadgetType()->CreateArray();
-   EXPECT_EQ(array->GetRefCount(), 1);
-   EXPECT_EQ(array->_GetItemType(), GadgetType());
-   EXPECT_EQ(array->_GetType(), GadgetType()->GetArrayType());
-   EXPECT_EQ(array->GetCollectionLength(), 0);
-   EXPECT_EQ(GadgetType()->GetOwnPropertyCount(), QTest::kGadgetPropertyCount);
-}
-
-TEST(Accessors, PlainAndOptionalValues) {
+TEST(Accessors, OptionalFieldsKeepTheirValueWhenReset) {
    DataObjectType* t = GadgetType();
-   Pellum::Ref<Gadget> g = NewGadget();
-
-   // Required int: copy in and out, address of the field, always set.
-   int count = 42;
-   t->SetField(g.GetPtr(), QTest::kCount, &count);
-   int out = 0;
-   t->GetField(g.GetPtr(), QTest::kCount, &out);
-   EXPECT_EQ(out, 42);
-   EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kCount), &g->count);
-   EXPECT_TRUE(t->IsSet(g.GetPtr(), QTest::kCount));
+   Pellum::Ref<Gadget> g(new Gadget());
 
    // Optional long: getField copies the stored value even when unset; getFieldPtr is null then.
    long size = -1;
    t->GetField(g.GetPtr(), QTest::kSize, &size);
    EXPECT_EQ(size, 0);
-   EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kSize), nullptr);
-   EXPECT_FALSE(t->IsSet(g.GetPtr(), QTest::kSize));
    size = 7;
    t->SetField(g.GetPtr(), QTest::kSize, &size);
-   EXPECT_TRUE(t->IsSet(g.GetPtr(), QTest::kSize));
    EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kSize), &g->size.GetStored());
    t->Reset(g.GetPtr(), QTest::kSize);
-   EXPECT_FALSE(g->size.IsSet());
+   EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kSize), nullptr);
    t->GetField(g.GetPtr(), QTest::kSize, &size);
-   EXPECT_EQ(size, 7); // reset keeps the value
+   EXPECT_EQ(size, 7);
    // swapField exchanges value and flag with a whole optional.
    Pellum::Optional<long> io(99);
    t->SwapField(g.GetPtr(), QTest::kSize, &io);
-   EXPECT_TRUE(g->size.IsSet());
    EXPECT_EQ(g->size.GetValue(), 99);
    EXPECT_FALSE(io.IsSet());
    EXPECT_EQ(io.GetStored(), 7);
 
-   // Optional boolean: one signed byte, -1 unset.
+   // Optional boolean: one signed byte, -1 unset; false is a value.
    signed char b = 5;
    t->GetField(g.GetPtr(), QTest::kEnabled, &b);
    EXPECT_EQ(b, -1);
-   EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kEnabled), nullptr);
    b = 0;
    t->SetField(g.GetPtr(), QTest::kEnabled, &b);
-   EXPECT_TRUE(t->IsSet(g.GetPtr(), QTest::kEnabled));
    EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kEnabled), &g->enabled);
    t->Reset(g.GetPtr(), QTest::kEnabled);
    EXPECT_EQ(g->enabled, -1);
 
-   // Optional string: reset keeps the text; a later set stores the new one.
-   std::string text = "first";
-   t->SetField(g.GetPtr(), QTest::kLabel, &text);
-   t->Reset(g.GetPtr(), QTest::kLabel);
-   EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kLabel), nullptr);
-   std::string read;
-   t->GetField(g.GetPtr(), QTest::kLabel, &read);
-   EXPECT_EQ(read, "first");
-   text = "second";
-   t->SetField(g.GetPtr(), QTest::kLabel, &text);
-   EXPECT_EQ(g->label.GetValue(), "second");
-
-   // Date-time and binary copy whole values.
-   Pellum::System::DateTime when = Pellum::System::DateTime::FromUtcTime(1234567, 60);
-   t->SetField(g.GetPtr(), QTest::kExpires, &when);
-   EXPECT_TRUE(g->expires.IsSet());
-   EXPECT_EQ(g->expires.GetValue().GetOffsetMinutes(), 60);
-   std::vector<unsigned char> blob{1, 2, 3};
-   t->SwapField(g.GetPtr(), QTest::kBlob, &blob);
-   EXPECT_EQ(g->blob, (std::vector<unsigned char>{1, 2, 3}));
-   EXPECT_TRUE(blob.empty());
-
-   // Deduplicated string: interned, exchanged as handles.
+   // Deduplicated string: two objects set to the same text share one entry.
    std::string note = "shared note";
+   Pellum::Ref<Gadget> h(new Gadget());
    t->SetField(g.GetPtr(), QTest::kNote, &note);
-   Pellum::Ref<Gadget> h = NewGadget();
    t->SetField(h.GetPtr(), QTest::kNote, &note);
    EXPECT_TRUE(g->note.SameEntry(h->note));
-   EXPECT_EQ(*static_cast<std::string*>(t->GetFieldPtr(g.GetPtr(), QTest::kNote)), "shared note");
    t->Reset(g.GetPtr(), QTest::kNote);
    EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kNote), nullptr);
 }
 
 TEST(Accessors, ReferencesNarrowAndCount) {
    DataObjectType* t = GadgetType();
-   Pellum::Ref<Gadget> g = NewGadget();
+   Pellum::Ref<Gadget> g(new Gadget());
    Pellum::Ref<Part> part(new Part());
-   EXPECT_FALSE(t->IsSet(g.GetPtr(), QTest::kPart));
 
    t->SetField(g.GetPtr(), QTest::kPart, static_cast<Any*>(part.GetPtr()));
-   EXPECT_EQ(g->part, part);
    EXPECT_EQ(part->GetRefCount(), 2);
-   EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kPart), static_cast<void*>(static_cast<Any*>(part.GetPtr())));
    // Storing what the field already holds is safe.
    t->SetField(g.GetPtr(), QTest::kPart, static_cast<Any*>(part.GetPtr()));
    EXPECT_EQ(part->GetRefCount(), 2);
@@ -144,7 +83,7 @@ TEST(Accessors, ReferencesNarrowAndCount) {
    EXPECT_EQ(previous->GetRefCount(), 1);
    slot.Reset();
 
-   // A value of another class is refused with a type mismatch; the field is unchanged.
+   // A value of another class is refused with a type mismatch naming both classes; the field is unchanged.
    Pellum::Ref<Any> notAPart(new KeyAnyValue());
    try {
       t->SetField(g.GetPtr(), QTest::kPart, notAPart.GetPtr());
@@ -158,16 +97,18 @@ TEST(Accessors, ReferencesNarrowAndCount) {
    t->SetField(g.GetPtr(), QTest::kExtra, notAPart.GetPtr());
    EXPECT_EQ(g->extra, notAPart);
 
-   // swapField exchanges the pointers; no count changes.
+   // swapField exchanges the pointers without changing a count; a slot of another class is refused before
+   // anything moves.
    Pellum::Ref<Any> other(new Part());
-   const int32_t before = other->GetRefCount();
    t->SwapField(g.GetPtr(), QTest::kPart, &other);
    EXPECT_EQ(other.GetPtr(), static_cast<Any*>(part.GetPtr()));
    EXPECT_EQ(part->GetRefCount(), 2);
-   EXPECT_EQ(g->part->GetRefCount(), before);
-   // A swap with a value of another class is refused before anything moves.
+   EXPECT_EQ(g->part->GetRefCount(), 1);
    Pellum::Ref<Any> wrong(new KeyAnyValue());
+   Part* kept = g->part.GetPtr();
    EXPECT_THROW(t->SwapField(g.GetPtr(), QTest::kPart, &wrong), Pellum::TypeMismatchException);
+   EXPECT_EQ(g->part.GetPtr(), kept);
+   EXPECT_EQ(wrong->GetRefCount(), 1);
 
    // Null stores null and releases the old object; a required reference answers isSet false while null.
    Pellum::Ref<MoRef> owner(new MoRef("ormidtest.Thing", "t-1"));
@@ -180,79 +121,63 @@ TEST(Accessors, ReferencesNarrowAndCount) {
 
 TEST(Accessors, ArraysInstallEmptyArraysAndCountOnlyItems) {
    DataObjectType* t = GadgetType();
-   Pellum::Ref<Gadget> g = NewGadget();
+   Pellum::Ref<Gadget> g(new Gadget());
 
-   // getField goes through the array getter: the field now holds an empty array.
+   // getField goes through the array getter: the field now holds an empty array, which is not set.
    Pellum::Ref<Any> slot;
    t->GetField(g.GetPtr(), QTest::kParts, &slot);
    ASSERT_NE(slot, nullptr);
    EXPECT_EQ(slot.GetPtr(), static_cast<Any*>(g->parts.GetPtr()));
-   EXPECT_EQ(g->GetParts(), g->parts.GetPtr()); // the getter answers the same array again
+   EXPECT_EQ(g->GetParts(), g->parts.GetPtr());
    EXPECT_FALSE(t->IsSet(g.GetPtr(), QTest::kParts));
    EXPECT_EQ(t->GetFieldPtr(g.GetPtr(), QTest::kParts), nullptr);
    g->GetParts()->Append(Pellum::Ref<Part>(new Part()));
    EXPECT_TRUE(t->IsSet(g.GetPtr(), QTest::kParts));
-   EXPECT_NE(t->GetFieldPtr(g.GetPtr(), QTest::kParts), nullptr);
 
-   // Narrowing to the exact array class: an array of another element class is refused.
+   // Narrowing to the exact array class.
    Pellum::Ref<Any> keys(new DataArray<KeyAnyValue>());
    DataArray<Part>* kept = g->parts.GetPtr();
    EXPECT_THROW(t->SetField(g.GetPtr(), QTest::kParts, keys.GetPtr()), Pellum::TypeMismatchException);
    EXPECT_EQ(g->parts.GetPtr(), kept);
    Pellum::Ref<Any> ints(new Array<int>{1});
    EXPECT_THROW(t->SetField(g.GetPtr(), QTest::kTags, ints.GetPtr()), Pellum::TypeMismatchException);
-   Pellum::Ref<Any> strings(new Array<std::string>{"a", "b"});
-   t->SetField(g.GetPtr(), QTest::kTags, strings.GetPtr());
-   EXPECT_EQ(g->tags->size(), 2u);
-
-   t->Reset(g.GetPtr(), QTest::kParts);
-   EXPECT_EQ(g->parts, nullptr);
+   EXPECT_THROW(t->SetField(g.GetPtr(), QTest::kColors, ints.GetPtr()), Pellum::TypeMismatchException);
 }
 
 TEST(Accessors, CheckedWrappersRefuseBadCalls) {
    DataObjectType* t = GadgetType();
-   Pellum::Ref<Gadget> g = NewGadget();
-   int value = 0;
-   try {
-      t->GetField(g.GetPtr(), QTest::kGadgetPropertyCount, &value);
-      ADD_FAILURE();
-   } catch (const Pellum::Exception& e) {
-      EXPECT_STREQ(e.what(),
-                   "getField: data type ormidtest.Gadget has 23 own properties, no property index 23");
-   }
-   EXPECT_THROW(t->IsSet(nullptr, QTest::kCount), Pellum::Exception);
-   // An object of another type.
+   Pellum::Ref<Gadget> g(new Gadget());
    Pellum::Ref<Part> part(new Part());
-   try {
-      t->GetField(part.GetPtr(), QTest::kCount, &value);
-      ADD_FAILURE();
-   } catch (const Pellum::Exception& e) {
-      EXPECT_STREQ(e.what(),
-                   "getField of property count (index 2) of data type ormidtest.Gadget on an object of "
-                   "type ormidtest.Part");
-   }
-   // A required plain property cannot be reset.
-   EXPECT_THROW(t->Reset(g.GetPtr(), QTest::kCount), Pellum::Exception);
-   // A type without own properties has no value accessors; a derived object is accepted by its base type.
+   int value = 0;
+   EXPECT_THROW(t->GetField(g.GetPtr(), QTest::kGadgetPropertyCount, &value), Pellum::Exception);
+   EXPECT_THROW(t->GetField(g.GetPtr(), -1, &value), Pellum::Exception);
+   EXPECT_THROW(t->IsSet(nullptr, QTest::kCount), Pellum::Exception);
+   EXPECT_THROW(t->GetField(part.GetPtr(), QTest::kCount, &value), Pellum::Exception); // another type
+   EXPECT_THROW(t->Reset(g.GetPtr(), QTest::kCount), Pellum::Exception);               // a required value
+   EXPECT_EQ(value, 0);
+   // A type without own properties has no value accessors; a derived object is accepted by its base type,
+   // never the reverse.
    Pellum::Ref<QTest::SubPart> sub(new QTest::SubPart());
    std::string key = "k";
    GetDoType<Part>()->SetField(sub.GetPtr(), 0, &key);
    EXPECT_EQ(sub->key, "k");
    EXPECT_THROW(GetDoType<RuntimeFault>()->GetFieldPtr(sub.GetPtr(), 0), Pellum::Exception);
-   EXPECT_TRUE(GetDoType<QTest::SubPart>()->IsSet(sub.GetPtr(), 0)); // the shared always-true isSet
-   EXPECT_TRUE(GetDoType<Part>()->IsInstance(sub.GetPtr()));
-   EXPECT_FALSE(GetDoType<QTest::SubPart>()->IsInstance(part.GetPtr()));
+   EXPECT_THROW(GetDoType<QTest::SubPart>()->GetFieldPtr(part.GetPtr(), 0), Pellum::Exception);
 }
 
 TEST(Accessors, FieldKinds) {
    const PropertyRecord* p = QTest::Accessors::kGadgetProperties;
-   EXPECT_EQ(GetFieldKind(p[QTest::kEnabled]), FieldKind::Bool);
-   EXPECT_EQ(GetFieldKind(p[QTest::kColor]), FieldKind::Enum);
-   EXPECT_EQ(GetFieldKind(p[QTest::kKind]), FieldKind::TypeName);
-   EXPECT_EQ(GetFieldKind(p[QTest::kPart]), FieldKind::Reference);
-   EXPECT_EQ(GetFieldKind(p[QTest::kOwner]), FieldKind::Reference);
-   EXPECT_EQ(GetFieldKind(p[QTest::kExtra]), FieldKind::Any);
-   EXPECT_EQ(GetFieldKind(p[QTest::kColors]), FieldKind::Array);
+   const std::pair<const PropertyRecord*, FieldKind> rows[] = {
+       {&p[QTest::kEnabled], FieldKind::Bool},    {&p[QTest::kColor], FieldKind::Enum},
+       {&p[QTest::kBlob], FieldKind::Binary},     {&p[QTest::kPart], FieldKind::Reference},
+       {&p[QTest::kOwner], FieldKind::Reference}, {&p[QTest::kExtra], FieldKind::Any},
+       {&p[QTest::kColors], FieldKind::Array},    {&p[QTest::kNote], FieldKind::String},
+   };
+   for (const auto& [record, kind] : rows) {
+      SCOPED_TRACE(record->name);
+      EXPECT_EQ(GetFieldKind(*record), kind);
+   }
+   // A link holds the key of its target, a string.
    const PropertyRecord link{&QTest::gPartTypeInfo, PropertyFlags::Link | PropertyFlags::Optional, "partKey",
                              nullptr, "v"};
    EXPECT_EQ(GetFieldKind(link), FieldKind::String);

