@@ -26,20 +26,20 @@ struct Tally {
 };
 
 // Starts kCallsPerThread asynchronous calls: every third one raises the declared fault.
-void StartCalls(RTest::LeaseStub& stub, int thread, Tally& tally, std::vector<Ref<ScheduledItem>>& items) {
+void StartCalls(RTest::Lease& stub, int thread, Tally& tally, std::vector<Ref<ScheduledItem>>& items) {
    for (int i = 0; i < kCallsPerThread; ++i) {
       Ref<ScheduledItem> item;
       if (i % 3 == 0) {
-         stub.Progress(
-             -1,
+         RTestImpl::Start(
+             stub, gRTestLeaseMethodObjects[0], {Ormid::Box(-1)},
              [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                bool typed = dynamic_cast<RTest::Fault::LeaseExpired::Exception*>(error) != nullptr;
+                bool typed = dynamic_cast<Ormid::Fault::InvalidArgument::Exception*>(error) != nullptr;
                 (typed && result == nullptr ? tally.faults : tally.wrong)++;
              },
              item);
       } else if (i % 3 == 1) {
-         stub.Describe(
-             false,
+         RTestImpl::Start(
+             stub, gRTestLeaseMethodObjects[2], {Ormid::Box(false)},
              [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
                 bool ok =
                     error == nullptr && Ormid::Unbox<std::string>(result).rfind("lease lease-1 for ", 0) == 0;
@@ -47,11 +47,12 @@ void StartCalls(RTest::LeaseStub& stub, int thread, Tally& tally, std::vector<Re
              },
              item);
       } else {
-         stub.Progress((thread * 7 + i) % 101,
-                       [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                          (error == nullptr && result == nullptr ? tally.results : tally.wrong)++;
-                       },
-                       item);
+         RTestImpl::Start(
+             stub, gRTestLeaseMethodObjects[0], {Ormid::Box((thread * 7 + i) % 101)},
+             [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
+                (error == nullptr && result == nullptr ? tally.results : tally.wrong)++;
+             },
+             item);
       }
       items.push_back(std::move(item));
    }
@@ -70,7 +71,7 @@ TEST(RemoteLoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("caller-" + std::to_string(t)).GetPtr());
          Ref<RTest::Lease> stub = adapter->GetStub<RTest::Lease>(lease->_GetRef(), context.GetPtr());
-         StartCalls(dynamic_cast<RTest::LeaseStub&>(*stub), t, tally, items[t]);
+         StartCalls(*stub, t, tally, items[t]);
          // Synchronous calls in between, from the same threads.
          for (int i = 0; i < 20; ++i) {
             EXPECT_EQ(stub->Describe(false), "lease lease-1 for caller-" + std::to_string(t));
@@ -121,7 +122,8 @@ TEST(RemoteLoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
       EXPECT_EQ(text.rfind("lease lease-1 for ", 0), 0u) << text;
       ++answered;
       Ref<ScheduledItem> item;
-      dynamic_cast<RTest::LeaseStub&>(*stub).GetMode(
+      RTestImpl::Start(
+          *stub, gRTestLeaseMethodObjects[4], {},
           [&completed](ScheduledItem*, Pellum::Exception* error, Ormid::Any*) {
              if (error == nullptr) {
                 ++completed;

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -34,8 +33,11 @@ protected:
       stub = adapter->GetStub<RTest::Lease>(lease->_GetRef());
    }
 
-   // The stub's concrete class, for the asynchronous members.
-   RTest::LeaseStub& AsyncStub() { return dynamic_cast<RTest::LeaseStub&>(*stub); }
+   // Starts member `slot` of rtest.Lease asynchronously through the stub.
+   void StartLease(int slot, Ormid::ArgumentList args, const Ormid::CompletionFn& done,
+                   Ref<ScheduledItem>& item) {
+      RTestImpl::Start(*stub, gRTestLeaseMethodObjects[slot], std::move(args), done, item);
+   }
 
    Ref<Ormid::LoopbackAdapter> adapter;
    Ref<RTestImpl::LeaseImpl> lease;
@@ -64,146 +66,60 @@ TEST_F(RemoteLoopback, StubOfTheReferencesMostDerivedType) {
    EXPECT_THROW(adapter->GetStub<RTest::Entity>(unknown.GetPtr()), Pellum::Exception);
 }
 
-TEST_F(RemoteLoopback, ArgumentsArriveIntact) {
+TEST_F(RemoteLoopback, ArgumentsArriveIntactAndResultsComeBackConverted) {
    Ref<Ormid::Array<std::string>> urls(new Ormid::Array<std::string>{"http://a", "http://b"});
+   Ref<Ormid::MoRef> peer(new Ormid::MoRef(Ormid::GetMoType<RTest::Entity>(), "entity-7"));
    Ref<Ormid::Array<std::string>> probed;
-   stub->Probe(urls.GetPtr(), Pellum::Optional<int>(), std::string("first"), nullptr, true, probed);
-   RTestImpl::ProbeCall call = lease->LastProbe();
-   EXPECT_EQ(call.urls.GetPtr(), urls.GetPtr()); // the same array object: values are not copied
-   EXPECT_FALSE(call.timeout.IsSet());
-   EXPECT_EQ(call.label.GetValue(), "first");
-   EXPECT_FALSE(call.peer);
+   stub->Probe(urls.GetPtr(), 30, peer.GetPtr(), true, probed);
+   RTestImpl::ProbeCall call = lease->TakeProbe();
+   EXPECT_EQ(call.urls.GetPtr(), urls.GetPtr()); // the same objects: values are not copied
+   EXPECT_EQ(call.peer.GetPtr(), peer.GetPtr());
+   EXPECT_EQ(call.timeout.GetValue(), 30);
    EXPECT_TRUE(call.strict);
    ASSERT_TRUE(probed);
-   ASSERT_EQ(probed->size(), 2u);
-   EXPECT_EQ((*probed)[1], "http://b:checked");
-
-   Ref<Ormid::MoRef> peer(new Ormid::MoRef(Ormid::GetMoType<RTest::Entity>(), "entity-7"));
-   stub->Probe(urls.GetPtr(), 30, Pellum::Optional<std::string>(), peer.GetPtr(), false, probed);
-   call = lease->LastProbe();
-   EXPECT_EQ(call.timeout.GetValue(), 30);
-   EXPECT_FALSE(call.label.IsSet());
-   EXPECT_EQ(call.peer.GetPtr(), peer.GetPtr());
-   EXPECT_FALSE(call.strict);
-   EXPECT_EQ((*probed)[0], "http://a:ok");
-
-   // A fault argument, and a null one.
-   Ref<Ormid::Fault::SystemError> reason(new Ormid::Fault::SystemError("operator request"));
-   stub->Abort(reason.GetPtr());
-   Ref<Ormid::MethodFault> error;
-   stub->GetError(error);
-   EXPECT_EQ(error.GetPtr(), reason.GetPtr());
-   stub->Abort(nullptr);
-   stub->GetError(error);
-   EXPECT_FALSE(error);
-   EXPECT_TRUE(lease->Aborted());
-
-   // Nothing of the calls is kept: the caller's objects are back to the caller's references.
+   EXPECT_EQ(std::vector<std::string>(probed->begin(), probed->end()),
+             (std::vector<std::string>{"http://a:checked", "http://b:checked"}));
+   // Nothing of the call is kept: the caller's objects are back to the caller's references.
    call = RTestImpl::ProbeCall();
-   lease->Probe(nullptr, {}, {}, nullptr, false, probed); // drops what the last probe recorded
    EXPECT_EQ(urls->GetRefCount(), 1);
    EXPECT_EQ(peer->GetRefCount(), 1);
-   EXPECT_EQ(reason->GetRefCount(), 1);
-}
 
-TEST_F(RemoteLoopback, ResultsComeBackConverted) {
-   stub->Progress(35);
-   EXPECT_EQ(stub->GetPercentDone(), 35);
-   EXPECT_EQ(stub->GetMode(), "pull");
-   EXPECT_EQ(stub->Describe(true), "lease lease-1 for (anonymous) at 35%");
-
-   Ref<Ormid::MoRef> found;
-   stub->FindPeer("entity-3", found);
-   ASSERT_TRUE(found);
-   EXPECT_EQ(found->ToString(), "rtest.Entity:entity-3");
-   stub->FindPeer("none", found);
-   EXPECT_FALSE(found);
-
-   // A null array result is an empty array for the caller; a set one arrives as it is.
-   Ref<Ormid::Array<std::string>> probed;
-   stub->Probe(nullptr, {}, {}, nullptr, false, probed);
+   // Unset and null arguments arrive unset and null; a null array result is an empty array for the caller.
+   stub->Probe(nullptr, {}, nullptr, false, probed);
+   call = lease->TakeProbe();
+   EXPECT_FALSE(call.urls);
+   EXPECT_FALSE(call.timeout.IsSet());
+   EXPECT_FALSE(call.peer);
    ASSERT_TRUE(probed);
    EXPECT_TRUE(probed->empty());
-   Ref<Ormid::DataArray<Ormid::MoRef>> peers;
-   stub->GetPeers(peers);
-   ASSERT_TRUE(peers);
-   EXPECT_TRUE(peers->empty());
-   lease->AddPeer("entity-4");
-   stub->GetPeers(peers);
-   ASSERT_EQ(peers->size(), 1u);
-   EXPECT_EQ(peers->Get(0)->GetId(), "entity-4");
 
-   // An optional plain result: unset for null.
-   Ref<Ormid::LoopbackAdapter> other(new Ormid::LoopbackAdapter(1));
-   Ref<RTestImpl::LeaseImpl> fresh(new RTestImpl::LeaseImpl("lease-2"));
-   other->Register(fresh.GetPtr());
-   Ref<RTest::Lease> freshStub = other->GetStub<RTest::Lease>(fresh->_GetRef());
-   EXPECT_FALSE(freshStub->Count().IsSet());
-   EXPECT_EQ(stub->Count().GetValue(), 1);
-
-   // A task method answers the task reference.
-   Ref<Ormid::MoRef> task;
-   Ref<Ormid::Array<std::string>> urls(new Ormid::Array<std::string>{"u1", "u2", "u3"});
-   stub->PullFromUrls(urls.GetPtr(), task);
-   ASSERT_TRUE(task);
-   EXPECT_EQ(task->ToString(), "rtest.Task:pull-3");
-
-   // Inherited members go through the base type's table and dispatcher.
+   stub->Progress(35);
+   EXPECT_EQ(stub->GetPercentDone(), 35);
+   EXPECT_EQ(stub->Describe(true), "lease lease-1 for (anonymous) at 35%");
+   // Inherited members go through the base type's table and dispatcher; a task method answers the task.
    EXPECT_EQ(stub->GetName(), "entity lease-1");
+   Ref<Ormid::MoRef> task;
    stub->Rename("renamed", task);
-   EXPECT_EQ(task->GetId(), "rename-lease-1");
+   ASSERT_TRUE(task);
+   EXPECT_EQ(task->ToString(), "rtest.Task:rename-lease-1");
    EXPECT_EQ(lease->GetNewName(), "renamed");
-   Ref<Ormid::MoRef> parent;
-   stub->GetParent(parent);
-   EXPECT_FALSE(parent);
 }
 
-TEST_F(RemoteLoopback, DeclaredFaultIsCaughtByItsOwnClassAndItsBases) {
-   int caught = 0;
-   auto expectLeaseExpired = [&](const Ormid::MethodFault::Exception& e) {
-      auto* fault = dynamic_cast<RTest::Fault::LeaseExpired*>(e.GetFault());
-      ASSERT_NE(fault, nullptr);
-      EXPECT_EQ(fault->leaseKey, "key-lease-1");
-      EXPECT_EQ(fault->invalidProperty.GetValue(), "percent");
-      EXPECT_STREQ(e.what(), "Fault cause: rtest.fault.LeaseExpired\n");
-      ++caught;
-   };
+TEST_F(RemoteLoopback, FaultsKeepTheirClass) {
    try {
       stub->Progress(-1);
-   } catch (const RTest::Fault::LeaseExpired::Exception& e) {
-      expectLeaseExpired(e);
-   }
-   try {
-      stub->Progress(-1);
-   } catch (const Ormid::Fault::InvalidArgument::Exception& e) {
-      EXPECT_NE(dynamic_cast<const RTest::Fault::LeaseExpired::Exception*>(&e), nullptr);
-      expectLeaseExpired(e);
-   }
-   try {
-      stub->Progress(-1);
-   } catch (const Ormid::RuntimeFault::Exception& e) {
-      expectLeaseExpired(e);
-   }
-   try {
-      stub->Progress(-1);
-   } catch (const Pellum::Exception& e) {
-      auto* methodFault = dynamic_cast<const Ormid::MethodFault::Exception*>(&e);
-      ASSERT_NE(methodFault, nullptr);
-      expectLeaseExpired(*methodFault);
-   }
-   EXPECT_EQ(caught, 4);
-   EXPECT_EQ(stub->GetPercentDone(), 0);
-
-   // A runtime fault thrown by the implementation (not declared) keeps its class too.
-   try {
-      stub->Progress(150);
       FAIL() << "no fault";
-   } catch (const RTest::Fault::LeaseExpired::Exception&) {
-      FAIL() << "the wrong fault class";
    } catch (const Ormid::Fault::InvalidArgument::Exception& e) {
-      EXPECT_EQ(dynamic_cast<Ormid::Fault::InvalidArgument*>(e.GetFault())->invalidProperty.GetValue(),
-                "percent");
+      auto* fault = dynamic_cast<Ormid::Fault::InvalidArgument*>(e.GetFault());
+      ASSERT_NE(fault, nullptr);
+      EXPECT_EQ(fault->invalidProperty.GetValue(), "percent");
+      EXPECT_STREQ(e.what(), "Fault cause: kobl.fault.InvalidArgument\n");
    }
+   EXPECT_THROW(stub->Progress(-1), Ormid::RuntimeFault::Exception);
+   EXPECT_THROW(stub->Progress(-1), Ormid::MethodFault::Exception);
+   // A fault the method does not declare keeps its class too.
+   EXPECT_THROW(stub->Progress(150), Ormid::Fault::NotSupported::Exception);
+   EXPECT_EQ(stub->GetPercentDone(), 0);
 }
 
 TEST_F(RemoteLoopback, OtherExceptionsBecomeSystemErrors) {
@@ -337,7 +253,7 @@ TEST_F(RemoteLoopback, AsynchronousCallReportsTheResult) {
    Outcome outcome;
    Ref<ScheduledItem> item;
    lease->CloseGate();
-   AsyncStub().Describe(false, outcome.Callback(), item);
+   StartLease(2, {Ormid::Box(false)}, outcome.Callback(), item);
    ASSERT_TRUE(item); // returned at once, while the call waits at the gate
    lease->AwaitWaiter();
    EXPECT_FALSE(item->IsDone());
@@ -354,40 +270,26 @@ TEST_F(RemoteLoopback, AsynchronousCallReportsTheResult) {
    EXPECT_LE(adapter->GetThreadCount(), 2u);
 }
 
-TEST_F(RemoteLoopback, AsynchronousFaultRethrowsAsItsOwnClass) {
-   Ref<ScheduledItem> item;
-   std::string rethrown;
-   AsyncStub().Progress(
-       -5,
-       [&](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-          EXPECT_EQ(result, nullptr);
-          ASSERT_NE(error, nullptr);
-          try {
-             error->Throw();
-          } catch (const RTest::Fault::LeaseExpired::Exception& e) {
-             rethrown = dynamic_cast<RTest::Fault::LeaseExpired*>(e.GetFault())->leaseKey;
-          } catch (...) {
-             rethrown = "another class";
-          }
-       },
-       item);
-   ASSERT_TRUE(item->WaitFor(kWait));
-   EXPECT_EQ(rethrown, "key-lease-1");
-
-   // Unknown targets and plain exceptions are reported the same way.
-   Outcome missing;
+TEST_F(RemoteLoopback, AsynchronousFaultsRethrowAsTheirOwnClass) {
+   // A fault of the implementation, an unknown target and a plain exception: each reaches the callback as
+   // an exception that rethrows with its own class.
    Ref<Ormid::MoRef> gone(new Ormid::MoRef(Ormid::GetMoType<RTest::Lease>(), "lease-9"));
-   dynamic_cast<RTest::LeaseStub&>(*adapter->GetStub<RTest::Lease>(gone.GetPtr()))
-       .GetMode(missing.Callback(), item);
-   ASSERT_TRUE(item->WaitFor(kWait));
-   {
-      std::lock_guard<std::mutex> guard(missing.lock);
-      EXPECT_NE(dynamic_cast<Ormid::Fault::ManagedObjectNotFound::Exception*>(missing.error.get()), nullptr);
+   Ref<RTest::Lease> orphan = adapter->GetStub<RTest::Lease>(gone.GetPtr());
+   Outcome invalid, missing, broken;
+   Ref<ScheduledItem> items[3];
+   StartLease(0, {Ormid::Box(-5)}, invalid.Callback(), items[0]);
+   RTestImpl::Start(*orphan, gRTestLeaseMethodObjects[4], {}, missing.Callback(), items[1]);
+   StartLease(0, {Ormid::Box(1000)}, broken.Callback(), items[2]);
+   for (Ref<ScheduledItem>& item : items) {
+      ASSERT_TRUE(item->WaitFor(kWait));
    }
-   Outcome broken;
-   AsyncStub().Progress(1000, broken.Callback(), item);
-   ASSERT_TRUE(item->WaitFor(kWait));
-   std::lock_guard<std::mutex> guard(broken.lock);
+   std::lock_guard<std::mutex> g1(invalid.lock), g2(missing.lock), g3(broken.lock);
+   for (Outcome* o : {&invalid, &missing, &broken}) {
+      ASSERT_TRUE(o->error);
+      EXPECT_FALSE(o->result);
+   }
+   EXPECT_THROW(invalid.error->Throw(), Ormid::Fault::InvalidArgument::Exception);
+   EXPECT_THROW(missing.error->Throw(), Ormid::Fault::ManagedObjectNotFound::Exception);
    auto* systemError = dynamic_cast<Ormid::Fault::SystemError::Exception*>(broken.error.get());
    ASSERT_NE(systemError, nullptr);
    EXPECT_EQ(dynamic_cast<Ormid::Fault::SystemError*>(systemError->GetFault())->reason,
@@ -400,7 +302,7 @@ TEST_F(RemoteLoopback, AsynchronousCallCarriesTheContextAndTaskResults) {
    dynamic_cast<Ormid::StubImpl&>(*stub)._SetRequestContext(context.GetPtr());
    Outcome described;
    Ref<ScheduledItem> item;
-   AsyncStub().Describe(false, described.Callback(), item);
+   StartLease(2, {Ormid::Box(false)}, described.Callback(), item);
    // Changing the caller's context after the start does not reach the call.
    context->Set("user", Ormid::Box(std::string("mallory")).GetPtr());
    ASSERT_TRUE(item->WaitFor(kWait));
@@ -409,22 +311,25 @@ TEST_F(RemoteLoopback, AsynchronousCallCarriesTheContextAndTaskResults) {
       EXPECT_EQ(Ormid::Unbox<std::string>(described.result.GetPtr()), "lease lease-1 for carol");
    }
 
-   Outcome pulled;
-   AsyncStub().PullFromUrls(nullptr, pulled.Callback(), item);
+   // An inherited task method answers the task reference.
+   Outcome renamed;
+   RTestImpl::Start(*stub, gRTestEntityMethodObjects[0], {Ormid::Box(std::string("x"))}, renamed.Callback(),
+                    item);
    ASSERT_TRUE(item->WaitFor(kWait));
-   std::lock_guard<std::mutex> guard(pulled.lock);
-   auto* task = dynamic_cast<Ormid::MoRef*>(pulled.result.GetPtr());
+   std::lock_guard<std::mutex> guard(renamed.lock);
+   auto* task = dynamic_cast<Ormid::MoRef*>(renamed.result.GetPtr());
    ASSERT_NE(task, nullptr);
-   EXPECT_EQ(task->GetId(), "pull-0");
+   EXPECT_EQ(task->GetId(), "rename-lease-1");
 }
 
 TEST_F(RemoteLoopback, ThrowingCallbackStillCompletesTheItem) {
    Ref<ScheduledItem> item;
-   AsyncStub().GetMode(
-       [](ScheduledItem*, Pellum::Exception*, Ormid::Any*) { throw std::runtime_error("oops"); }, item);
+   StartLease(
+       4, {}, [](ScheduledItem*, Pellum::Exception*, Ormid::Any*) { throw std::runtime_error("oops"); },
+       item);
    EXPECT_TRUE(item->WaitFor(kWait));
    // And an empty callback is allowed.
-   AsyncStub().Progress(12, Ormid::CompletionFn(), item);
+   StartLease(0, {Ormid::Box(12)}, Ormid::CompletionFn(), item);
    ASSERT_TRUE(item->WaitFor(kWait));
    EXPECT_EQ(stub->GetPercentDone(), 12);
 }
@@ -433,17 +338,20 @@ TEST_F(RemoteLoopback, ShutdownCancelsQueuedCallsAndRefusesNewOnes) {
    Ref<Ormid::LoopbackAdapter> single(new Ormid::LoopbackAdapter(1));
    single->Register(lease.GetPtr());
    Ref<RTest::Lease> held = single->GetStub<RTest::Lease>(lease->_GetRef());
-   auto& singleStub = dynamic_cast<RTest::LeaseStub&>(*held);
+   auto start = [&](int slot, Ormid::ArgumentList args, Outcome* outcome, Ref<ScheduledItem>& item) {
+      RTestImpl::Start(*held, gRTestLeaseMethodObjects[slot], std::move(args),
+                       outcome != nullptr ? outcome->Callback() : Ormid::CompletionFn(), item);
+   };
 
    lease->CloseGate();
    Outcome running;
    Outcome queued[2];
    Ref<ScheduledItem> runningItem;
    Ref<ScheduledItem> queuedItems[2];
-   singleStub.Describe(false, running.Callback(), runningItem);
+   start(2, {Ormid::Box(false)}, &running, runningItem);
    lease->AwaitWaiter(); // the only worker is busy now
-   singleStub.Progress(20, queued[0].Callback(), queuedItems[0]);
-   singleStub.GetMode(queued[1].Callback(), queuedItems[1]);
+   start(0, {Ormid::Box(20)}, &queued[0], queuedItems[0]);
+   start(4, {}, &queued[1], queuedItems[1]);
 
    // Shutdown cancels the queued calls at once, then waits for the running one.
    std::thread stopper([&] { single->Shutdown(); });
@@ -469,17 +377,17 @@ TEST_F(RemoteLoopback, ShutdownCancelsQueuedCallsAndRefusesNewOnes) {
    EXPECT_EQ(lease->GetPercentDone(), 0); // the canceled progress never ran
 
    Ref<ScheduledItem> refused;
-   EXPECT_THROW(singleStub.GetMode(Ormid::CompletionFn(), refused), Ormid::Fault::RequestCanceled::Exception);
+   EXPECT_THROW(start(4, {}, nullptr, refused), Ormid::Fault::RequestCanceled::Exception);
    EXPECT_FALSE(refused);
    // Synchronous calls still work.
-   EXPECT_EQ(singleStub.GetMode(), "pull");
+   EXPECT_EQ(held->GetMode(), "pull");
 }
 
 TEST_F(RemoteLoopback, PendingCallKeepsTheAdapterAlive) {
    Outcome outcome;
    Ref<ScheduledItem> item;
    lease->CloseGate();
-   AsyncStub().Describe(false, outcome.Callback(), item);
+   StartLease(2, {Ormid::Box(false)}, outcome.Callback(), item);
    lease->AwaitWaiter();
    // Drop every reference the test holds; the pending call still has the adapter.
    stub = nullptr;
@@ -508,8 +416,9 @@ TEST(RemoteLoopbackExit, ExitCompletesEveryStartedCall) {
           static auto* stub = adapter->GetStub<RTest::Lease>(lease->_GetRef()).Detach();
           for (int i = 0; i < 20; ++i) {
              Ref<ScheduledItem> item;
-             dynamic_cast<RTest::LeaseStub&>(*stub).Progress(
-                 i, [](ScheduledItem*, Pellum::Exception*, Ormid::Any*) { ++gCompletedAtExit; }, item);
+             RTestImpl::Start(
+                 *stub, gRTestLeaseMethodObjects[0], {Ormid::Box(i)},
+                 [](ScheduledItem*, Pellum::Exception*, Ormid::Any*) { ++gCompletedAtExit; }, item);
           }
           std::exit(0);
        },

@@ -7,6 +7,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "ormid/Loopback.h"
 #include "remote_lease_types.h"
@@ -22,24 +23,20 @@ public:
    void _Invalidate() override {}
 
    std::string GetName() override { return "entity " + _ref->GetId(); }
-   void GetParent(Pellum::Ref<Ormid::MoRef>& parent) override { parent = _parent; }
    void Rename(const std::string& newName, Pellum::Ref<Ormid::MoRef>& task) override {
       std::lock_guard<std::mutex> guard(_lock);
       _newName = newName;
       task = new Ormid::MoRef("rtest.Task", "rename-" + _ref->GetId());
    }
-
    std::string GetNewName() {
       std::lock_guard<std::mutex> guard(_lock);
       return _newName;
    }
-   void SetParent(Ormid::MoRef* parent) { _parent = parent; }
 
 protected:
    explicit EntityImpl(Ormid::MoRef* ref) : _ref(ref) {}
 
    Pellum::Ref<Ormid::MoRef> _ref;
-   Pellum::Ref<Ormid::MoRef> _parent;
    std::mutex _lock;
    std::string _newName;
 };
@@ -48,7 +45,6 @@ protected:
 struct ProbeCall {
    Pellum::Ref<Ormid::Array<std::string>> urls;
    Pellum::Optional<int> timeout;
-   Pellum::Optional<std::string> label;
    Pellum::Ref<Ormid::MoRef> peer;
    bool strict = false;
 };
@@ -61,42 +57,33 @@ public:
    Ormid::MoRef* _GetRef() const override { return _ref.GetPtr(); }
    void _Invalidate() override {}
 
-   // Progress: 0 to 100 is stored; a negative value raises the declared fault LeaseExpired; 1000 makes the
-   // store fail with a plain exception; any other value is an invalid argument.
+   // Progress: 0 to 100 is stored; a negative value raises the declared fault InvalidArgument; 1000 makes
+   // the store fail with a plain exception; any other value raises the undeclared fault NotSupported.
    void Progress(int percent) override {
       ++_calls;
       if (percent < 0) {
-         Pellum::Ref<RTest::Fault::LeaseExpired> fault(
-             new RTest::Fault::LeaseExpired("key-" + _ref->GetId()));
-         fault->invalidProperty = std::string("percent");
-         fault->Throw();
+         Pellum::Ref<Ormid::Fault::InvalidArgument>(new Ormid::Fault::InvalidArgument("percent"))->Throw();
       }
       if (percent == 1000) {
          throw std::runtime_error("progress store unavailable");
       }
       if (percent > 100) {
-         Pellum::Ref<Ormid::Fault::InvalidArgument> fault(new Ormid::Fault::InvalidArgument("percent"));
-         fault->Throw();
+         Pellum::Ref<Ormid::Fault::NotSupported>(new Ormid::Fault::NotSupported())->Throw();
       }
       std::lock_guard<std::mutex> guard(_lock);
       _percent = percent;
-      _count = _count.GetValueOr(0) + 1;
    }
 
-   void Probe(Ormid::Array<std::string>* urls, const Pellum::Optional<int>& timeout,
-              const Pellum::Optional<std::string>& label, Ormid::MoRef* peer, bool strict,
-              Pellum::Ref<Ormid::Array<std::string>>& result) override {
+   // Records the call; answers each URL with ":checked" (strict) or ":ok" appended, null for null.
+   void Probe(Ormid::Array<std::string>* urls, const Pellum::Optional<int>& timeout, Ormid::MoRef* peer,
+              bool strict, Pellum::Ref<Ormid::Array<std::string>>& result) override {
       ++_calls;
       {
          std::lock_guard<std::mutex> guard(_lock);
-         _probe.urls = urls;
-         _probe.timeout = timeout;
-         _probe.label = label;
-         _probe.peer = peer;
-         _probe.strict = strict;
+         _probe = ProbeCall{urls, timeout, peer, strict};
       }
       if (urls == nullptr) {
-         return; // a null array result
+         return;
       }
       result = new Ormid::Array<std::string>();
       for (const std::string& url : *urls) {
@@ -127,56 +114,16 @@ public:
       return text;
    }
 
-   void FindPeer(const std::string& key, Pellum::Ref<Ormid::MoRef>& result) override {
-      ++_calls;
-      if (key == "none") {
-         return;
-      }
-      result = new Ormid::MoRef(Ormid::GetMoType<RTest::Entity>(), key);
-   }
-
-   void Abort(Ormid::MethodFault* fault) override {
-      ++_calls;
-      std::lock_guard<std::mutex> guard(_lock);
-      _aborted = true;
-      _abortFault = fault;
-   }
-
-   void PullFromUrls(Ormid::Array<std::string>* urls, Pellum::Ref<Ormid::MoRef>& task) override {
-      ++_calls;
-      task = new Ormid::MoRef("rtest.Task", "pull-" + std::to_string(urls != nullptr ? urls->size() : 0));
-   }
-
-   Pellum::Optional<long> Count() override {
-      std::lock_guard<std::mutex> guard(_lock);
-      return _count;
-   }
-
    int GetPercentDone() override {
       std::lock_guard<std::mutex> guard(_lock);
       return _percent;
    }
    std::string GetMode() override { return "pull"; }
-   void GetPeers(Pellum::Ref<Ormid::DataArray<Ormid::MoRef>>& peers) override {
-      std::lock_guard<std::mutex> guard(_lock);
-      peers = _peers;
-   }
-   void GetError(Pellum::Ref<Ormid::MethodFault>& error) override {
-      std::lock_guard<std::mutex> guard(_lock);
-      error = _abortFault;
-   }
 
    // Test controls and observations.
-   void AddPeer(const std::string& id) {
+   ProbeCall TakeProbe() {
       std::lock_guard<std::mutex> guard(_lock);
-      if (!_peers) {
-         _peers = new Ormid::DataArray<Ormid::MoRef>();
-      }
-      _peers->Append(Pellum::Ref<Ormid::MoRef>(new Ormid::MoRef(Ormid::GetMoType<RTest::Entity>(), id)));
-   }
-   ProbeCall LastProbe() {
-      std::lock_guard<std::mutex> guard(_lock);
-      return _probe;
+      return std::exchange(_probe, ProbeCall());
    }
    Pellum::Ref<Ormid::RequestContext> SeenContext() {
       std::lock_guard<std::mutex> guard(_lock);
@@ -185,10 +132,6 @@ public:
    std::thread::id ServingThread() {
       std::lock_guard<std::mutex> guard(_lock);
       return _servingThread;
-   }
-   bool Aborted() {
-      std::lock_guard<std::mutex> guard(_lock);
-      return _aborted;
    }
    int Calls() const { return _calls.load(); }
 
@@ -220,18 +163,21 @@ private:
 
    std::atomic<int> _calls{0};
    int _percent = 0;
-   Pellum::Optional<long> _count;
    ProbeCall _probe;
    Pellum::Ref<Ormid::RequestContext> _seenContext;
    std::thread::id _servingThread;
-   bool _aborted = false;
-   Pellum::Ref<Ormid::MethodFault> _abortFault;
-   Pellum::Ref<Ormid::DataArray<Ormid::MoRef>> _peers;
 
    std::mutex _gateLock;
    std::condition_variable _gateChanged;
    bool _gateOpen = true;
    int _waiting = 0;
 };
+
+// Starts `member` (a method object of the stub's type or a base) on `stub` the way a generated
+// asynchronous member does.
+inline void Start(Ormid::ManagedObject& stub, Ormid::ManagedMethod* member, Ormid::ArgumentList args,
+                  const Ormid::CompletionFn& done, Pellum::Ref<Pellum::System::ScheduledItem>& item) {
+   dynamic_cast<Ormid::StubImpl&>(stub)._StartInvoke_Task(member, args, done, item);
+}
 
 } // namespace RTestImpl
