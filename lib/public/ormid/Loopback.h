@@ -17,17 +17,8 @@
 //   - Values are not copied: the implementation receives the caller's argument objects and the caller the
 //     implementation's result objects and faults.
 //
-// Asynchronous calls return at once; the call runs on a worker thread of the adapter's executor (at most
-// GetMaxThreads() threads, started as asynchronous calls arrive and kept until the executor stops). On the
-// worker the adapter runs the call as above, calls the completion callback with the outcome (a fault as
-// an exception of the fault's own class, created for the callback and destroyed after it) and then
-// completes the item. An exception thrown by the callback is written to standard error and otherwise
-// dropped; the item is completed all the same. A pending asynchronous call keeps the adapter alive.
-//
-// Shutdown: Shutdown(), or the end of the process (an exit handler of the runtime), stops the executor:
-// calls already running finish, calls still queued complete with an Ormid::Fault::RequestCanceled fault,
-// the worker threads are joined, and later asynchronous calls raise that fault at once. Destroying the
-// adapter (possible only once no asynchronous call is pending) joins its idle workers. A call that waits
+// Asynchronous calls return at once and run as above on a worker thread (AsyncStubAdapter: bounded
+// executor, completion callback, shutdown at the end of the process). A call that waits
 // on the item of another asynchronous call from inside an implementation can deadlock when every worker
 // is busy: serve such work synchronously.
 //
@@ -41,6 +32,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "ormid/AsyncAdapter.h"
 #include "ormid/Export.h"
 #include "ormid/ManagedObject.h"
 #include "ormid/MoRef.h"
@@ -50,7 +42,7 @@ namespace Ormid {
 
 class ManagedObject;
 
-class ORMID_API LoopbackAdapter final : public StubAdapter {
+class ORMID_API LoopbackAdapter final : public AsyncStubAdapter {
 public:
    // maxThreads: upper bound of worker threads for asynchronous calls (0: the hardware's concurrency,
    // at least 1 and at most 4).
@@ -78,19 +70,8 @@ public:
 
    void Invoke(MoRef* ref, ManagedMethod* method, ArgumentList& args, Pellum::Ref<Any>& result,
                RequestContext* context) override;
-   void StartInvoke(MoRef* ref, ManagedMethod* method, ArgumentList& args, const CompletionFn& done,
-                    Pellum::Ref<Pellum::System::ScheduledItem>& item, RequestContext* context) override;
-
-   unsigned GetMaxThreads() const noexcept;
-   // Worker threads running now (0 until the first asynchronous call).
-   unsigned GetThreadCount() const;
-   // Stops the executor now (see Shutdown above); later asynchronous calls raise RequestCanceled.
-   // Synchronous calls keep working. Idempotent.
-   void Shutdown();
-
+   // StartInvoke, GetMaxThreads, GetThreadCount and Shutdown: AsyncStubAdapter.
    std::string ToString() const override;
-
-   class Executor; // internal
 
 private:
    void Serve(MoRef* ref, ManagedMethod* method, ArgumentList& args, Pellum::Ref<Any>& result,
@@ -98,7 +79,6 @@ private:
 
    mutable std::shared_mutex _objectsLock;
    std::unordered_map<Pellum::Ref<MoRef>, Pellum::Ref<ManagedObject>, MoRef::Hasher, MoRef::EqualTo> _objects;
-   std::unique_ptr<Executor> _executor;
 };
 
 } // namespace Ormid

@@ -3,6 +3,7 @@
 
 #include "ormid/Any.h"
 #include "ormid/Array.h"
+#include "ormid/AsyncAdapter.h"
 #include "ormid/BaseTypes.h"
 #include "ormid/Enum.h"
 #include "ormid/Export.h"
