@@ -35,7 +35,9 @@ struct Probe {
    bool Optional() const { return (record.flags & Ormid::PropertyFlags::Optional) != 0; }
    std::string Where() const { return std::string(type->GetName()) + "." + record.name; }
 
-   // Clone, equality and difference see the value that was just stored.
+   // Clone, equality and difference see the value that was just stored; as a pattern, a new object
+   // matches it only where the property is optional or a reference (unset and null are wildcards, a
+   // required value never is).
    void ExpectSeenByCopies(bool differsFromDefault) const {
       Ref<Any> copy(obj->_Clone());
       EXPECT_TRUE(Ormid::AreEqual(obj.GetPtr(), copy.GetPtr())) << Where();
@@ -44,6 +46,9 @@ struct Probe {
          return;
       }
       EXPECT_FALSE(Ormid::AreEqual(fresh.GetPtr(), obj.GetPtr())) << Where();
+      const bool wildcard = Optional() || Ormid::IsReferenceKind(Ormid::GetFieldKind(record));
+      EXPECT_EQ(Ormid::AreEqual(obj.GetPtr(), fresh.GetPtr(), true), wildcard) << Where();
+      EXPECT_FALSE(Ormid::AreEqual(fresh.GetPtr(), obj.GetPtr(), true)) << Where();
       Ormid::PropertyDiffSet diffs = Ormid::DiffProperties(fresh.GetPtr(), obj.GetPtr());
       EXPECT_TRUE(diffs.Contains(std::string(".") + record.name)) << Where() << ": " << diffs.ToString();
    }
@@ -159,13 +164,28 @@ void CheckReference(const Probe& p, const Ref<Any>& value, bool narrowed) {
    DynamicData* obj = p.obj.GetPtr();
    ASSERT_NE(value.GetPtr(), nullptr) << p.Where() << ": no sample value";
    EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+   Ref<Any> out;
+   if (Ormid::GetFieldKind(p.record) == FieldKind::Array) {
+      // getField installs an empty array, which is neither set nor different from a null one.
+      p.type->GetField(obj, p.index, &out);
+      ASSERT_NE(out.GetPtr(), nullptr) << p.Where();
+      EXPECT_FALSE(p.type->IsSet(obj, p.index)) << p.Where();
+      Ref<DynamicData> fresh = p.type->Create();
+      EXPECT_TRUE(Ormid::AreEqual(obj, fresh.GetPtr()) && Ormid::AreEqual(fresh.GetPtr(), obj)) << p.Where();
+      EXPECT_TRUE(Ormid::DiffProperties(obj, fresh.GetPtr()).empty()) << p.Where();
+   }
    p.type->SetField(obj, p.index, value.GetPtr());
    EXPECT_TRUE(p.type->IsSet(obj, p.index)) << p.Where();
    EXPECT_EQ(p.type->GetFieldPtr(obj, p.index), static_cast<void*>(value.GetPtr())) << p.Where();
-   Ref<Any> out;
    p.type->GetField(obj, p.index, &out);
    EXPECT_EQ(out.GetPtr(), value.GetPtr()) << p.Where();
    p.ExpectSeenByCopies(true);
+   // A copy shares the immutable values (references, boxes) and holds copies of everything else.
+   Ref<Any> copy(obj->_Clone());
+   Ref<Any> copied;
+   p.type->GetField(static_cast<DynamicData*>(copy.GetPtr()), p.index, &copied);
+   const Ref<Any> cloned(value->_Clone());
+   EXPECT_EQ(copied.GetPtr() == value.GetPtr(), cloned.GetPtr() == value.GetPtr()) << p.Where();
    if (narrowed) {
       // A value of another class is refused and the field keeps its value.
       Ref<Any> wrong = dynamic_cast<Ormid::Array<std::string>*>(value.GetPtr()) != nullptr
