@@ -35,13 +35,27 @@ TEST(Values, BoxesAreImmutableAndShared) {
    EXPECT_TRUE(five->_IsEqual(Box(5).GetPtr(), false));
    EXPECT_FALSE(five->_IsEqual(Box(6).GetPtr(), false));
    EXPECT_THROW(five->_IsEqual(Box(5L).GetPtr(), false), Pellum::TypeMismatchException);
-   Pellum::Ref<Any> intOne = Box(1);
-   try {
-      blue->_IsEqual(intOne.GetPtr(), false);
-      ADD_FAILURE();
-   } catch (const Pellum::TypeMismatchException& e) {
-      EXPECT_EQ(e.GetExpected(), typeid(Primitive<Color>));
-      EXPECT_EQ(e.GetActual(), typeid(Primitive<int>));
+   // An enumeration box against a box of its ordinal, an array of its enumeration or a string: every
+   // direct comparison is a type mismatch (expected class first) and records nothing, while the runtime's
+   // comparison checks the classes first (unequal, one difference, no exception).
+   const Pellum::Ref<Any> others[] = {Box(2), Pellum::Ref<Any>(new Array<Color>{Color::Blue}), Box("blue")};
+   for (const Pellum::Ref<Any>& other : others) {
+      const Any& otherValue = *other;
+      SCOPED_TRACE(Pellum::DemangleTypeName(typeid(otherValue)));
+      for (bool pattern : {false, true}) {
+         try {
+            blue->_IsEqual(other.GetPtr(), pattern);
+            ADD_FAILURE();
+         } catch (const Pellum::TypeMismatchException& e) {
+            EXPECT_EQ(e.GetExpected(), typeid(Primitive<Color>));
+            EXPECT_EQ(e.GetActual(), typeid(otherValue));
+         }
+      }
+      PropertyDiffSet none;
+      EXPECT_THROW(blue->_DiffProperties(other.GetPtr(), "p", none), Pellum::TypeMismatchException);
+      EXPECT_TRUE(none.empty());
+      EXPECT_FALSE(AreEqual(blue.GetPtr(), other.GetPtr()));
+      EXPECT_EQ(DiffProperties(blue.GetPtr(), other.GetPtr(), "p").size(), 1u);
    }
    EXPECT_THROW(Unbox<long>(five.GetPtr()), Pellum::TypeMismatchException);
    EXPECT_THROW(Unbox<int>(nullptr), Pellum::Exception);
@@ -85,14 +99,40 @@ TEST(Values, PlainArrays) {
    EXPECT_STREQ(flags._GetType()->GetName(), "boolean[]");
 }
 
-TEST(Values, EnumerationArraysAreIntArrays) {
-   Array<Color> colors{Color::Red, Color::Blue};
+TEST(Values, EnumerationArraysCompareByOrdinalsAndNeverThrow) {
+   Pellum::Ref<Array<Color>> colors(new Array<Color>{Color::Red, Color::Blue});
    Array<int> ints{0, 2};
-   EXPECT_EQ(colors._GetType(), GetEnumType<Color>()->GetArrayType());
-   EXPECT_TRUE(colors._IsEqual(&ints, false));
-   EXPECT_TRUE(ints._IsEqual(&colors, false));
+   EXPECT_EQ(colors->_GetType(), GetEnumType<Color>()->GetArrayType());
+   EXPECT_TRUE(colors->_IsEqual(&ints, false));
+   EXPECT_TRUE(ints._IsEqual(colors.GetPtr(), false));
    // Through the runtime's comparison the classes must agree.
-   EXPECT_FALSE(AreEqualAnysInt(&colors, &ints, 3, false));
+   EXPECT_FALSE(AreEqualAnysInt(colors.GetPtr(), &ints, 3, false));
+
+   std::vector<Pellum::Ref<Any>> unequal = {Pellum::Ref<Any>(new Primitive<Color>(Color::Red)),
+                                            Pellum::Ref<Any>(new Array<long>{0, 2}),
+                                            Pellum::Ref<Any>(new Array<std::string>{"red", "blue"}),
+                                            Pellum::Ref<Any>(new Array<int>{2, 0}),
+                                            Pellum::Ref<Any>(new Array<Color>{Color::Red}),
+                                            Pellum::Ref<Any>(new DataArray<Any>{Box(0).GetPtr()}),
+                                            nullptr};
+   for (const Pellum::Ref<Any>& other : unequal) {
+      SCOPED_TRACE(other ? other->ToString() : std::string("null"));
+      for (bool pattern : {false, true}) { // the pattern flag does not loosen arrays
+         bool equal = true;
+         EXPECT_NO_THROW(equal = colors->_IsEqual(other.GetPtr(), pattern));
+         EXPECT_FALSE(equal);
+      }
+      PropertyDiffSet diffs;
+      EXPECT_NO_THROW(colors->_DiffProperties(other.GetPtr(), "colors", diffs));
+      EXPECT_EQ(std::vector<std::string>(diffs.begin(), diffs.end()), std::vector<std::string>{"colors"});
+   }
+   // A copy is a new array whose values are its own.
+   Pellum::Ref<Any> clone(colors->_Clone());
+   auto* copy = dynamic_cast<Array<Color>*>(clone.GetPtr());
+   ASSERT_NE(copy, nullptr);
+   EXPECT_EQ(copy->_values, copy);
+   copy->Append(Color::Green);
+   EXPECT_EQ(colors->GetCollectionLength(), 2);
 }
 
 TEST(Values, DataArrayCloneSharesReferencesAndCopiesDataObjects) {
