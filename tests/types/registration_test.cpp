@@ -15,13 +15,11 @@
 #include "quorl/TaskInfo.h"
 #include "quorl/Versions.h"
 #include "quorl/fault/InvalidState.h"
-#include "quorl/fault/NotAuthenticated.h"
 #include "quorl/host/CpuPackage.h"
 #include "quorl/host/HostAccessManager.h"
 #include "quorl/option/ArrayUpdateSpec.h"
 #include "quorl/vm/BootOptions.h"
 #include "quorl/vm/ConfigSpec.h"
-#include "quorl/vm/device/VirtualEthernetCard.h"
 
 namespace {
 
@@ -151,16 +149,6 @@ TEST(Registration, LookupTemplatesAnswerTheRegistrysObjects) {
    EXPECT_EQ(value->_GetDataType(), boot);
 }
 
-TEST(Registration, HeadersCarryKindNamesAndVersion) {
-   EXPECT_EQ(gQuorlVmBootOptionsTypeInfo.kind, 16u);
-   EXPECT_STREQ(gQuorlVmBootOptionsTypeInfo.name, "quorl.vm.BootOptions");
-   EXPECT_STREQ(gQuorlVmBootOptionsTypeInfo.wsdlName, "VirtualMachineBootOptions");
-   EXPECT_STREQ(gQuorlVmBootOptionsTypeInfo.version, "quorl.version.version2");
-   EXPECT_EQ(gQuorlFaultInvalidStateTypeInfo.kind, 17u);
-   EXPECT_EQ(gQuorlTaskInfoStateTypeInfo.kind, 15u);
-   EXPECT_EQ(gQuorlHostSystemTypeInfo.kind, 18u);
-}
-
 TEST(Registration, BaseFromALaterPackageResolves) {
    Ormid::DataObjectType* spec = Ormid::GetDoType<Quorl::Vm::ConfigSpec::CpuIdInfoSpec>();
    ASSERT_NE(spec, nullptr);
@@ -169,68 +157,49 @@ TEST(Registration, BaseFromALaterPackageResolves) {
    EXPECT_TRUE(spec->IsA(Ormid::GetDoType<Quorl::Option::ArrayUpdateSpec>()));
 }
 
+// The accessor slots of every data descriptor follow its property list: no own property, no value
+// accessors and the shared always-true isSet; reset exactly when a property is optional; the
+// dynamicProperty marker exactly when own property 0 redeclares it.
 TEST(Registration, DescriptorSlotsFollowThePropertyList) {
-   const Ormid::DataTypeInfo* none =
-       Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDevice>()->GetDescriptor();
-   EXPECT_EQ(none->properties->type, nullptr);
-   EXPECT_EQ(none->getField, nullptr);
-   EXPECT_EQ(none->swapField, nullptr);
-   EXPECT_EQ(none->isSet, &Ormid::AlwaysSet);
-   EXPECT_EQ(none->reset, nullptr);
-   EXPECT_NE(none->create, nullptr);
-   EXPECT_NE(none->createArray, nullptr);
-
-   const Ormid::DataTypeInfo* required =
-       Ormid::GetDoType<Quorl::Vm::BootOptions::BootableDiskDevice>()->GetDescriptor();
-   EXPECT_NE(required->getField, nullptr);
-   EXPECT_NE(required->isSet, &Ormid::AlwaysSet);
-   EXPECT_EQ(required->reset, nullptr);
-   EXPECT_STREQ(required->properties[0].name, "deviceKey");
-   EXPECT_EQ(required->properties[0].type, &Ormid::gIntTypeInfo);
-   EXPECT_EQ(required->properties[1].type, nullptr);
-
-   const Ormid::DataTypeInfo* boot = Ormid::GetDoType<Quorl::Vm::BootOptions>()->GetDescriptor();
-   EXPECT_NE(boot->reset, nullptr);
-   EXPECT_EQ(boot->hasOwnDynamicProperty, 0u);
-   EXPECT_EQ(boot->base, &gKoblDynamicDataTypeInfo);
-   EXPECT_EQ(boot->properties[5].type, &gQuorlVmBootOptionsBootableDeviceTypeInfo);
-   EXPECT_EQ(boot->properties[5].flags, 0x3u);
-   EXPECT_STREQ(boot->properties[2].version, "quorl.version.version11");
-   EXPECT_EQ(boot->properties[7].type, nullptr);
-
-   const Ormid::DataTypeInfo* card =
-       Ormid::GetDoType<Quorl::Vm::Device::VirtualEthernetCard>()->GetDescriptor();
-   EXPECT_EQ(card->hasOwnDynamicProperty, 1u);
-   EXPECT_EQ(card->properties[0].type, &gKoblDynamicPropertyTypeInfo);
-
-   const Ormid::DataTypeInfo* fault = Ormid::GetDoType<Quorl::Fault::NotAuthenticated>()->GetDescriptor();
-   EXPECT_EQ(fault->base, &gQuorlFaultNoPermissionTypeInfo);
+   int classes = 0;
+   for (Ormid::Type* t : Registry().GetTypes()) {
+      if (!t->IsDataObject() || std::string_view(t->GetName()).substr(0, 6) != "quorl.") {
+         continue;
+      }
+      const Ormid::DataTypeInfo* d = static_cast<Ormid::DataObjectType*>(t)->GetDescriptor();
+      SCOPED_TRACE(t->GetName());
+      ++classes;
+      bool optional = false;
+      int count = 0;
+      for (; d->properties[count].type != nullptr; ++count) {
+         optional |= (d->properties[count].flags & Ormid::PropertyFlags::Optional) != 0;
+      }
+      for (const void* accessor :
+           {reinterpret_cast<const void*>(d->getField), reinterpret_cast<const void*>(d->getFieldPtr),
+            reinterpret_cast<const void*>(d->setField), reinterpret_cast<const void*>(d->swapField)}) {
+         EXPECT_EQ(accessor == nullptr, count == 0);
+      }
+      EXPECT_EQ(d->isSet == &Ormid::AlwaysSet, count == 0);
+      EXPECT_EQ(d->reset != nullptr, optional);
+      EXPECT_NE(d->create, nullptr);
+      EXPECT_NE(d->createArray, nullptr);
+      EXPECT_EQ(d->hasOwnDynamicProperty != 0,
+                count > 0 && std::string_view(d->properties[0].name) == "dynamicProperty");
+   }
+   EXPECT_GT(classes, 0);
 }
 
-TEST(Registration, VersionCatalogue) {
+// The slots of the version catalogue are filled by the runtime at registration (the catalogue itself is
+// compared with the schema by the tool's test).
+TEST(Registration, VersionCatalogueSlots) {
    const Ormid::KoblVersions& v = Quorl::koblVersions;
-   EXPECT_STREQ(v.name, "quorl");
    EXPECT_EQ(v.namespaceId, &Quorl::koblNamespaceId);
-   EXPECT_GE(Quorl::koblNamespaceId, 0) << "the runtime assigns the namespace id at registration";
+   EXPECT_GE(Quorl::koblNamespaceId, 0);
    EXPECT_EQ(v.versionSlotCount, Quorl::kVersionSlotCount);
    EXPECT_EQ(v.officialVersions, Quorl::officialVersions);
    EXPECT_EQ(v.internalVersions, Quorl::internalVersions);
-   ASSERT_GT(v.versionCount, 2u);
-   EXPECT_STREQ(v.versions[0].name, "quorl.version.disabled");
-   EXPECT_STREQ(v.versions[0].versionId, "");
-   EXPECT_EQ(v.versions[0].releaseId, nullptr);
-   const Ormid::VersionRecord& oldest = v.versions[v.versionCount - 1];
-   EXPECT_STREQ(oldest.name, "quorl.version.version1");
-   EXPECT_STREQ(oldest.wireNamespace, "quorl2");
-   EXPECT_STREQ(oldest.taskTypeNamespace, "quorl25");
-   EXPECT_STREQ(v.parents[v.parentCount - 1].version, "quorl.version.disabled");
-   EXPECT_STREQ(v.parents[v.parentCount - 1].parent, "quorl.version.unstable");
+   ASSERT_NE(*v.currentVersion, nullptr);
    EXPECT_EQ(Quorl::GetRcVersion(), *v.currentVersion);
-}
-
-TEST(Registration, ProcessWideKeysHoldTheirNames) {
-   EXPECT_EQ(Quorl::AUTHN_EVENT_KEY, "AUTHN_EVENT_KEY");
-   EXPECT_EQ(Quorl::AUTHZ_PARAM_PREFIX, "AUTHZ_PARAM_PREFIX");
 }
 
 } // namespace
