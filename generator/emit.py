@@ -3,6 +3,8 @@
 Layout under the output folder (the build tree's `api/`):
   quorl/<package folders>/<TopLevel>.h   one header per top-level unit (the type and its nested types)
   quorl/<package folders>/<TopLevel>Stub.h   the client stubs of a unit's managed types
+  quorl/<package folders>/<TopLevel>Skeleton.h   the skeletons of a unit's managed types (header only:
+                                            implementations that answer every member NotSupported)
   quorl/<package folders>/Fwd.h          forward declarations and the type-header constants of a package
   quorl/<package folders>/All.h          every unit header of a package
   quorl/<package folders>/<stem>_detail.h   internal: the reflection functions of the package
@@ -77,6 +79,7 @@ class Unit:
     needs_fwd: set[str] = field(default_factory=set)    # packages whose Fwd.h is needed
     complete: set[str] = field(default_factory=set)     # unit headers the definitions need
     stub_needs: set[str] = field(default_factory=set)   # stub headers of other units (base stubs)
+    skeleton_needs: set[str] = field(default_factory=set)   # skeleton headers of other units (bases)
 
     @property
     def data_classes(self) -> list[Type]:
@@ -89,6 +92,10 @@ class Unit:
     @property
     def stub_header(self) -> str:
         return self.header[:-2] + "Stub.h"
+
+    @property
+    def skeleton_header(self) -> str:
+        return self.header[:-2] + "Skeleton.h"
 
 
 class Plan:
@@ -146,6 +153,7 @@ class Plan:
                     other = self.unit_of(me.base)
                     if other is not unit:
                         unit.stub_needs.add(other.stub_header)
+                        unit.skeleton_needs.add(other.skeleton_header)
                 for r in me.referenced_types():
                     self._need_declaration(unit, r)
                     if r.kind != ENUM:
@@ -241,6 +249,7 @@ class Plan:
             files += [self.fwd_header(pkg.name), self.all_header(pkg.name), self.detail_header(pkg.name)]
             files += [u.header for u in self.package_units[pkg.name]]
             files += [u.stub_header for u in self.package_units[pkg.name] if u.managed_classes]
+            files += [u.skeleton_header for u in self.package_units[pkg.name] if u.managed_classes]
             files += [f"{folder}/{stem}_part{i}.cpp" for i in range(len(self.parts(pkg)))]
             files += [f"{folder}/{stem}_managed{i}.cpp" for i in range(len(self.managed_parts(pkg)))]
             files.append(f"{folder}/{stem}_registration.cpp")
@@ -429,8 +438,28 @@ def emit_stub_header(plan: Plan, unit: Unit) -> str:
     return p.text()
 
 
+def emit_skeleton_header(plan: Plan, unit: Unit) -> str:
+    m, names = plan.model, plan.names
+    p = Printer()
+    _banner(p, m.package(unit.top.package).file.rsplit("/", 1)[-1])
+    p.print("// Skeletons of $wire$ and of the managed types nested in it.", wire=unit.top.name)
+    p.print("#pragma once")
+    p.blank()
+    for inc in ["ormid/NotServed.h", unit.header] + sorted(unit.skeleton_needs):
+        p.print('#include "$inc$"', inc=inc)
+    p.blank()
+    ns = names.namespace(unit.top)
+    _open_namespace(p, ns)
+    p.blank()
+    for c in _stub_order(m, unit):
+        ManagedEmitter(m, names, c).print_skeleton_declaration(p)
+        p.blank()
+    _close_namespace(p, ns)
+    return p.text()
+
+
 def _stub_order(m: Model, unit: Unit) -> list[Type]:
-    """A unit's managed classes with a base stub of the same unit before its derived stubs."""
+    """A unit's managed classes with a base stub (or skeleton) of the same unit before its derived ones."""
     inside = {c.name: c for c in unit.managed_classes}
     out: list[Type] = []
 
@@ -506,6 +535,7 @@ def generate(model: Model) -> dict[str, str]:
         for unit in plan.package_units[pkg.name]:
             if unit.managed_classes:
                 files[unit.stub_header] = emit_stub_header(plan, unit)
+                files[unit.skeleton_header] = emit_skeleton_header(plan, unit)
         for i, units in enumerate(plan.parts(pkg)):
             files[f"{folder}/{stem}_part{i}.cpp"] = emit_part(plan, pkg, units, i)
         for i, units in enumerate(plan.managed_parts(pkg)):

@@ -111,6 +111,7 @@ class ClassEmitter:
                 p.print("class $name$;", name=self.names.class_chain(nt)[-1])
                 if nt.kind == MANAGED:
                     p.print("class $name$Stub;", name=self.names.class_chain(nt)[-1])
+                    p.print("class $name$Skeleton;", name=self.names.class_chain(nt)[-1])
 
     def print_declaration(self, p: Printer) -> None:
         t = self.t

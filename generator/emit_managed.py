@@ -1,6 +1,7 @@
 """Emitter of managed types: the abstract interface (getters, methods, METHOD_ constants), the client stub
 (a synchronous and an asynchronous member per own method and property), the server-side dispatcher, the
-property-name lookup, the stub factory, and the records of the type's descriptor.
+property-name lookup, the stub factory, the records of the type's descriptor, and the skeleton (a
+header-only implementation whose every own member answers Ormid::Fault::NotSupported).
 
 The C++ form of every parameter and result follows from its schema type and flags alone (`form_of`);
 the interface, the stub and the dispatcher all ask the same `Form`, so the three always agree.
@@ -165,6 +166,13 @@ class Member:
     def declaration(self) -> str:
         return f"{self.return_type} {self.name}({', '.join(self.signature_params())})"
 
+    def unnamed_declaration(self) -> str:
+        """The declaration with its parameters unnamed (a definition that uses none of them)."""
+        params = [f.param("").rstrip() for _, f in self.params]
+        if self.out_name is not None:
+            params.append(self.result.out_param("").rstrip())
+        return f"{self.return_type} {self.name}({', '.join(params)})"
+
     def async_declaration(self) -> str:
         return f"void {self.name}({', '.join(self.signature_params(False) + [DONE, ITEM])})"
 
@@ -189,6 +197,7 @@ class ManagedEmitter:
         self.stub_name = self.name + "Stub"
         self.stub_qualified = self.qualified + "Stub"
         self.stub_global = self.global_name + "Stub"
+        self.skeleton_name = self.name + "Skeleton"
         base = model.types.get(t.base)
         self.base = base if base is not None and base.kind == MANAGED else None
         if self.base is None and t.base != "kobl.ManagedObject":
@@ -216,6 +225,10 @@ class ManagedEmitter:
     def base_stub(self) -> str:
         return self.names.qualified(self.base) + "Stub" if self.base else "::Ormid::StubImpl"
 
+    @property
+    def skeleton_qualified(self) -> str:
+        return self.qualified + "Skeleton"
+
     def fn(self, what: str) -> str:
         return f"{self.symbol}_{what}"
 
@@ -225,7 +238,8 @@ class ManagedEmitter:
     def _members(self) -> list[Member]:
         m, names, t = self.model, self.names, self.t
         nested = {escape(m.types[n].short_name) for n in t.nested}
-        nested |= {escape(m.types[n].short_name) + "Stub" for n in t.nested if m.types[n].kind == MANAGED}
+        nested |= {escape(m.types[n].short_name) + suffix for n in t.nested if m.types[n].kind == MANAGED
+                   for suffix in ("Stub", "Skeleton")}
         getters: list[Member] = []
         for i, prop in enumerate(t.properties):
             form = form_of(m, names, prop.type, prop.flags)
@@ -374,6 +388,27 @@ class ManagedEmitter:
         p.print("::Ormid::ArgumentList args_($n$);", n=len(mem.params))
         for i, (name, form) in enumerate(mem.params):
             p.print("args_[$i$] = $v$;", i=i, v=form.box(name))
+
+    # --- skeleton --------------------------------------------------------------------------------
+    def print_skeleton_declaration(self, p: Printer) -> None:
+        """The skeleton, defined inline: it derives from the interface and from the base's skeleton (each
+        inherited member keeps the one overrider of the skeleton that declares it) and answers each own
+        member with Ormid::NotServed naming it. _GetRef() and _Invalidate() stay pure."""
+        local = self.names.local_path(self.t)
+        decl = local + "Skeleton" if self.t.outer else self.skeleton_name
+        bases = f"public virtual {self.qualified}"
+        if self.base is not None:
+            bases += f", public {self.names.qualified(self.base)}Skeleton"
+        p.print("""
+            // Skeleton of $wire$: every member raises Ormid::Fault::NotSupported (Ormid::NotServed) until
+            // overridden; an implementation provides _GetRef() and _Invalidate() and overrides what it serves.
+            class $decl$ : $bases$ {
+            public:""", wire=self.t.name, decl=decl, bases=bases)
+        with p.indent():
+            for mem in self.members:
+                p.print('$decl$ override { ::Ormid::NotServed($what$); }', decl=mem.unnamed_declaration(),
+                        what=cpp_string(f"{local}::{mem.name}"))
+        p.print("};")
 
     # --- server side -----------------------------------------------------------------------------
     def print_detail_declarations(self, p: Printer) -> None:

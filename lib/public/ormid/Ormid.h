@@ -13,6 +13,7 @@
 #include "ormid/ManagedType.h"
 #include "ormid/MethodFault.h"
 #include "ormid/MoRef.h"
+#include "ormid/NotServed.h"
 #include "ormid/Primitive.h"
 #include "ormid/Records.h"
 #include "ormid/Registry.h"
