@@ -1,8 +1,10 @@
 // The power-on example: a client powers on a virtual machine that a server serves in the same process.
 //
 // Server side. DemoVirtualMachine implements Quorl::VirtualMachine and DemoTask implements Quorl::Task.
-// Both start from the NotServed* classes of not_served.h, which answer every member with the
-// Ormid::Fault::NotSupported fault, and override only what the story uses. The machine starts powered
+// Both start from the generated skeletons (quorl/VirtualMachineSkeleton.h, quorl/TaskSkeleton.h), which
+// answer every member with the Ormid::Fault::NotSupported fault, and override only what the story uses.
+// The interfaces are abstract: without a skeleton, an implementation would have to override each getter
+// and method, those of the base types included, before it could be instantiated. The machine starts powered
 // off. PowerOn answers at once with the reference of a new task, registered with the adapter, and boots
 // the machine on a thread of its own; when the boot is over the machine is powered on and the task's info
 // ends in state success. PowerOn of a machine that is already on raises quorl.fault.InvalidPowerState.
@@ -28,12 +30,14 @@
 #include <thread>
 #include <utility>
 
-#include "not_served.h"
 #include "ormid/Loopback.h"
+#include "ormid/MethodFault.h"
 #include "ormid/ToString.h"
 #include "quorl/Task.h"
 #include "quorl/TaskInfo.h"
+#include "quorl/TaskSkeleton.h"
 #include "quorl/VirtualMachine.h"
+#include "quorl/VirtualMachineSkeleton.h"
 #include "quorl/VirtualMachineStub.h"
 #include "quorl/fault/InvalidPowerState.h"
 #include "quorl/fault/InvalidState.h"
@@ -61,7 +65,7 @@ template <class E> const char* NameOf(int ordinal) {
 
 // A task of the server: its info changes as the work it stands for goes on. The code doing the work
 // calls the Mark* members; clients read the info through GetInfo.
-class DemoTask final : public NotServedTask {
+class DemoTask final : public Quorl::TaskSkeleton {
 public:
    // A queued task of `method` (its full name, "quorl.VirtualMachine.powerOn") on `entity`.
    DemoTask(const std::string& key, Ormid::MoRef* entity, const std::string& entityName, const char* method)
@@ -115,7 +119,7 @@ private:
 
 // A virtual machine of the server. Its power state is guarded by _lock: the boot thread changes it while
 // the adapter may be serving calls.
-class DemoVirtualMachine final : public NotServedVirtualMachine {
+class DemoVirtualMachine final : public Quorl::VirtualMachineSkeleton {
 public:
    // `adapter` serves the machine and the tasks it creates. The adapter holds a reference to the machine,
    // so the machine keeps a plain pointer (a reference would make a cycle): it is valid as long as the
