@@ -50,6 +50,11 @@ TEST(ToString, SecretsNeverShow) {
    Pellum::Ref<Gadget> g(new Gadget());
    g->password = "s3cret-token";
    EXPECT_EQ(ToString(g.GetPtr()).find("s3cret"), std::string::npos);
+   // Also nested in another value, at any depth.
+   Pellum::Ref<Gadget> outer(new Gadget());
+   outer->extra = new DataArray<Any>{g.GetPtr()};
+   EXPECT_EQ(ToString(outer.GetPtr()).find("s3cret"), std::string::npos);
+   EXPECT_NE(ToString(outer.GetPtr()).find("password = ********"), std::string::npos);
    // A value passed with secret flags (a parameter, say) is masked whole; without them it shows.
    Pellum::Ref<Any> ticket = Box(std::string("ticket-123"));
    EXPECT_EQ(ToString(ticket.GetPtr(), PropertyFlags::Secret | PropertyFlags::Optional), "********");

@@ -1,7 +1,8 @@
 // Every own property of every registered data object and fault, through its descriptor alone: set a
 // sample value of the property's kind, read it back (getField, getFieldPtr, isSet), exchange it
 // (swapField), clear it when optional (reset), check that a value of the wrong class is refused without
-// changing the object, and that clone, equality and difference see the value.
+// changing the object, and that clone, equality, difference and the rendering see the value (masked when
+// the property is secret).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +11,7 @@
 
 #include "ormid/Primitive.h"
 #include "ormid/Registry.h"
+#include "ormid/ToString.h"
 #include "quorl/detail/Prelude.h"
 #include "sample_arrays.h"
 
@@ -41,6 +43,12 @@ struct Probe {
    void ExpectSeenByCopies(bool differsFromDefault) const {
       Ref<Any> copy(obj->_Clone());
       EXPECT_TRUE(Ormid::AreEqual(obj.GetPtr(), copy.GetPtr())) << Where();
+      // The rendering shows the property, masked when secret, and the copy renders the same.
+      const std::string text = obj->ToString();
+      const std::string line = std::string("\n   ") + record.name + " = ";
+      const bool secret = (record.flags & Ormid::PropertyFlags::Secret) != 0;
+      EXPECT_NE(text.find(secret ? line + Ormid::kSecretMask : line), std::string::npos) << Where() << text;
+      EXPECT_EQ(copy->ToString(), text) << Where();
       Ref<DynamicData> fresh = type->Create();
       if (!differsFromDefault) {
          return;
