@@ -8,8 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "ormid/Loopback.h"
-#include "remote_test_objects.h"
+#include "remote_lease_types.h"
 
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;

@@ -13,6 +13,7 @@
 #include "ormid/ManagedType.h"
 #include "ormid/Registry.h"
 #include "quorl/HttpNfcLease.h"
+#include "quorl/HttpNfcLeaseSkeleton.h"
 #include "quorl/HttpNfcLeaseStub.h"
 #include "quorl/KeyValue.h"
 #include "quorl/ManagedEntity.h"
@@ -31,26 +32,17 @@ using Quorl::HttpNfcLease;
 constexpr uint32_t kNoProperty = 0xFFFFFFFFu;
 
 // A local lease for the dispatcher: records what the members that take arguments receive.
-class LeaseImpl : public virtual HttpNfcLease {
+class LeaseImpl : public Quorl::HttpNfcLeaseSkeleton {
 public:
    explicit LeaseImpl(const std::string& id) : _ref(new Ormid::MoRef(Ormid::GetMoType<HttpNfcLease>(), id)) {}
 
    Ormid::MoRef* _GetRef() const override { return _ref.GetPtr(); }
    void _Invalidate() override {}
 
-   int GetInitializeProgress() override { return 100; }
-   int GetTransferProgress() override { return percent; }
-   std::string GetMode() override { return MODE_PULL; }
-   void GetCapabilities(Ref<Capabilities>&) override {}
-   void GetInfo(Ref<Info>&) override {}
-   State GetState() override { return State::ready; }
-   void GetError(Ref<Ormid::MethodFault>&) override {}
-   void GetManifest(Ref<Ormid::DataArray<ManifestEntry>>&) override {}
    void SetManifestChecksumType(Ormid::DataArray<Quorl::KeyValue>* types) override {
       ++calls;
       checksumTypes = types;
    }
-   void Complete() override {}
    void Abort(Ormid::MethodFault* fault) override {
       ++calls;
       abortFault = fault;
@@ -59,7 +51,6 @@ public:
       ++calls;
       percent = value;
    }
-   void PullFromUrls(Ormid::DataArray<SourceFile>*, Ref<Ormid::MoRef>&) override {}
    void ProbeUrls(Ormid::DataArray<SourceFile>* files, const Pellum::Optional<int>& timeout,
                   Ref<Ormid::DataArray<ProbeResult>>&) override {
       ++calls;
@@ -173,7 +164,12 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
       ASSERT_EQ(type->GetOwnMethodCount(), m);
       ASSERT_EQ(type->GetOwnPropertyCount(), p);
       for (std::size_t i = 0; i < m + p; ++i) {
-         EXPECT_EQ(d->methodObjects[i], type->GetMethodObject(i)) << "slot " << i;
+         Ormid::ManagedMethod* member = type->GetMethodObject(i);
+         EXPECT_EQ(d->methodObjects[i], member) << "slot " << i;
+         EXPECT_EQ(member->GetIndex(), static_cast<int>(i));
+         EXPECT_EQ(member->GetOwner(), type);
+         EXPECT_EQ(member->IsProperty(), i >= m) << "slot " << i;
+         EXPECT_STREQ(member->GetName(), i < m ? d->methods[i].name : d->properties[i - m].name);
       }
       EXPECT_EQ(d->methodObjects[m + p], nullptr);
 
