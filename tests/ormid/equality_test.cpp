@@ -73,33 +73,16 @@ TEST(Equality, DifferentDynamicTypesDifferWithoutException) {
    EXPECT_EQ(Paths(diffs), (std::vector<std::string>{".extra", ".part"}));
 }
 
-TEST(Equality, GadgetFieldsUnderThePatternFlag) {
+// (The pattern rules of every property kind are checked for every generated class by the library's
+// conformance test.)
+TEST(Equality, NaNMatchesNothingNotEvenItself) {
    Pellum::Ref<Gadget> a(new Gadget());
    Pellum::Ref<Gadget> b(new Gadget());
-   a->size = 5;
-   EXPECT_FALSE(a->_IsEqual(b.GetPtr(), false));
-   EXPECT_TRUE(a->_IsEqual(b.GetPtr(), true));  // b is the pattern: its unset size matches
-   EXPECT_FALSE(b->_IsEqual(a.GetPtr(), true)); // unset here, set in the pattern
-   b->size = 5;
-   a->enabled = 0; // false is a value, not the unset state
-   EXPECT_TRUE(a->_IsEqual(b.GetPtr(), true));
-   EXPECT_FALSE(a->_IsEqual(b.GetPtr(), false));
-   PropertyDiffSet diffs;
-   a->_DiffProperties(b.GetPtr(), "g", diffs);
-   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"g.enabled"}));
-   a->enabled = -1;
-   // A getter that installs an empty array changes neither equality nor difference.
-   a->GetParts();
-   a->GetTags();
-   EXPECT_TRUE(a->_IsEqual(b.GetPtr(), false));
-   EXPECT_TRUE(b->_IsEqual(a.GetPtr(), false));
-   diffs.clear();
-   a->_DiffProperties(b.GetPtr(), "g", diffs);
-   EXPECT_TRUE(diffs.empty());
-   // NaN matches nothing, not even itself.
    a->ratio = std::numeric_limits<double>::quiet_NaN();
    b->ratio = a->ratio;
    EXPECT_FALSE(a->_IsEqual(b.GetPtr(), false));
+   EXPECT_FALSE(a->_IsEqual(a.GetPtr(), true));
+   PropertyDiffSet diffs;
    a->_DiffProperties(b.GetPtr(), "g", diffs);
    EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"g.ratio"}));
 }
