@@ -1,7 +1,8 @@
-// Generated managed types: the rules every descriptor keeps, the dispatchers (driven with a local
-// implementation of quorl.HttpNfcLease) and what the client stubs hand to their adapter. Every member of
-// every type also goes through its stub and the loopback adapter in the generated conformance tests, and
-// the records themselves are compared with the schema by the tool's test.
+// Generated managed types and the runtime's type objects built from them: the rules every descriptor and
+// every method object keep, member lookups, the dispatchers (driven with a local quorl.HttpNfcLease) with
+// the runtime's checks in front of them, and what the client stubs hand to their adapter. Every member
+// of every type also goes through its stub and the loopback adapter in the generated conformance tests,
+// and the records themselves are compared with the schema by the tool's test.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,7 +14,6 @@
 #include "ormid/ManagedType.h"
 #include "ormid/Registry.h"
 #include "quorl/HttpNfcLease.h"
-#include "quorl/HttpNfcLeaseSkeleton.h"
 #include "quorl/HttpNfcLeaseStub.h"
 #include "quorl/KeyValue.h"
 #include "quorl/ManagedEntity.h"
@@ -22,52 +22,16 @@
 #include "quorl/ResourcePoolStub.h"
 #include "quorl/VRPResourceManagerStub.h"
 #include "quorl/fault/Timedout.h"
+#include "served_objects.h"
 
 namespace {
 
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;
 using Quorl::HttpNfcLease;
+using LeaseImpl = Served::ServedLease;
 
 constexpr uint32_t kNoProperty = 0xFFFFFFFFu;
-
-// A local lease for the dispatcher: records what the members that take arguments receive.
-class LeaseImpl : public Quorl::HttpNfcLeaseSkeleton {
-public:
-   explicit LeaseImpl(const std::string& id) : _ref(new Ormid::MoRef(Ormid::GetMoType<HttpNfcLease>(), id)) {}
-
-   Ormid::MoRef* _GetRef() const override { return _ref.GetPtr(); }
-   void _Invalidate() override {}
-
-   void SetManifestChecksumType(Ormid::DataArray<Quorl::KeyValue>* types) override {
-      ++calls;
-      checksumTypes = types;
-   }
-   void Abort(Ormid::MethodFault* fault) override {
-      ++calls;
-      abortFault = fault;
-   }
-   void Progress(int value) override {
-      ++calls;
-      percent = value;
-   }
-   void ProbeUrls(Ormid::DataArray<SourceFile>* files, const Pellum::Optional<int>& timeout,
-                  Ref<Ormid::DataArray<ProbeResult>>&) override {
-      ++calls;
-      probeFiles = files;
-      probeTimeout = timeout;
-   }
-
-   int calls = 0;
-   int percent = 0;
-   Ref<Ormid::DataArray<Quorl::KeyValue>> checksumTypes;
-   Ref<Ormid::MethodFault> abortFault;
-   Ref<Ormid::DataArray<SourceFile>> probeFiles;
-   Pellum::Optional<int> probeTimeout;
-
-private:
-   Ref<Ormid::MoRef> _ref;
-};
 
 Ormid::ManagedObjectType* LeaseType() {
    return Ormid::GetMoType<HttpNfcLease>();
@@ -144,6 +108,7 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
             EXPECT_EQ(method.faults[faults]->kind, 17u);
             ++faults;
          }
+         EXPECT_EQ(type->GetOwnMethod(m)->GetFaults().size(), faults);
          EXPECT_STREQ(method.result.name, "result");
          if (method.result.type == nullptr) {
             EXPECT_STREQ(method.result.version, "kobl.version.version0");
@@ -170,8 +135,58 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
          EXPECT_EQ(member->GetOwner(), type);
          EXPECT_EQ(member->IsProperty(), i >= m) << "slot " << i;
          EXPECT_STREQ(member->GetName(), i < m ? d->methods[i].name : d->properties[i - m].name);
+         // A method answers its record, a getter its property's record as result and read privilege.
+         if (i < m) {
+            EXPECT_EQ(member->GetMethodInfo(), &d->methods[i]);
+            EXPECT_EQ(member->IsTask(), std::string_view(d->methods[i].wsdlName).ends_with("_Task"));
+            EXPECT_EQ(member->HasResult(), d->methods[i].result.type != nullptr);
+         } else {
+            const Ormid::PropertyRecord& prop = d->properties[i - m];
+            EXPECT_EQ(member->GetPropertyRecord(), &prop);
+            EXPECT_EQ(member->GetMethodInfo(), nullptr);
+            EXPECT_EQ(member->GetWsdlName(), nullptr);
+            EXPECT_EQ(member->GetParamCount(), 0u);
+            EXPECT_TRUE(member->GetFaults().empty());
+            EXPECT_EQ(member->GetResult().type, prop.type);
+            EXPECT_EQ(member->GetPrivilegeId(), prop.privilegeId);
+         }
+         EXPECT_THROW(member->GetParam(member->GetParamCount()), Pellum::Exception);
+         // Only a required plain, string or enumeration parameter needs a value (a null slot is refused).
+         for (std::size_t k = 0; k < member->GetParamCount(); ++k) {
+            const Ormid::ParamInfo& param = member->GetParam(k);
+            EXPECT_EQ(member->RequiresValue(k), (param.flags & Ormid::PropertyFlags::Optional) == 0 &&
+                                                    !Ormid::IsReferenceKind(Ormid::GetFieldKind(param)))
+                << param.name;
+         }
+         // A method's type-dependent privileges answer per target type, the fixed privilege otherwise.
+         const Ormid::TypePrivilege* byType = i < m ? d->methods[i].typePrivileges : nullptr;
+         for (const Ormid::TypePrivilege* t = byType; t != nullptr && t->typeName != nullptr; ++t) {
+            EXPECT_STREQ(member->GetPrivilegeFor(t->typeName), t->privilegeId);
+         }
+         EXPECT_EQ(member->GetPrivilegeFor("quorl.NoSuchType"), member->GetPrivilegeId());
+         // Lookups find own members first, by wire name and by full name.
+         EXPECT_EQ(i < m ? type->FindMethod(member->GetName()) : type->FindProperty(member->GetName()),
+                   member);
+         if (i < m) {
+            EXPECT_EQ(type->FindMethod(member->GetFullName()), member);
+         } else if (Ormid::ManagedMethod* method = type->FindMethod(member->GetName())) {
+            EXPECT_FALSE(method->IsProperty()) << "a getter found as a method"; // a method of the same name
+         }
+      }
+      // Then the inherited ones, which stay the base's.
+      for (Ormid::ManagedObjectType* base = type->GetBase(); base != nullptr; base = base->GetBase()) {
+         for (std::size_t i = 0; i < base->GetOwnMethodCount(); ++i) {
+            Ormid::ManagedMethod* inherited = base->GetOwnMethod(i);
+            Ormid::ManagedMethod* found = type->FindMethod(inherited->GetName());
+            ASSERT_NE(found, nullptr) << inherited->GetFullName();
+            EXPECT_TRUE(found->GetOwner()->IsA(base)) << inherited->GetFullName(); // the nearest declaration
+            EXPECT_EQ(type->FindMethod(inherited->GetFullName()), inherited);
+         }
       }
       EXPECT_EQ(d->methodObjects[m + p], nullptr);
+      EXPECT_THROW(type->GetMethodObject(m + p), Pellum::Exception);
+      EXPECT_THROW(type->GetOwnMethod(m), Pellum::Exception);
+      EXPECT_THROW(type->GetOwnProperty(p), Pellum::Exception);
 
       if (d->base == &Ormid::gKoblManagedObjectTypeInfo) {
          EXPECT_EQ(type->GetBase(), nullptr);
@@ -195,6 +210,10 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
       EXPECT_FALSE(result) << "the result is released before anything else";
    }
    EXPECT_EQ(lease->calls, 0);
+   // A second type object for a descriptor whose table is filled is refused; the table is left alone.
+   Ormid::ManagedMethod* first = gQuorlHttpNfcLeaseMethodObjects[0];
+   EXPECT_THROW(Ormid::CreateManagedObjectType(LeaseDescriptor()), Pellum::Exception);
+   EXPECT_EQ(gQuorlHttpNfcLeaseMethodObjects[0], first);
 }
 
 // --- Dispatch onto a local implementation -----------------------------------------------------------------
@@ -221,15 +240,16 @@ TEST_F(LeaseDispatch, NullSlotsArriveAsNullAndUnset) {
    ASSERT_TRUE(lease->probeTimeout.IsSet());
    EXPECT_EQ(lease->probeTimeout.GetValue(), 30);
    EXPECT_EQ(lease->probeFiles.GetPtr(), files.GetPtr());
-   Dispatch(6, {files, Ref<Ormid::Any>()});
+   Dispatch(6, {Ref<Ormid::Any>(), Ref<Ormid::Any>()});
+   EXPECT_FALSE(lease->probeFiles);
    EXPECT_FALSE(lease->probeTimeout.IsSet());
    EXPECT_FALSE(result) << "a null array result stays null on the serving side";
    Dispatch(1, {Ref<Ormid::Any>()});
    EXPECT_FALSE(lease->checksumTypes);
 }
 
-// The dispatcher itself, without the runtime's checks in front of it (ManagedObjectType::Dispatch, tested
-// with the runtime): a target of another type is refused for every type by the record-rules test.
+// The dispatcher itself refuses what reaches it wrongly (a target of another type is refused for every
+// type by the record-rules test).
 TEST_F(LeaseDispatch, WrongArgumentsAndSlotsAreRefused) {
    Ormid::ArgumentList args = {Ormid::Box(5)};
    EXPECT_THROW(LeaseDescriptor()->dispatch(nullptr, 4, args, result), Pellum::Exception);
@@ -250,6 +270,37 @@ TEST_F(LeaseDispatch, WrongArgumentsAndSlotsAreRefused) {
    EXPECT_THROW(Dispatch(6, {Ref<Ormid::Any>()}), Pellum::Exception);
    EXPECT_EQ(lease->calls, 0) << "no refused call reaches the implementation";
    EXPECT_EQ(lease->percent, 0);
+}
+
+// The runtime's checks in front of the dispatcher (ManagedObjectType::Dispatch): a runtime bug raises, a
+// malformed call is refused with the fault a client expects, before the implementation.
+TEST_F(LeaseDispatch, TheTypeObjectRefusesMalformedCallsFirst) {
+   Ormid::ArgumentList args;
+   EXPECT_THROW(LeaseType()->Dispatch(lease.GetPtr(), 4, args, result),
+                Ormid::Fault::InvalidRequest::Exception);
+   args = {Ref<Ormid::Any>()};
+   try {
+      LeaseType()->Dispatch(lease.GetPtr(), 4, args, result);
+      FAIL() << "a missing required argument reached the implementation";
+   } catch (const Ormid::Fault::InvalidArgument::Exception& e) {
+      auto* fault = dynamic_cast<Ormid::Fault::InvalidArgument*>(e.GetFault());
+      ASSERT_NE(fault, nullptr);
+      EXPECT_EQ(fault->invalidProperty.GetValue(), "percent");
+   }
+   for (int index : {14, -1}) {
+      EXPECT_THROW(LeaseType()->Dispatch(lease.GetPtr(), index, args, result), Pellum::Exception) << index;
+   }
+   EXPECT_THROW(LeaseType()->Dispatch(nullptr, 8, args, result), Pellum::Exception);
+   Ref<Served::ServedPool> pool(new Served::ServedPool("pool-1"));
+   args = {Ormid::Box(5)};
+   try {
+      LeaseType()->Dispatch(pool.GetPtr(), 4, args, result);
+      FAIL() << "dispatch accepted a target of another type";
+   } catch (const Pellum::TypeMismatchException& e) {
+      EXPECT_EQ(e.GetExpected(), typeid(HttpNfcLease));
+      EXPECT_EQ(e.GetActual(), typeid(Served::ServedPool));
+   }
+   EXPECT_EQ(lease->calls, 0);
 }
 
 // --- What a stub hands to its adapter ---------------------------------------------------------------------

@@ -1,4 +1,6 @@
-// Many asynchronous and synchronous calls through one loopback adapter from several threads.
+// Many asynchronous and synchronous calls through the runtime's loopback adapter from several threads,
+// with generated stubs: shared stubs, adapters and targets, request contexts swapped and objects served
+// and withdrawn while calls run.
 
 #include <gtest/gtest.h>
 
@@ -8,10 +10,13 @@
 #include <thread>
 #include <vector>
 
-#include "remote_lease_types.h"
+#include "quorl/HttpNfcLeaseStub.h"
+#include "served_objects.h"
 
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;
+using Quorl::HttpNfcLease;
+using Served::ServedLease;
 
 namespace {
 
@@ -25,20 +30,20 @@ struct Tally {
 };
 
 // Starts kCallsPerThread asynchronous calls: every third one raises the declared fault.
-void StartCalls(RTest::Lease& stub, int thread, Tally& tally, std::vector<Ref<ScheduledItem>>& items) {
+void StartCalls(HttpNfcLease& iface, int thread, Tally& tally, std::vector<Ref<ScheduledItem>>& items) {
+   auto& stub = dynamic_cast<Quorl::HttpNfcLeaseStub&>(iface);
    for (int i = 0; i < kCallsPerThread; ++i) {
       Ref<ScheduledItem> item;
       if (i % 3 == 0) {
-         RTestImpl::Start(
-             stub, gRTestLeaseMethodObjects[0], {Ormid::Box(-1)},
+         stub.Progress(
+             -1,
              [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                bool typed = dynamic_cast<Ormid::Fault::InvalidArgument::Exception*>(error) != nullptr;
+                bool typed = dynamic_cast<Quorl::Fault::Timedout::Exception*>(error) != nullptr;
                 (typed && result == nullptr ? tally.faults : tally.wrong)++;
              },
              item);
       } else if (i % 3 == 1) {
-         RTestImpl::Start(
-             stub, gRTestLeaseMethodObjects[2], {Ormid::Box(false)},
+         stub.GetMode(
              [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
                 bool ok =
                     error == nullptr && Ormid::Unbox<std::string>(result).rfind("lease lease-1 for ", 0) == 0;
@@ -46,20 +51,19 @@ void StartCalls(RTest::Lease& stub, int thread, Tally& tally, std::vector<Ref<Sc
              },
              item);
       } else {
-         RTestImpl::Start(
-             stub, gRTestLeaseMethodObjects[0], {Ormid::Box((thread * 7 + i) % 101)},
-             [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                (error == nullptr && result == nullptr ? tally.results : tally.wrong)++;
-             },
-             item);
+         stub.Progress((thread * 7 + i) % 101,
+                       [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
+                          (error == nullptr && result == nullptr ? tally.results : tally.wrong)++;
+                       },
+                       item);
       }
       items.push_back(std::move(item));
    }
 }
 
-TEST(RemoteLoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
+TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(3));
-   Ref<RTestImpl::LeaseImpl> lease(new RTestImpl::LeaseImpl("lease-1"));
+   Ref<ServedLease> lease(new ServedLease("lease-1"));
    adapter->Register(lease.GetPtr());
    Tally tally;
    std::vector<Ref<ScheduledItem>> items[2];
@@ -69,11 +73,11 @@ TEST(RemoteLoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
          // Each thread has its own stub and context; the adapter and the target are shared.
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("caller-" + std::to_string(t)).GetPtr());
-         Ref<RTest::Lease> stub = adapter->GetStub<RTest::Lease>(lease->_GetRef(), context.GetPtr());
+         Ref<HttpNfcLease> stub = adapter->GetStub<HttpNfcLease>(lease->_GetRef(), context.GetPtr());
          StartCalls(*stub, t, tally, items[t]);
          // Synchronous calls in between, from the same threads.
          for (int i = 0; i < 20; ++i) {
-            EXPECT_EQ(stub->Describe(false), "lease lease-1 for caller-" + std::to_string(t));
+            EXPECT_EQ(stub->GetMode(), "lease lease-1 for caller-" + std::to_string(t));
          }
       });
    }
@@ -89,21 +93,21 @@ TEST(RemoteLoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    EXPECT_EQ(tally.wrong.load(), 0);
    EXPECT_EQ(tally.faults.load(), 2 * kCallsPerThread / 3);
    EXPECT_EQ(tally.results.load(), 2 * kCallsPerThread - 2 * kCallsPerThread / 3);
-   EXPECT_EQ(lease->Calls(), 2 * kCallsPerThread + 2 * 20);
+   EXPECT_EQ(lease->calls.load(), 2 * kCallsPerThread + 2 * 20);
    EXPECT_LE(adapter->GetThreadCount(), 3u);
 }
 
-TEST(RemoteLoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
+TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(2));
-   Ref<RTestImpl::LeaseImpl> lease(new RTestImpl::LeaseImpl("lease-1"));
+   Ref<ServedLease> lease(new ServedLease("lease-1"));
    adapter->Register(lease.GetPtr());
-   Ref<RTest::Lease> stub = adapter->GetStub<RTest::Lease>(lease->_GetRef());
+   Ref<HttpNfcLease> stub = adapter->GetStub<HttpNfcLease>(lease->_GetRef());
    auto& impl = dynamic_cast<Ormid::StubImpl&>(*stub);
    std::atomic<bool> stop{false};
 
    // One thread swaps the stub's context and serves and withdraws a second object.
    std::thread changer([&] {
-      Ref<RTestImpl::LeaseImpl> other(new RTestImpl::LeaseImpl("lease-2"));
+      Ref<ServedLease> other(new ServedLease("lease-2"));
       for (int i = 0; !stop.load(); ++i) {
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("user-" + std::to_string(i % 5)).GetPtr());
@@ -117,12 +121,11 @@ TEST(RemoteLoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
    std::vector<Ref<ScheduledItem>> items;
    std::atomic<int> completed{0};
    for (int i = 0; i < 100; ++i) {
-      std::string text = stub->Describe(false);
+      std::string text = stub->GetMode();
       EXPECT_EQ(text.rfind("lease lease-1 for ", 0), 0u) << text;
       ++answered;
       Ref<ScheduledItem> item;
-      RTestImpl::Start(
-          *stub, gRTestLeaseMethodObjects[4], {},
+      dynamic_cast<Quorl::HttpNfcLeaseStub&>(*stub).GetTransferProgress(
           [&completed](ScheduledItem*, Pellum::Exception* error, Ormid::Any*) {
              if (error == nullptr) {
                 ++completed;
