@@ -5,6 +5,7 @@
 #include <atomic>
 #include <barrier>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -99,12 +100,13 @@ TEST(DeduplicatedRace, ConcurrentReleaseAndSetKeepOneLiveEntry) {
    EXPECT_FALSE(table.Contains(text));
 }
 
-// Several threads set, copy and drop handles over a few strings at once.
+// Several threads set, copy and drop handles over a few strings at once, and copy one shared handle.
 TEST(DeduplicatedRace, ManyThreadsLeaveNoEntriesBehind) {
    Table& table = Dedup::_dedupTable;
    const std::string texts[] = {"stress: a", "stress: b", "stress: c"};
    constexpr int kThreads = 4;
    constexpr int kOperations = 4000;
+   std::optional<Dedup> shared(std::in_place, texts[0]);
    std::vector<std::thread> threads;
    std::vector<int> mismatches(kThreads, 0);
    for (int t = 0; t < kThreads; ++t) {
@@ -114,13 +116,13 @@ TEST(DeduplicatedRace, ManyThreadsLeaveNoEntriesBehind) {
          for (int i = 0; i < kOperations; ++i) {
             const std::string& text = texts[(i + t) % 3];
             mine.Set(text);
-            if (mine.Get() != text) {
+            if (mine.Get() != text || (text == texts[0]) != (mine == *shared)) {
                ++mismatches[t];
             }
             if (i % 3 == 0) {
                copy = mine;
             } else if (i % 5 == 0) {
-               copy.Reset();
+               copy = *shared;
             }
          }
       });
@@ -131,6 +133,8 @@ TEST(DeduplicatedRace, ManyThreadsLeaveNoEntriesBehind) {
    for (int t = 0; t < kThreads; ++t) {
       EXPECT_EQ(mismatches[t], 0) << "thread " << t;
    }
+   EXPECT_EQ(shared->GetEntry()->UseCount(), 1);
+   shared.reset();
    for (const std::string& text : texts) {
       EXPECT_FALSE(table.Contains(text)) << text;
    }
