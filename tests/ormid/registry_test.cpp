@@ -43,7 +43,7 @@ TEST(Registry, TypesAreRegisteredAtLoadAndFound) {
        {&gKoblMethodFaultTypeInfo, GetDoType<MethodFault>(), "kobl.MethodFault", KindFault},
        {&gKoblFaultSystemErrorTypeInfo, GetDoType<Fault::SystemError>(), "kobl.fault.SystemError", KindFault},
        // and the test package's
-       {&QTest::gGadgetTypeInfo, GetDoType<QTest::Gadget>(), "ormidtest.Gadget", KindDataObject},
+       {&QTest::gSubPartTypeInfo, GetDoType<QTest::SubPart>(), "ormidtest.SubPart", KindDataObject},
        {&QTest::gColorTypeInfo, GetEnumType<QTest::Color>(), "ormidtest.Color", KindEnum},
    };
    for (const Expect& e : expected) {
@@ -70,23 +70,21 @@ TEST(Registry, RuntimeTypesBeforeLibraryTypesInRegistrationOrder) {
    const int dynamicData = PositionOf(types, GetDoType<DynamicData>());
    const int methodFault = PositionOf(types, GetDoType<MethodFault>());
    const int part = PositionOf(types, GetDoType<QTest::Part>());
-   const int gadget = PositionOf(types, GetDoType<QTest::Gadget>());
    const int color = PositionOf(types, GetEnumType<QTest::Color>());
    EXPECT_LT(dynamicData, methodFault);
    EXPECT_LT(methodFault, part);
    // Within a package: the type-list order.
    EXPECT_EQ(PositionOf(types, GetDoType<QTest::SubPart>()), part + 1);
-   EXPECT_EQ(gadget, part + 2);
-   EXPECT_EQ(color, part + 3);
+   EXPECT_EQ(color, part + 2);
 }
 
 TEST(Registry, LookupsMissWhatIsNotRegistered) {
    TypeRegistry& r = TypeRegistry::Get();
-   EXPECT_EQ(r.FindDataObjectType("ormidtest.Gadget"), GetDoType<QTest::Gadget>());
-   EXPECT_EQ(r.FindEnumType("ormidtest.Gadget"), nullptr); // of another kind
+   EXPECT_EQ(r.FindDataObjectType("ormidtest.Part"), GetDoType<QTest::Part>());
+   EXPECT_EQ(r.FindEnumType("ormidtest.Part"), nullptr); // of another kind
    EXPECT_EQ(r.FindByName("ormidtest.Nothing"), nullptr);
-   EXPECT_EQ(r.FindByName("ormidtest.gadget"), nullptr); // case matters
-   EXPECT_EQ(r.FindByWsdlName("ormidtest.Gadget"), nullptr);
+   EXPECT_EQ(r.FindByName("ormidtest.part"), nullptr); // case matters
+   EXPECT_EQ(r.FindByWsdlName("ormidtest.Part"), nullptr);
    const TypeInfo unregistered{KindDataObject, "ormidtest.Unregistered", "Unregistered",
                                "ormidtest.version.v1"};
    EXPECT_EQ(r.FindByHeader(&unregistered), nullptr);

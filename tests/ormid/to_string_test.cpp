@@ -1,4 +1,5 @@
-// Rendering by reflection, and secret masking.
+// Rendering by reflection, and secret masking. (Every property of every generated class is rendered, and
+// secret ones masked, by the library's conformance test.)
 
 #include <gtest/gtest.h>
 
@@ -7,54 +8,54 @@
 #include "ormid_test_types.h"
 
 using namespace Ormid;
-using QTest::Gadget;
 
-TEST(ToString, DataObjectWithNestedValuesAndArrays) {
-   Pellum::Ref<Gadget> g(new Gadget());
-   g->count = 3;
-   g->ratio = 0.5;
-   g->password = "hunter2";
-   g->blob = {0xde, 0xad};
-   g->color = 2;
-   g->part = new QTest::Part();
-   g->part->key = "line \"one\"\n";
-   g->owner = new MoRef("ormidtest.Thing", "t-1");
-   g->extra = Box(7);
-   g->GetParts()->Append(Pellum::Ref<QTest::Part>(new QTest::Part()));
-   g->GetColors()->Append(QTest::Color::Green);
-   g->GetTags(); // empty: left out, like the unset optionals
+TEST(ToString, NestedValuesArraysReferencesAndBoxes) {
+   // A fault holding a reference, and a message whose arguments hold a nested part and boxes.
+   Pellum::Ref<Fault::ManagedObjectNotFound> fault(
+       new Fault::ManagedObjectNotFound(new MoRef("ormidtest.Thing", "t-1")));
+   Pellum::Ref<LocalizableMessage> message(new LocalizableMessage("k", "line \"one\"\n"));
+   Pellum::Ref<QTest::SubPart> part(new QTest::SubPart());
+   part->weight = 3;
+   part->depth = 0.5;
+   message->GetArg()->Append(Pellum::Ref<KeyAnyValue>(new KeyAnyValue("part", part.GetPtr())));
+   message->GetArg()->Append(Pellum::Ref<KeyAnyValue>(
+       new KeyAnyValue("blob", Box(std::vector<unsigned char>{0xde, 0xad}).GetPtr())));
+   message->GetArg()->Append(
+       Pellum::Ref<KeyAnyValue>(new KeyAnyValue("colors", new Array<QTest::Color>{QTest::Color::Green})));
+   fault->GetFaultMessage()->Append(message);
 
-   EXPECT_EQ(g->ToString(), "(ormidtest.Gadget) {\n"
-                            "   count = 3,\n"
-                            "   ratio = 0.5,\n"
-                            "   password = ********,\n"
-                            "   blob = <2 bytes:dead>,\n"
-                            "   color = blue,\n"
-                            "   part = (ormidtest.Part) {\n"
-                            "      key = \"line \\\"one\\\"\\n\"\n"
-                            "   },\n"
-                            "   owner = ormidtest.Thing:t-1,\n"
-                            "   extra = (int) 7,\n"
-                            "   parts = (ormidtest.Part[]) [\n"
-                            "      (ormidtest.Part) {\n"
-                            "         key = \"\"\n"
-                            "      }\n"
-                            "   ],\n"
-                            "   colors = (ormidtest.Color[]) [\n"
-                            "      green\n"
-                            "   ]\n"
-                            "}");
+   EXPECT_EQ(fault->ToString(), "(kobl.fault.ManagedObjectNotFound) {\n"
+                                "   faultMessage = (kobl.LocalizableMessage[]) [\n"
+                                "      (kobl.LocalizableMessage) {\n"
+                                "         key = \"k\",\n"
+                                "         arg = (kobl.KeyAnyValue[]) [\n"
+                                "            (kobl.KeyAnyValue) {\n"
+                                "               key = \"part\",\n"
+                                "               value = (ormidtest.SubPart) {\n"
+                                "                  key = \"\",\n"
+                                "                  weight = 3,\n"
+                                "                  depth = 0.5\n"
+                                "               }\n"
+                                "            },\n"
+                                "            (kobl.KeyAnyValue) {\n"
+                                "               key = \"blob\",\n"
+                                "               value = (binary) <2 bytes:dead>\n"
+                                "            },\n"
+                                "            (kobl.KeyAnyValue) {\n"
+                                "               key = \"colors\",\n"
+                                "               value = (ormidtest.Color[]) [\n"
+                                "                  green\n"
+                                "               ]\n"
+                                "            }\n"
+                                "         ],\n"
+                                "         message = \"line \\\"one\\\"\\n\"\n"
+                                "      }\n"
+                                "   ],\n"
+                                "   obj = ormidtest.Thing:t-1\n"
+                                "}");
 }
 
 TEST(ToString, SecretsNeverShow) {
-   Pellum::Ref<Gadget> g(new Gadget());
-   g->password = "s3cret-token";
-   EXPECT_EQ(ToString(g.GetPtr()).find("s3cret"), std::string::npos);
-   // Also nested in another value, at any depth.
-   Pellum::Ref<Gadget> outer(new Gadget());
-   outer->extra = new DataArray<Any>{g.GetPtr()};
-   EXPECT_EQ(ToString(outer.GetPtr()).find("s3cret"), std::string::npos);
-   EXPECT_NE(ToString(outer.GetPtr()).find("password = ********"), std::string::npos);
    // A value passed with secret flags (a parameter, say) is masked whole; without them it shows.
    Pellum::Ref<Any> ticket = Box(std::string("ticket-123"));
    EXPECT_EQ(ToString(ticket.GetPtr(), PropertyFlags::Secret | PropertyFlags::Optional), "********");
@@ -63,8 +64,6 @@ TEST(ToString, SecretsNeverShow) {
 }
 
 TEST(ToString, ValuesOfEveryShape) {
-   Pellum::Ref<Fault::SystemError> fault(new Fault::SystemError("boom"));
-   fault->GetFaultMessage()->Append(Pellum::Ref<LocalizableMessage>(new LocalizableMessage("k", "m")));
    const std::pair<std::string, const char*> rows[] = {
        {ToString(nullptr), "<unset>"},
        {DynamicData().ToString(), "(kobl.DynamicData) {}"},
@@ -72,15 +71,7 @@ TEST(ToString, ValuesOfEveryShape) {
         "(ormidtest.Color) red"},
        {Array<int>{1, 2}.ToString(), "(int[]) [\n   1,\n   2\n]"},
        {Array<std::string>().ToString(), "(string[]) []"},
-       {fault->ToString(), "(kobl.fault.SystemError) {\n"
-                           "   faultMessage = (kobl.LocalizableMessage[]) [\n"
-                           "      (kobl.LocalizableMessage) {\n"
-                           "         key = \"k\",\n"
-                           "         message = \"m\"\n"
-                           "      }\n"
-                           "   ],\n"
-                           "   reason = \"boom\"\n"
-                           "}"},
+       {Box(7)->ToString(), "(int) 7"},
    };
    for (const auto& [text, expected] : rows) {
       EXPECT_EQ(text, expected);

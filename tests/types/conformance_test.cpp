@@ -245,7 +245,11 @@ void CheckProperty(const DataObjectType* type, int index) {
       auto* e = static_cast<Ormid::EnumType*>(Registry().FindByHeader(record.type));
       ASSERT_NE(e, nullptr) << p.Where();
       const int ordinal = e->GetValueCount() > 1 ? 1 : 0;
-      return CheckValue(p, ordinal, ordinal != 0 || optional);
+      CheckValue(p, ordinal, ordinal != 0 || optional);
+      p.type->SetField(p.obj.GetPtr(), index, &ordinal);
+      EXPECT_NE(p.obj->ToString().find(std::string(" = ") + e->GetTag(ordinal)), std::string::npos)
+          << p.Where();
+      return;
    }
    case FieldKind::String:
       return CheckValue(p, std::string("sample"));

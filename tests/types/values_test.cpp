@@ -1,11 +1,17 @@
-// Generated data-object classes beyond what the per-property conformance test checks: nested objects
-// copied as their most-derived class, the order of difference paths, and deduplicated strings.
+// Generated data-object classes beyond what the per-property conformance test checks: reference counts
+// and refusals of the reflection accessors, installed arrays and optional booleans, nested objects copied
+// as their most-derived class, the order of difference paths, deduplicated strings, and secrets nested in
+// other values.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "ormid/Primitive.h"
+#include "quorl/TaskInfo.h"
+#include "quorl/TaskReasonUser.h"
 #include "quorl/host/PatchManager.h"
+#include "quorl/vm/BootOptions.h"
 #include "quorl/vm/device/VirtualDevice.h"
 #include "quorl/vm/device/VirtualDisk.h"
 
@@ -17,6 +23,85 @@ using Quorl::Vm::Device::VirtualDisk;
 
 std::vector<std::string> Paths(const Ormid::PropertyDiffSet& diffs) {
    return {diffs.begin(), diffs.end()};
+}
+
+TEST(Reflection, ReferencesNarrowAndCount) {
+   using Quorl::TaskInfo;
+   Ormid::DataObjectType* t = Ormid::GetDoType<TaskInfo>();
+   const int reason = t->FindOwnProperty("reason");
+   Ref<TaskInfo> info(new TaskInfo());
+   Ref<Quorl::TaskReason> held(new Quorl::TaskReason());
+   t->SetField(info.GetPtr(), reason, static_cast<Ormid::Any*>(held.GetPtr()));
+   // Storing what the field already holds is safe.
+   t->SetField(info.GetPtr(), reason, static_cast<Ormid::Any*>(held.GetPtr()));
+   EXPECT_EQ(held->GetRefCount(), 2);
+
+   // getField: the slot takes a new reference and drops the one it held.
+   Ref<Ormid::Any> previous(new Quorl::TaskReason());
+   Ref<Ormid::Any> slot = previous;
+   t->GetField(info.GetPtr(), reason, &slot);
+   EXPECT_EQ(slot.GetPtr(), held.GetPtr());
+   EXPECT_EQ(held->GetRefCount(), 3);
+   EXPECT_EQ(previous->GetRefCount(), 1);
+   slot.Reset();
+
+   // A value of another class is refused with a type mismatch naming both classes; the field is unchanged.
+   Ref<Ormid::Any> notAReason(new Ormid::KeyAnyValue());
+   try {
+      t->SetField(info.GetPtr(), reason, notAReason.GetPtr());
+      ADD_FAILURE();
+   } catch (const Pellum::TypeMismatchException& e) {
+      EXPECT_EQ(e.GetExpected(), typeid(Quorl::TaskReason));
+      EXPECT_EQ(e.GetActual(), typeid(Ormid::KeyAnyValue));
+   }
+   EXPECT_EQ(info->reason.GetPtr(), held.GetPtr());
+
+   // swapField exchanges the pointers without changing a count; a slot of another class is refused before
+   // anything moves.
+   Ref<Ormid::Any> other(new Quorl::TaskReasonUser());
+   t->SwapField(info.GetPtr(), reason, &other);
+   EXPECT_EQ(other.GetPtr(), static_cast<Ormid::Any*>(held.GetPtr()));
+   EXPECT_EQ(held->GetRefCount(), 2);
+   EXPECT_EQ(info->reason->GetRefCount(), 1);
+   Quorl::TaskReason* kept = info->reason.GetPtr();
+   EXPECT_THROW(t->SwapField(info.GetPtr(), reason, &notAReason), Pellum::TypeMismatchException);
+   EXPECT_EQ(info->reason.GetPtr(), kept);
+   EXPECT_EQ(notAReason->GetRefCount(), 1);
+
+   // Null stores null and releases the old object; a required reference answers isSet false while null.
+   const int task = t->FindOwnProperty("task");
+   Ref<Ormid::MoRef> ref(new Ormid::MoRef("quorl.Task", "task-1"));
+   t->SetField(info.GetPtr(), task, static_cast<Ormid::Any*>(ref.GetPtr()));
+   t->SetField(info.GetPtr(), task, nullptr);
+   EXPECT_FALSE(t->IsSet(info.GetPtr(), task));
+   EXPECT_EQ(ref->GetRefCount(), 1);
+}
+
+TEST(Reflection, OptionalBooleansAndInstalledArrays) {
+   using Quorl::Vm::BootOptions;
+   Ormid::DataObjectType* t = Ormid::GetDoType<BootOptions>();
+   Ref<BootOptions> b(new BootOptions());
+   // An optional boolean is one signed byte, -1 unset; false is a value.
+   const int enter = t->FindOwnProperty("enterBIOSSetup");
+   signed char flag = 5;
+   t->GetField(b.GetPtr(), enter, &flag);
+   EXPECT_EQ(flag, -1);
+   flag = 0;
+   t->SetField(b.GetPtr(), enter, &flag);
+   EXPECT_EQ(t->GetFieldPtr(b.GetPtr(), enter), &b->enterBIOSSetup);
+   t->Reset(b.GetPtr(), enter);
+   EXPECT_EQ(b->enterBIOSSetup, -1);
+
+   // getField goes through the array getter: the field holds an empty array from then on, which the
+   // getter answers again; it is not set until it holds an element.
+   const int order = t->FindOwnProperty("bootOrder");
+   Ref<Ormid::Any> slot;
+   t->GetField(b.GetPtr(), order, &slot);
+   ASSERT_NE(slot.GetPtr(), nullptr);
+   EXPECT_EQ(b->GetBootOrder(), slot.GetPtr());
+   EXPECT_FALSE(t->IsSet(b.GetPtr(), order));
+   b->GetBootOrder()->Append(new BootOptions::BootableDiskDevice());
+   EXPECT_TRUE(t->IsSet(b.GetPtr(), order));
 }
 
 TEST(DataObject, CopyClonesNestedObjectsAsTheirOwnClassAndSharesReferences) {
@@ -42,6 +127,17 @@ TEST(DataObject, CopyClonesNestedObjectsAsTheirOwnClassAndSharesReferences) {
                 (std::vector<std::string>{"device.backing.fileName"}));
    }
    EXPECT_EQ(datastore->GetRefCount(), 2);
+}
+
+TEST(ToString, SecretsNeverShowAtAnyDepth) {
+   Ref<Quorl::Host::PatchManager::PatchManagerOperationSpec> spec(
+       new Quorl::Host::PatchManager::PatchManagerOperationSpec());
+   spec->password.Set("s3cr3t-never-rendered");
+   Ref<Quorl::TaskInfo> info(new Quorl::TaskInfo());
+   info->result = new Ormid::DataArray<Ormid::Any>{spec.GetPtr()};
+   const std::string text = info->ToString();
+   EXPECT_EQ(text.find("s3cr3t"), std::string::npos) << text;
+   EXPECT_NE(text.find("password = ********"), std::string::npos) << text;
 }
 
 TEST(Equality, DifferencePathsBaseFirstThenDeclarationOrder) {
