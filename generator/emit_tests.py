@@ -5,7 +5,9 @@ library).
                               loopback adapter; every own method and getter is called through the type's
                               stub (synchronously with sample arguments, again with its optional
                               arguments unset, asynchronously, and with a declared fault thrown), and what
-                              arrives and comes back is compared with what was sent and answered
+                              arrives and comes back is compared with what was sent and answered; and
+                              its skeleton (quorl/<Type>Skeleton.h) is checked at compile time not to be
+                              abstract once _GetRef() and _Invalidate() are provided
   fault_catch_N.cpp           every fault thrown through its own Throw() and caught by its own exception
                               class and by the exception class of each of its bases
 
@@ -73,7 +75,7 @@ class TestPlan:
             for c in self._chain(t):
                 if c not in needed:
                     needed.append(c)
-        headers = set()
+        headers = {names.unit_header(t)[:-2] + "Skeleton.h" for t in types}
         for c in needed:
             unit = names.unit_header(c)
             headers.add(unit)
@@ -86,17 +88,33 @@ class TestPlan:
                     ft = m.types.get(f)
                     if ft is not None:
                         headers.add(names.unit_header(ft))
+        p.print("#include <type_traits>")
         for h in sorted(headers):
             p.print('#include "$h$"', h=h)
         p.blank()
         p.print("namespace {")
         p.blank()
+        self._print_skeleton_checks(p, types)
         for c in needed:
             self._print_recorder(p, ManagedEmitter(m, names, c))
         for t in types:
             self._print_managed_test(p, ManagedEmitter(m, names, t))
         p.print("} // namespace")
         return p.text()
+
+    def _print_skeleton_checks(self, p: Printer, types: list[Type]) -> None:
+        p.print("""
+            // Each type's skeleton, completed with the two members every implementation provides, is not
+            // abstract: every member it declares or inherits has one final overrider.
+            template <class Skeleton> class Completed final : public Skeleton {
+            public:
+               ::Ormid::MoRef* _GetRef() const override { return nullptr; }
+               void _Invalidate() override {}
+            };""")
+        for t in types:
+            p.print("static_assert(!std::is_abstract_v<Completed<$s$>>);",
+                    s=ManagedEmitter(self.model, self.names, t).skeleton_qualified)
+        p.blank()
 
     @staticmethod
     def recorder(me: ManagedEmitter) -> str:
@@ -194,7 +212,7 @@ class TestPlan:
             if mem.method is not None and mem.method.faults:
                 fault = self._fault_class(mem.method.faults[0])
                 p.print("// The first declared fault, thrown by the implementation, reaches the caller as its own class.")
-                p.print("s.impl->ThrowNext(new $f$());", f=fault)
+                p.print("s.impl->ThrowNext(::Conformance::SampleObject<$f$>().GetPtr());", f=fault)
                 p.print("EXPECT_THROW($call$, $f$::Exception);", call=self._call_expr(mem, call_args), f=fault)
                 p.print("s.impl->TakeCalls();")
         p.print("}")

@@ -392,7 +392,7 @@ const Ormid::Version* FindVersionBySoapAction(std::string_view action) {
    for (const Ormid::Version* v : Ormid::VersionCatalogue::Get().GetVersions()) {
       const Ormid::VersionRecord* r = v->GetRecord();
       if (r != nullptr && r->wireNamespace != nullptr && r->versionId != nullptr && ns == r->wireNamespace &&
-          id == r->versionId && !id.empty()) {
+          id == r->versionId) {
          return v;
       }
    }

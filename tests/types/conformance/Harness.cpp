@@ -2,9 +2,44 @@
 // call these thousands of times, stay small and build fast.
 #include "Harness.h"
 
+#include <cstdlib>
+
+#include "example_value.h"
 #include "ormid/Type.h"
+#include "ormid/Versions.h"
+#include "transport/Http.h"
 
 namespace Conformance {
+
+Pellum::Ref<Ormid::DynamicData> CompleteSample(const Ormid::DataObjectType* type) {
+   return quorl_types::BuildExampleValue(*type, quorl_types::ExampleOptions{.depth = 0, .optionals = false,
+                                                                           .complete = true, .edgeValues = false});
+}
+
+Pellum::Ref<Ormid::StubAdapter> ClientAdapterFor(Ormid::LoopbackAdapter* objects, std::shared_ptr<void>& keep) {
+   if (std::getenv("QUORL_CONFORMANCE_OVER_HTTP") == nullptr) {
+      return Pellum::Ref<Ormid::StubAdapter>(objects);
+   }
+   Pellum::Ref<Transport::InMemoryUsers> users(new Transport::InMemoryUsers());
+   users->Add("conformance", "", {"*"});
+   // Every member of every version: the version that extends all others.
+   const Ormid::Version* all = &Ormid::VersionCatalogue::Get().GetVersion("quorl.version.disabled");
+   Transport::ServerOptions serverOptions;
+   serverOptions.threads = 2;
+   serverOptions.version = all;
+   auto server = std::make_shared<Transport::HttpServer>(serverOptions, Pellum::Ref<Ormid::LoopbackAdapter>(objects),
+                                                         users);
+   Transport::ClientOptions options;
+   options.tls = false;
+   options.host = "127.0.0.1";
+   options.port = server->Start();
+   options.asyncThreads = 2;
+   options.version = all;
+   Pellum::Ref<Transport::HttpClientAdapter> client(new Transport::HttpClientAdapter(options));
+   client->SetSessionCookie(server->CreateSession("conformance"));
+   keep = server;
+   return Pellum::Ref<Ormid::StubAdapter>(client.GetPtr());
+}
 
 bool Same(const Ormid::Any* a, const Ormid::Any* b) {
    if (a == nullptr || b == nullptr) {

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <type_traits>
@@ -20,6 +21,7 @@
 
 #include "ormid/Any.h"
 #include "ormid/Array.h"
+#include "ormid/AsyncAdapter.h"
 #include "ormid/BaseTypes.h"
 #include "ormid/Loopback.h"
 #include "ormid/ManagedObject.h"
@@ -96,7 +98,11 @@ template <class T> T SampleValue() {
    }
 }
 
-// Objects: a new instance of the class (reference counts start at zero).
+// A new object of `type` with its required properties set (required references too, as a wire codec
+// refuses an object without them), built by reflection.
+Pellum::Ref<Ormid::DynamicData> CompleteSample(const Ormid::DataObjectType* type);
+
+// Objects: a new instance of the class (reference counts start at zero), complete.
 template <class T> Pellum::Ref<T> SampleObject() {
    if constexpr (std::is_same_v<T, Ormid::Any>) {
       return Ormid::Box(std::string("any-sample"));
@@ -104,6 +110,8 @@ template <class T> Pellum::Ref<T> SampleObject() {
       return Pellum::Ref<T>(new Ormid::MoRef("quorl.Task", "sample-7"));
    } else if constexpr (std::is_same_v<T, Ormid::LocalizableMessage>) {
       return Pellum::Ref<T>(new Ormid::LocalizableMessage("sample.key", "sample message"));
+   } else if constexpr (std::is_base_of_v<Ormid::DynamicData, T>) {
+      return Pellum::Ref<T>(static_cast<T*>(CompleteSample(Ormid::GetDoType<T>()).GetPtr()));
    } else {
       return Pellum::Ref<T>(new T());
    }
@@ -196,6 +204,11 @@ private:
 // Exactly one call of `member` reached `impl` since the last check, with arguments equal to `sent`.
 ::testing::AssertionResult ArrivedAt(Recorder& impl, const char* member, const Ormid::ArgumentList& sent);
 
+// The adapter the stubs call through: `objects` itself, or, when the environment variable
+// QUORL_CONFORMANCE_OVER_HTTP is set, an HTTP client of a server (kept in `keep`) that serves `objects`
+// on the loopback address.
+Pellum::Ref<Ormid::StubAdapter> ClientAdapterFor(Ormid::LoopbackAdapter* objects, std::shared_ptr<void>& keep);
+
 // Serves a new recording implementation R of the managed type I through a loopback adapter and hands out
 // its stub S.
 template <class R, class I, class S> class Served {
@@ -204,11 +217,17 @@ public:
        : adapter(new Ormid::LoopbackAdapter(2)),
          impl(new R(new Ormid::MoRef(Ormid::GetMoType<I>(), std::string("conformance-") + wireName))) {
       adapter->Register(impl.GetPtr());
-      Pellum::Ref<I> iface = adapter->template GetStub<I>(impl->RecorderRef());
+      client = ClientAdapterFor(adapter.GetPtr(), server);
+      Pellum::Ref<I> iface = Ormid::CreateStub<I>(impl->RecorderRef(), client.GetPtr());
       I& object = *iface;
       stub = Pellum::Ref<S>(&dynamic_cast<S&>(object));
    }
-   ~Served() { adapter->Shutdown(); }
+   ~Served() {
+      if (auto* async = dynamic_cast<Ormid::AsyncStubAdapter*>(client.GetPtr())) {
+         async->Shutdown();
+      }
+      adapter->Shutdown();
+   }
 
    // Exactly one call of `member` arrived since the last check, with arguments equal to `sent`.
    ::testing::AssertionResult Arrived(const char* member, const Ormid::ArgumentList& sent) {
@@ -216,6 +235,8 @@ public:
    }
 
    Pellum::Ref<Ormid::LoopbackAdapter> adapter;
+   std::shared_ptr<void> server;
+   Pellum::Ref<Ormid::StubAdapter> client;
    Pellum::Ref<R> impl;
    Pellum::Ref<S> stub;
 };

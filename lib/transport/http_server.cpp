@@ -1,0 +1,353 @@
+// The HTTP(S) server: reads each request with the wire codec, checks the session and the privilege the
+// method record names, and runs the call on the objects of a loopback adapter.
+
+#include <httplib.h>
+
+#include <fstream>
+#include <random>
+#include <thread>
+#include <unordered_map>
+
+#include "ormid/ManagedType.h"
+#include "ormid/MethodFault.h"
+#include "ormid/MoRef.h"
+#include "ormid/Registry.h"
+#include "ormid/Versions.h"
+#include "pellum/Exception.h"
+#include "transport/Http.h"
+#include "wire/Codec.h"
+
+namespace Transport {
+namespace {
+
+constexpr const char* kCookieName = "quorl_session";
+constexpr const char* kXml = "text/xml; charset=utf-8";
+
+// What an implementation may ask about the call it serves (HttpServer::CurrentUser, StartSession).
+struct CallState {
+   std::string user;
+   std::string token;      // the session of the request, or empty
+   std::string newToken;   // a session started by this call
+   bool ended = false;     // EndSession() was called
+};
+thread_local CallState* tCurrentCall = nullptr;
+
+std::string NewToken() {
+   static std::mutex lock;
+   static std::random_device device;
+   std::lock_guard<std::mutex> guard(lock);
+   static const char kHex[] = "0123456789abcdef";
+   std::string token;
+   for (int i = 0; i < 8; ++i) {
+      unsigned value = device();
+      for (int j = 0; j < 8; ++j, value >>= 4) {
+         token += kHex[value & 15];
+      }
+   }
+   return token;
+}
+
+std::string CookieValue(const std::string& header) {
+   const std::string key = std::string(kCookieName) + "=";
+   std::size_t at = 0;
+   while ((at = header.find(key, at)) != std::string::npos) {
+      if (at == 0 || header[at - 1] == ' ' || header[at - 1] == ';') {
+         const std::size_t start = at + key.size();
+         return header.substr(start, header.find(';', start) - start);
+      }
+      at += key.size();
+   }
+   return {};
+}
+
+Pellum::Ref<Ormid::MethodFault> InvalidRequest(const std::string& why) {
+   Pellum::Ref<Ormid::MethodFault> fault(new Ormid::Fault::InvalidRequest());
+   fault->GetFaultMessage()->Append(
+       Pellum::Ref<Ormid::LocalizableMessage>(new Ormid::LocalizableMessage("transport.invalidRequest", why)));
+   return fault;
+}
+
+} // namespace
+
+Users::~Users() = default;
+InMemoryUsers::InMemoryUsers() = default;
+InMemoryUsers::~InMemoryUsers() = default;
+
+void InMemoryUsers::Add(std::string user, std::string password, std::set<std::string, std::less<>> privileges) {
+   std::lock_guard<std::mutex> guard(_lock);
+   _users[std::move(user)] = Entry{std::move(password), std::move(privileges)};
+}
+
+bool InMemoryUsers::CheckPassword(const std::string& user, const std::string& password) const {
+   std::lock_guard<std::mutex> guard(_lock);
+   auto it = _users.find(user);
+   return it != _users.end() && it->second.password == password;
+}
+
+bool InMemoryUsers::HasPrivilege(const std::string& user, std::string_view privilegeId) const {
+   std::lock_guard<std::mutex> guard(_lock);
+   auto it = _users.find(user);
+   return it != _users.end() &&
+          (it->second.privileges.count("*") != 0 || it->second.privileges.find(privilegeId) != it->second.privileges.end());
+}
+
+struct HttpServer::Impl {
+   ServerOptions options;
+   Pellum::Ref<Ormid::LoopbackAdapter> objects;
+   Pellum::Ref<Users> users;
+   const Ormid::Version* version = nullptr;
+   std::unique_ptr<httplib::Server> server;
+   std::thread thread;
+   int port = -1;
+   std::mutex stopLock;
+
+   struct Session {
+      std::string user;
+      std::chrono::steady_clock::time_point lastUse;
+   };
+   std::mutex sessionsLock;
+   std::unordered_map<std::string, Session> sessions;
+
+   // The session's user, or empty (an unknown or expired token ends the session).
+   std::string UserOf(const std::string& token) {
+      if (token.empty()) {
+         return {};
+      }
+      const auto now = std::chrono::steady_clock::now();
+      std::lock_guard<std::mutex> guard(sessionsLock);
+      auto it = sessions.find(token);
+      if (it == sessions.end()) {
+         return {};
+      }
+      if (now - it->second.lastUse > options.sessionIdleTimeout) {
+         sessions.erase(it);
+         return {};
+      }
+      it->second.lastUse = now;
+      return it->second.user;
+   }
+
+   // The fault of a refused call: not authenticated, or no permission for `privilege`.
+   Pellum::Ref<Ormid::MethodFault> SecurityFault(const std::string& faultName, Ormid::MoRef* target,
+                                                 const char* privilege, const std::string& why) {
+      Pellum::Ref<Ormid::MethodFault> fault;
+      if (Ormid::DataObjectType* type = Ormid::TypeRegistry::Get().FindDataObjectType(faultName)) {
+         Pellum::Ref<Ormid::DynamicData> made = type->Create();
+         fault = dynamic_cast<Ormid::MethodFault*>(made.GetPtr());
+         if (fault && privilege != nullptr) {
+            if (Ormid::PropertyRef p = type->FindProperty("privilegeId")) {
+               const std::string id = privilege;
+               p.owner->SetField(fault.GetPtr(), p.index, &id);
+            }
+         }
+         if (fault) {
+            if (Ormid::PropertyRef p = type->FindProperty("object")) {
+               p.owner->SetField(fault.GetPtr(), p.index, target);
+            }
+         }
+      }
+      if (!fault) {
+         fault = new Ormid::Fault::SecurityError();
+      }
+      fault->GetFaultMessage()->Append(
+          Pellum::Ref<Ormid::LocalizableMessage>(new Ormid::LocalizableMessage("transport.security", why)));
+      return fault;
+   }
+
+   void Answer(httplib::Response& res, const Ormid::MethodFault& fault, const std::string& message,
+               const Ormid::Version* v) {
+      res.status = fault.GetResponseCode().GetCode();
+      res.set_content(Wire::EncodeFault(fault, message, {v}), kXml);
+   }
+
+   void Handle(const httplib::Request& req, httplib::Response& res) {
+      const Ormid::Version* v = version;
+      if (req.has_header("SOAPAction")) {
+         const std::string action = req.get_header_value("SOAPAction");
+         const Ormid::Version* stated = Wire::FindVersionBySoapAction(action);
+         if (stated == nullptr || !version->Includes(*stated)) {
+            return Answer(res, *InvalidRequest("version of SOAPAction " + action.substr(0, 100) + " is not served"),
+                          "unsupported version", v);
+         }
+         v = stated;
+      }
+      CallState state;
+      state.token = req.has_header("Cookie") ? CookieValue(req.get_header_value("Cookie")) : std::string();
+      state.user = UserOf(state.token);
+
+      Wire::Request call;
+      try {
+         call = Wire::DecodeRequest(req.body, {.version = v, .maxBytes = options.maxRequestBytes,
+                                               .maxDepth = options.maxDepth});
+      } catch (const Wire::DecodeError& e) {
+         return Answer(res, *InvalidRequest(e.what()), std::string("bad request: ") + e.what(), v);
+      }
+      const char* privilege = call.method->GetPrivilegeFor(call.target->GetTypeName());
+      const bool anonymous = privilege != nullptr && options.anonymousPrivilege == privilege;
+      if (!anonymous && state.user.empty()) {
+         const std::string why = call.method->GetFullName() + " needs a session" +
+                                 (state.token.empty() ? std::string() : " (the session is unknown or has expired)");
+         return Answer(res, *SecurityFault(options.notAuthenticatedFault, call.target.GetPtr(), privilege, why),
+                       why, v);
+      }
+      if (!anonymous && privilege != nullptr && std::string_view(privilege) != "dynamic" &&
+          !users->HasPrivilege(state.user, privilege)) {
+         const std::string why = state.user + " lacks the privilege " + privilege + " that " +
+                                 call.method->GetFullName() + " needs";
+         return Answer(res, *SecurityFault(options.noPermissionFault, call.target.GetPtr(), privilege, why), why, v);
+      }
+
+      Pellum::Ref<Ormid::Any> result;
+      tCurrentCall = &state;
+      try {
+         objects->Invoke(call.target.GetPtr(), const_cast<Ormid::ManagedMethod*>(call.method), call.args, result,
+                         nullptr);
+         tCurrentCall = nullptr;
+      } catch (const Ormid::MethodFault::Exception& e) {
+         tCurrentCall = nullptr;
+         Pellum::Ref<Ormid::MethodFault> fault(e.GetFault());
+         return Answer(res, fault ? *fault : *InvalidRequest(e.what()), e.what(), v);
+      } catch (...) {
+         tCurrentCall = nullptr;
+         throw;
+      }
+      try {
+         res.set_content(Wire::EncodeResponse(*call.method, result.GetPtr(), {v}), kXml);
+      } catch (const Wire::EncodeError& e) {
+         Pellum::Ref<Ormid::MethodFault> fault(new Ormid::Fault::SystemError(std::string("the result cannot be written: ") + e.what()));
+         return Answer(res, *fault, fault->ToString(), v);
+      }
+      std::lock_guard<std::mutex> guard(sessionsLock);
+      if (state.ended && !state.token.empty()) {
+         sessions.erase(state.token);
+      }
+      if (!state.newToken.empty()) {
+         sessions[state.newToken] = Session{state.user, std::chrono::steady_clock::now()};
+         res.set_header("Set-Cookie", std::string(kCookieName) + "=" + state.newToken + "; Path=/; HttpOnly");
+      }
+   }
+};
+
+HttpServer::HttpServer(ServerOptions options, Pellum::Ref<Ormid::LoopbackAdapter> objects, Pellum::Ref<Users> users)
+    : _impl(std::make_unique<Impl>()) {
+   if (!objects || !users) {
+      throw Pellum::Exception("HttpServer: the objects to serve and the users are required");
+   }
+   _impl->options = std::move(options);
+   _impl->objects = std::move(objects);
+   _impl->users = std::move(users);
+   _impl->version = _impl->options.version != nullptr ? _impl->options.version : Wire::DefaultVersion();
+}
+
+HttpServer::~HttpServer() {
+   Stop();
+}
+
+int HttpServer::Start() {
+   Impl& impl = *_impl;
+   std::lock_guard<std::mutex> guard(impl.stopLock);
+   if (impl.server) {
+      return impl.port;
+   }
+   const ServerOptions& o = impl.options;
+   std::unique_ptr<httplib::Server> server;
+   if (!o.certificateFile.empty() || !o.keyFile.empty()) {
+      auto tls = std::make_unique<httplib::SSLServer>(o.certificateFile.c_str(), o.keyFile.c_str());
+      if (!tls->is_valid()) {
+         throw Pellum::Exception("HttpServer: cannot load the certificate " + o.certificateFile + " and key " +
+                                 o.keyFile);
+      }
+      server = std::move(tls);
+   } else {
+      server = std::make_unique<httplib::Server>();
+   }
+   const unsigned threads = std::max(1u, o.threads);
+   server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+   server->set_payload_max_length(o.maxRequestBytes);
+   server->set_tcp_nodelay(true);
+   server->set_read_timeout(o.readTimeout);
+   server->set_write_timeout(o.readTimeout);
+   server->set_keep_alive_timeout(o.keepAliveTimeout.count());
+   server->set_keep_alive_max_count(1u << 20);
+   server->Post(o.path, [&impl](const httplib::Request& req, httplib::Response& res) { impl.Handle(req, res); });
+   server->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
+      std::string why = "unknown exception";
+      try {
+         std::rethrow_exception(ep);
+      } catch (const std::exception& e) {
+         why = e.what();
+      } catch (...) {
+      }
+      Pellum::Ref<Ormid::MethodFault> fault(new Ormid::Fault::SystemError(why));
+      res.status = 500;
+      res.set_content(Wire::EncodeFault(*fault, why), kXml);
+   });
+   const int port = o.port == 0 ? server->bind_to_any_port(o.address) : (server->bind_to_port(o.address, o.port) ? o.port : -1);
+   if (port < 0) {
+      throw Pellum::Exception("HttpServer: cannot listen on " + o.address + ":" + std::to_string(o.port));
+   }
+   impl.port = port;
+   impl.server = std::move(server);
+   impl.thread = std::thread([s = impl.server.get()] { s->listen_after_bind(); });
+   // Stop() must find the server running, or its thread would never leave the accept loop.
+   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+   while (!impl.server->is_running() && std::chrono::steady_clock::now() < deadline) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+   }
+   if (!impl.server->is_running()) {
+      impl.server->stop();
+      impl.thread.join();
+      impl.server.reset();
+      throw Pellum::Exception("HttpServer: the server did not start on " + o.address + ":" + std::to_string(port));
+   }
+   return port;
+}
+
+void HttpServer::Stop() {
+   Impl& impl = *_impl;
+   std::lock_guard<std::mutex> guard(impl.stopLock);
+   if (!impl.server) {
+      return;
+   }
+   impl.server->stop();
+   if (impl.thread.joinable()) {
+      impl.thread.join();
+   }
+   impl.server.reset();
+}
+
+int HttpServer::GetPort() const noexcept {
+   return _impl->port;
+}
+
+const Users& HttpServer::GetUsers() const noexcept {
+   return *_impl->users;
+}
+
+std::string HttpServer::CurrentUser() {
+   return tCurrentCall != nullptr ? tCurrentCall->user : std::string();
+}
+
+void HttpServer::StartSession(const std::string& user) {
+   if (tCurrentCall == nullptr) {
+      throw Pellum::Exception("HttpServer::StartSession: not serving a call on this thread");
+   }
+   tCurrentCall->user = user;
+   tCurrentCall->newToken = NewToken();
+}
+
+std::string HttpServer::CreateSession(const std::string& user) {
+   const std::string token = NewToken();
+   std::lock_guard<std::mutex> guard(_impl->sessionsLock);
+   _impl->sessions[token] = Impl::Session{user, std::chrono::steady_clock::now()};
+   return std::string(kCookieName) + "=" + token;
+}
+
+void HttpServer::EndSession() {
+   if (tCurrentCall == nullptr) {
+      throw Pellum::Exception("HttpServer::EndSession: not serving a call on this thread");
+   }
+   tCurrentCall->ended = true;
+}
+
+} // namespace Transport
