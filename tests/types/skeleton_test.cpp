@@ -1,0 +1,70 @@
+// The generated skeletons (quorl/<Type>Skeleton.h): a member nobody overrode raises
+// Ormid::Fault::NotSupported naming itself, whether the type declares it or inherits it. That every
+// skeleton can be instantiated is checked at compile time by the generated conformance sources.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "ormid/MethodFault.h"
+#include "quorl/ServiceInstanceSkeleton.h"
+#include "quorl/SessionManagerSkeleton.h"
+#include "quorl/UserSession.h"
+#include "quorl/VirtualMachineSkeleton.h"
+#include "quorl/host/DiskManagerSkeleton.h"
+
+namespace {
+
+using Pellum::Ref;
+
+// A skeleton with the two members every implementation provides itself.
+template <class Skeleton> class Served final : public Skeleton {
+public:
+   Ormid::MoRef* _GetRef() const override { return nullptr; }
+   void _Invalidate() override {}
+};
+
+// "key: message" of the one message of the NotSupported fault that `call` raises; empty when it raises none.
+std::string NotServedMessage(const std::function<void()>& call) {
+   try {
+      call();
+   } catch (const Ormid::Fault::NotSupported::Exception& e) {
+      const auto& messages = e.GetFault()->faultMessage;
+      if (!messages || messages->size() != 1) {
+         return "<not one message>";
+      }
+      const Ormid::LocalizableMessage* m = (*messages)[0];
+      return m->key + ": " + m->message.GetValueOr("");
+   }
+   return "";
+}
+
+TEST(Skeleton, UnservedMembersRaiseNotSupportedNamingThemselves) {
+   Ref<Quorl::VirtualMachine> vm(new Served<Quorl::VirtualMachineSkeleton>());
+   EXPECT_EQ(NotServedMessage([&] {
+                Ref<Ormid::MoRef> task;
+                vm->PowerOff(task);
+             }),
+             "ormid.notServed: VirtualMachine::PowerOff is not served here");
+   // Inherited members are answered by the skeleton of the type that declares them.
+   EXPECT_EQ(NotServedMessage([&] { (void)vm->GetName(); }),
+             "ormid.notServed: ManagedEntity::GetName is not served here");
+   EXPECT_EQ(NotServedMessage([&] { vm->SetCustomValue("k", "v"); }),
+             "ormid.notServed: ExtensibleManagedObject::SetCustomValue is not served here");
+
+   Ref<Quorl::ServiceInstance> instance(new Served<Quorl::ServiceInstanceSkeleton>());
+   EXPECT_EQ(NotServedMessage([&] { (void)instance->GetServerClock(); }),
+             "ormid.notServed: ServiceInstance::GetServerClock is not served here");
+   Ref<Quorl::SessionManager> sessions(new Served<Quorl::SessionManagerSkeleton>());
+   EXPECT_EQ(NotServedMessage([&] {
+                Ref<Quorl::UserSession> session;
+                sessions->Login("user", "secret", Pellum::Optional<std::string>(), session);
+             }),
+             "ormid.notServed: SessionManager::Login is not served here");
+   // The skeleton of a nested managed type is nested like its interface.
+   Ref<Quorl::Host::DiskManager::Lease> lease(new Served<Quorl::Host::DiskManager::LeaseSkeleton>());
+   EXPECT_EQ(NotServedMessage([&] { lease->Renew(); }),
+             "ormid.notServed: DiskManager::Lease::Renew is not served here");
+}
+
+} // namespace
