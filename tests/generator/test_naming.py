@@ -9,14 +9,10 @@ from .schema_fixtures import SchemaTestCase, build
 
 class EscapeTest(unittest.TestCase):
     def test_keywords_macros_and_digits(self):
-        self.assertEqual(escape("namespace"), "namespace_")
-        self.assertEqual(escape("operator"), "operator_")
-        self.assertEqual(escape("template"), "template_")
-        self.assertEqual(escape("NULL"), "NULL_")
-        self.assertEqual(escape("major"), "major_")
-        self.assertEqual(escape("3des"), "_3des")
-        self.assertEqual(escape("native_512"), "native_512")
-        self.assertEqual(escape("iScsiBootFailureEvent"), "iScsiBootFailureEvent")
+        for word, escaped in (("namespace", "namespace_"), ("operator", "operator_"), ("template", "template_"),
+                              ("NULL", "NULL_"), ("major", "major_"), ("3des", "_3des"),
+                              ("native_512", "native_512"), ("iScsiBootFailureEvent", "iScsiBootFailureEvent")):
+            self.assertEqual(escape(word), escaped, word)
 
     def test_reserved_and_malformed_words_are_refused(self):
         for bad in ("_Reserved", "two__underscores", "", "has-dash", "dotted.name"):

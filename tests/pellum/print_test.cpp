@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "pellum/Http.h"
 #include "pellum/Object.h"
@@ -60,12 +61,13 @@ TEST(ASPrint, ArgumentsRenderByType) {
    EXPECT_EQ(ASPrintInternal("%3/%2/%1", args), "404 Not Found/2/a");
 }
 
-TEST(Http, ResponseCodesCarryTheirNumbers) {
+TEST(Http, ResponseCodesAreFoundByNumberAndRendered) {
    using Pellum::Http::ResponseCode;
-   EXPECT_EQ(ResponseCode::Unauthorized.GetCode(), 401);
-   EXPECT_EQ(ResponseCode::Forbidden.GetCode(), 403);
-   EXPECT_EQ(ResponseCode::NotFound.GetCode(), 404);
    EXPECT_EQ(ResponseCode::InternalServerError.ToString(), "500 Internal Server Error");
-   EXPECT_EQ(ResponseCode::Find(403), &ResponseCode::Forbidden);
+   for (const auto& [code, constant] :
+        {std::pair{401, &ResponseCode::Unauthorized}, std::pair{403, &ResponseCode::Forbidden},
+         std::pair{404, &ResponseCode::NotFound}}) {
+      EXPECT_EQ(ResponseCode::Find(code), constant) << code;
+   }
    EXPECT_EQ(ResponseCode::Find(418), nullptr);
 }
