@@ -37,6 +37,7 @@
 #include "quorl/TaskInfo.h"
 #include "quorl/TaskSkeleton.h"
 #include "quorl/VirtualMachine.h"
+#include "quorl/TaskReasonSystem.h"
 #include "quorl/VirtualMachineSkeleton.h"
 #include "quorl/VirtualMachineStub.h"
 #include "quorl/fault/InvalidPowerState.h"
@@ -79,6 +80,8 @@ public:
       _info->state = OrdinalOf(TaskState::queued);
       _info->cancelable = false;
       _info->queueTime = Pellum::System::DateTime::Now();
+      // Every task has a reason; this server's are started by the system on a client's request.
+      _info->reason = Ref<Quorl::TaskReasonSystem>(new Quorl::TaskReasonSystem());
    }
 
    Ormid::MoRef* _GetRef() const override { return _ref.GetPtr(); }
@@ -361,6 +364,13 @@ int RunClient(Ormid::LoopbackAdapter& adapter, Ormid::MoRef* vmRef, std::ostream
 
 } // namespace
 } // namespace PowerOnExample
+
+Pellum::Ref<Ormid::MoRef> ServeExampleMachine(Ormid::LoopbackAdapter& adapter, const std::string& id,
+                                              const std::string& name) {
+   Pellum::Ref<PowerOnExample::DemoVirtualMachine> machine(new PowerOnExample::DemoVirtualMachine(id, name, &adapter));
+   adapter.Register(machine.GetPtr());
+   return machine->_GetRef();
+}
 
 int RunPowerOnScenario(std::ostream& out) {
    // The transport between client and server. Stubs keep it alive; so does the reference here.

@@ -13,6 +13,9 @@
 //                                    an example value of a data object or fault as a wire document
 //   quorl-types decode [FILE] [--to xml|json|text] [--version V]
 //                                    a value document (XML or JSON) read and written in the other format
+//   quorl-types serve [--address A] [--port N] [--tls CERT KEY] [--user NAME:PASSWORD[:PRIVILEGES]]
+//                                    the power-on example's machines, a service instance and a session
+//                                    manager over HTTP(S)
 //
 // Unknown names are reported with the closest registered names and a non-zero exit status.
 #include <algorithm>
@@ -32,6 +35,7 @@
 #include "ormid/ManagedType.h"
 #include "ormid/Ormid.h"
 #if QUORL_TYPES_LINKED
+#include "serve.h"
 #include "quorl/Packages.h"
 #include "quorl/Versions.h"
 #include "scenario.h"
@@ -455,7 +459,7 @@ int Usage(int status) {
        << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME] | dump --json [NAMESPACE]\n"
           "       | encode NAME [--json|--xml] [--version V] | decode [FILE] [--to xml|json|text] [--version V]"
 #if QUORL_TYPES_LINKED
-          " | demo"
+          "\n       | demo | serve [--address A] [--port N] [--tls CERT KEY] [--user NAME:PASSWORD[:PRIVILEGES]]"
 #endif
           "\n";
    return status;
@@ -492,6 +496,9 @@ int main(int argc, char** argv) {
          return quorl_types::DecodeCommand(argc, argv, std::cout, std::cerr);
       }
 #if QUORL_TYPES_LINKED
+      if (command == "serve") {
+         return quorl_types::ServeCommand(argc, argv, std::cout, std::cerr);
+      }
       if (command == "demo" && argc == 2) {
          return RunPowerOnScenario(std::cout);
       }
