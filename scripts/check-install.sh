@@ -2,7 +2,8 @@
 # Installs the default build into a temporary prefix, then builds and runs the example programs
 # against the installed package only: the consumer once through find_package(QuorlTypes CONFIG) and once
 # through pkg-config, the power-on example (examples/power-on) through find_package, the wire example
-# (examples/wire-values) through find_package and pkg-config.
+# (examples/wire-values) through find_package and pkg-config, and the remote example (examples/remote-power-on)
+# against the installed tool's server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -35,4 +36,14 @@ PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig:$work/prefix/lib64/pkgconfig" \
   $(PKG_CONFIG_PATH="$work/prefix/lib/pkgconfig:$work/prefix/lib64/pkgconfig" pkg-config --cflags --libs quorl-types quorl-wire) \
   -Wl,-rpath,"$work/prefix/lib"
 "$work/wire-values-pc" >/dev/null
-echo "check-install: the installed package builds and runs both consumers, the power-on and the wire example"
+# Two processes from the installed tree: the installed tool serves, the remote example calls it.
+cmake -S examples/remote-power-on -B "$work/remote" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
+  -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
+cmake --build "$work/remote" >/dev/null
+"$work/prefix/bin/quorl-types" serve --port 0 --user admin:secret >"$work/serve.log" 2>&1 &
+server=$!
+for _ in $(seq 100); do grep -q 'http://' "$work/serve.log" && break; sleep 0.1; done
+url=$(grep -o 'http://[^ ]*' "$work/serve.log")
+"$work/remote/remote-power-on" "$url" admin secret >/dev/null
+kill -TERM "$server" && wait "$server"
+echo "check-install: the installed package builds and runs both consumers, the power-on, wire and remote examples"
