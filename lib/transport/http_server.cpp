@@ -154,47 +154,54 @@ struct HttpServer::Impl {
       return fault;
    }
 
-   void Answer(httplib::Response& res, const Ormid::MethodFault& fault, const std::string& message,
-               const Ormid::Version* v) {
-      res.status = fault.GetResponseCode().GetCode();
-      res.set_content(Wire::EncodeFault(fault, message, {v}), kXml);
+   using Answer = HttpServer::Answer;
+
+   Answer Refuse(const Ormid::MethodFault& fault, const std::string& message, const Ormid::Version* v) {
+      return Answer{fault.GetResponseCode().GetCode(), Wire::EncodeFault(fault, message, {v}), {}};
    }
 
-   void Handle(const httplib::Request& req, httplib::Response& res) {
+   Answer Handle(std::string_view body, std::string_view soapAction, std::string_view cookie) {
+      try {
+         return Serve(body, soapAction, cookie);
+      } catch (const std::exception& e) {
+         Pellum::Ref<Ormid::MethodFault> fault(new Ormid::Fault::SystemError(e.what()));
+         return Refuse(*fault, e.what(), version);
+      }
+   }
+
+   Answer Serve(std::string_view body, std::string_view soapAction, std::string_view cookie) {
       const Ormid::Version* v = version;
-      if (req.has_header("SOAPAction")) {
-         const std::string action = req.get_header_value("SOAPAction");
-         const Ormid::Version* stated = Wire::FindVersionBySoapAction(action);
+      if (!soapAction.empty()) {
+         const Ormid::Version* stated = Wire::FindVersionBySoapAction(soapAction);
          if (stated == nullptr || !version->Includes(*stated)) {
-            return Answer(res, *InvalidRequest("version of SOAPAction " + action.substr(0, 100) + " is not served"),
-                          "unsupported version", v);
+            const std::string why = "version of SOAPAction " + std::string(soapAction.substr(0, 100)) + " is not served";
+            return Refuse(*InvalidRequest(why), why, v);
          }
          v = stated;
       }
       CallState state;
-      state.token = req.has_header("Cookie") ? CookieValue(req.get_header_value("Cookie")) : std::string();
+      state.token = CookieValue(std::string(cookie));
       state.user = UserOf(state.token);
 
       Wire::Request call;
       try {
-         call = Wire::DecodeRequest(req.body, {.version = v, .maxBytes = options.maxRequestBytes,
-                                               .maxDepth = options.maxDepth});
+         call = Wire::DecodeRequest(body, {.version = v, .maxBytes = options.maxRequestBytes,
+                                           .maxDepth = options.maxDepth});
       } catch (const Wire::DecodeError& e) {
-         return Answer(res, *InvalidRequest(e.what()), std::string("bad request: ") + e.what(), v);
+         return Refuse(*InvalidRequest(e.what()), std::string("bad request: ") + e.what(), v);
       }
       const char* privilege = call.method->GetPrivilegeFor(call.target->GetTypeName());
       const bool anonymous = privilege != nullptr && options.anonymousPrivilege == privilege;
       if (!anonymous && state.user.empty()) {
          const std::string why = call.method->GetFullName() + " needs a session" +
                                  (state.token.empty() ? std::string() : " (the session is unknown or has expired)");
-         return Answer(res, *SecurityFault(options.notAuthenticatedFault, call.target.GetPtr(), privilege, why),
-                       why, v);
+         return Refuse(*SecurityFault(options.notAuthenticatedFault, call.target.GetPtr(), privilege, why), why, v);
       }
       if (!anonymous && privilege != nullptr && std::string_view(privilege) != "dynamic" &&
           !users->HasPrivilege(state.user, privilege)) {
          const std::string why = state.user + " lacks the privilege " + privilege + " that " +
                                  call.method->GetFullName() + " needs";
-         return Answer(res, *SecurityFault(options.noPermissionFault, call.target.GetPtr(), privilege, why), why, v);
+         return Refuse(*SecurityFault(options.noPermissionFault, call.target.GetPtr(), privilege, why), why, v);
       }
 
       Pellum::Ref<Ormid::Any> result;
@@ -206,16 +213,18 @@ struct HttpServer::Impl {
       } catch (const Ormid::MethodFault::Exception& e) {
          tCurrentCall = nullptr;
          Pellum::Ref<Ormid::MethodFault> fault(e.GetFault());
-         return Answer(res, fault ? *fault : *InvalidRequest(e.what()), e.what(), v);
+         return Refuse(fault ? *fault : *InvalidRequest(e.what()), e.what(), v);
       } catch (...) {
          tCurrentCall = nullptr;
          throw;
       }
+      Answer answer;
       try {
-         res.set_content(Wire::EncodeResponse(*call.method, result.GetPtr(), {v}), kXml);
+         answer.body = Wire::EncodeResponse(*call.method, result.GetPtr(), {v});
       } catch (const Wire::EncodeError& e) {
-         Pellum::Ref<Ormid::MethodFault> fault(new Ormid::Fault::SystemError(std::string("the result cannot be written: ") + e.what()));
-         return Answer(res, *fault, fault->ToString(), v);
+         Pellum::Ref<Ormid::MethodFault> fault(
+             new Ormid::Fault::SystemError(std::string("the result cannot be written: ") + e.what()));
+         return Refuse(*fault, fault->ToString(), v);
       }
       std::lock_guard<std::mutex> guard(sessionsLock);
       if (state.ended && !state.token.empty()) {
@@ -223,8 +232,9 @@ struct HttpServer::Impl {
       }
       if (!state.newToken.empty()) {
          sessions[state.newToken] = Session{state.user, std::chrono::steady_clock::now()};
-         res.set_header("Set-Cookie", std::string(kCookieName) + "=" + state.newToken + "; Path=/; HttpOnly");
+         answer.setCookie = std::string(kCookieName) + "=" + state.newToken + "; Path=/; HttpOnly";
       }
+      return answer;
    }
 };
 
@@ -269,7 +279,16 @@ int HttpServer::Start() {
    server->set_write_timeout(o.readTimeout);
    server->set_keep_alive_timeout(o.keepAliveTimeout.count());
    server->set_keep_alive_max_count(1u << 20);
-   server->Post(o.path, [&impl](const httplib::Request& req, httplib::Response& res) { impl.Handle(req, res); });
+   server->Post(o.path, [&impl](const httplib::Request& req, httplib::Response& res) {
+      const std::string none;
+      Answer answer = impl.Handle(req.body, req.has_header("SOAPAction") ? req.get_header_value("SOAPAction") : none,
+                                  req.has_header("Cookie") ? req.get_header_value("Cookie") : none);
+      res.status = answer.status;
+      res.set_content(std::move(answer.body), kXml);
+      if (!answer.setCookie.empty()) {
+         res.set_header("Set-Cookie", answer.setCookie);
+      }
+   });
    server->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
       std::string why = "unknown exception";
       try {
@@ -314,6 +333,10 @@ void HttpServer::Stop() {
       impl.thread.join();
    }
    impl.server.reset();
+}
+
+HttpServer::Answer HttpServer::Handle(std::string_view body, std::string_view soapAction, std::string_view cookie) {
+   return _impl->Handle(body, soapAction, cookie);
 }
 
 int HttpServer::GetPort() const noexcept {

@@ -161,6 +161,16 @@ public:
    int GetPort() const noexcept;
    const Users& GetUsers() const noexcept;
 
+   // One request handled without a socket (what the server does with each POST, also before Start()):
+   // the body, the SOAPAction and Cookie headers (empty when absent) in; the status, the body and a
+   // Set-Cookie value (empty when none) out. Never throws for a bad request: it is answered with a fault.
+   struct Answer {
+      int status = 200;
+      std::string body;
+      std::string setCookie;
+   };
+   Answer Handle(std::string_view body, std::string_view soapAction, std::string_view cookie);
+
    // While serving a call, on the serving thread: the session's user (empty without a session), and a new
    // session for `user` that the answer to this call establishes (its cookie).
    static std::string CurrentUser();
