@@ -15,7 +15,9 @@ TEST(EnumType, TagsAndValues) {
    ASSERT_NE(color, nullptr);
    EXPECT_EQ(color->GetValueCount(), 3);
    // The tag is the descriptor's own text, not a copy.
-   EXPECT_EQ(static_cast<const void*>(color->GetTag(1)), static_cast<const void*>(QTest::kColorNames[1]));
+   // (Compared with the registered descriptor's pointer: with AddressSanitizer, g++ gives each translation
+   // unit its own alias of an inline array.)
+   EXPECT_EQ(static_cast<const void*>(color->GetTag(1)), static_cast<const void*>(color->GetInfo()->names[1]));
    EXPECT_STREQ(color->GetTag(2), "blue");
    EXPECT_EQ(color->GetValue("red"), 0);
    EXPECT_EQ(color->FindValue("green"), 1);
