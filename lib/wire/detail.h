@@ -85,6 +85,10 @@ std::string_view ItemElementName(const Ormid::Type* item);
 // bound to the XML Schema namespace. Null when unknown.
 Ormid::Type* TypeFromXsi(std::string_view local, bool xsd);
 
+// Raises DecodeError (path filled in by the caller: empty here) when `type` (or an array type's item) is not
+// part of `version`: a document of that version cannot name it.
+void CheckTypeInVersion(const Ormid::Type* type, const Ormid::Version* version);
+
 // The data-object type a value is written as for `version`: its own, or its nearest base that is part of
 // the version.
 const Ormid::DataObjectType* WrittenType(const Ormid::DataObjectType* type, const Ormid::Version* version);

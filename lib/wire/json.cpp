@@ -480,6 +480,11 @@ private:
          if (named == nullptr) {
             Fail("unknown _type " + Quote(name, false));
          }
+         try {
+            CheckTypeInVersion(named, _version);
+         } catch (const DecodeError& e) {
+            Fail(e.GetMessage());
+         }
          if (!anyPlace && !(staticType->IsManaged() ? named->IsManaged()
                                                    : named == staticType ||
                                                          (named->IsDataObject() && named->IsA(staticType)))) {

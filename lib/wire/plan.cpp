@@ -296,6 +296,13 @@ Ormid::Type* TypeFromXsi(std::string_view local, bool xsd) {
    return type;
 }
 
+void CheckTypeInVersion(const Ormid::Type* type, const Ormid::Version* version) {
+   const Ormid::Type* named = type->IsArray() ? type->GetItemType() : type;
+   if (!PartOf(VersionNamed(named->GetVersion()), version)) {
+      throw DecodeError("", std::string("type ") + named->GetName() + " is not part of version " + version->GetName());
+   }
+}
+
 const Ormid::DataObjectType* WrittenType(const Ormid::DataObjectType* type, const Ormid::Version* version) {
    const Ormid::DataObjectType* t = type;
    while (!PartOf(VersionNamed(t->GetVersion()), version)) {

@@ -310,7 +310,13 @@ bool ParseDateTime(std::string_view s, DateTime& out, std::string& why) {
    }
    const int64_t days = DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day));
    const int64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second - offset * 60;
-   out = DateTime::FromUtcTime(seconds * 1000000 + fraction);
+   const int64_t micros = seconds * 1000000 + fraction;
+   if (micros < kMinMicros || micros > kMaxMicros) {
+      // The zone moves the instant out of what can be written back.
+      why = "in UTC outside the years 0001 to 9999";
+      return false;
+   }
+   out = DateTime::FromUtcTime(micros);
    return true;
 }
 

@@ -277,6 +277,11 @@ private:
       if (type == nullptr) {
          Fail("unknown xsi:type \"" + std::string(qname).substr(0, 80) + "\"");
       }
+      try {
+         CheckTypeInVersion(type, _version);
+      } catch (const DecodeError& e) {
+         Fail(e.GetMessage());
+      }
       return type;
    }
 
