@@ -50,57 +50,12 @@ inline void RequireQuorlTypes() {
    }
 }
 
-// --- TEMPORARY: known findings, skipped until lib/wire fixes them -------------------------------------
-// Each rule keeps the fuzzers from stopping again and again on a finding already reported (reproducers in
-// fuzz/findings/, diagnosis in fuzz/README.md). QUORL_FUZZ_STRICT=1 turns the rules off: the reproducers
-// trap then. Remove a rule together with its fix.
-inline bool Strict() {
-   const char* value = std::getenv("QUORL_FUZZ_STRICT");
-   static const bool strict = value != nullptr && *value != '\0' && std::string_view(value) != "0";
-   return strict;
-}
 
-// Known 1: a date-time whose zone offset (or 24:00) carries it before 0001-01-01 or after 9999-12-31 in UTC
-// is read, and then cannot be written.
-inline bool KnownEncodeRefusal(const Wire::EncodeError& e) {
-   return !Strict() && std::string_view(e.what()).find("lies outside the years 0001 to 9999") != std::string_view::npos;
-}
-
-// Known 2: an xsi:type or _type naming a data type that is not part of the version read is taken; written
-// for that version it becomes its nearest base. True when the input names such a type.
-inline bool NamesTypeNewerThanVersion(std::string_view input) {
-   static const std::vector<std::string> names = [] {
-      std::vector<std::string> found;
-      const Ormid::Version* version = Wire::DefaultVersion();
-      for (const Ormid::Type* type : Ormid::TypeRegistry::Get().GetTypes()) {
-         const Ormid::Version* tagged =
-             type->GetVersion() != nullptr ? Ormid::VersionCatalogue::Get().FindVersion(type->GetVersion()) : nullptr;
-         if (type->IsDataObject() && tagged != nullptr && !version->Includes(*tagged)) {
-            found.emplace_back(type->GetWsdlName());
-         }
-      }
-      return found;
-   }();
-   if (Strict()) {
-      return false;
-   }
-   for (const std::string& name : names) {
-      if (input.find(name) != std::string_view::npos) {
-         return true;
-      }
-   }
-   return false;
-}
-// --- end of the known findings ----------------------------------------------------------------------------
-
-// Writes a decoded value again; a refusal is a finding (see above). Null: a known finding, skipped.
+// Writes a decoded value again; a refusal is a finding.
 template <class Encode> std::optional<std::string> Rewrite(Encode&& encode, std::string_view input) {
    try {
       return encode();
    } catch (const Wire::EncodeError& e) {
-      if (KnownEncodeRefusal(e)) {
-         return std::nullopt;
-      }
       Finding("the encoder refuses a value the decoder accepted",
               std::string(e.what()) + "\n--- input:\n" + std::string(input));
    }
