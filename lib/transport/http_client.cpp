@@ -6,6 +6,7 @@
 #include <openssl/x509.h>
 
 #include <cctype>
+#include <chrono>
 #include <mutex>
 #include <vector>
 
@@ -85,10 +86,12 @@ struct HttpClientAdapter::Impl {
    std::vector<std::unique_ptr<httplib::ClientImpl>> idle;
    std::string cookie;
 
-   std::unique_ptr<httplib::ClientImpl> Take() {
+   // An idle connection (`reused` true) or a new one.
+   std::unique_ptr<httplib::ClientImpl> Take(bool& reused) {
       {
          std::lock_guard<std::mutex> guard(lock);
-         if (!idle.empty()) {
+         reused = !idle.empty();
+         if (reused) {
             std::unique_ptr<httplib::ClientImpl> client = std::move(idle.back());
             idle.pop_back();
             return client;
@@ -155,15 +158,26 @@ void HttpClientAdapter::Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, 
       }
    }
    const std::string what = method->GetFullName() + " on " + ref->ToString() + " at " + impl.url;
-   std::unique_ptr<httplib::ClientImpl> client = impl.Take();
-   httplib::Result answer = client->Post(impl.options.path.c_str(), headers, body, "text/xml; charset=utf-8");
-   if (!answer) {
-      const httplib::Error error = answer.error();
-      if (error == httplib::Error::Read || error == httplib::Error::Write) {
-         // A kept-alive connection the server closed meanwhile: one more try on a fresh connection.
-         client = impl.Take();
-         answer = client->Post(impl.options.path.c_str(), headers, body, "text/xml; charset=utf-8");
-      }
+   // httplib reports a read that timed out and a connection the server closed alike (Error::Read): the
+   // time the attempt took tells them apart.
+   bool reused = false;
+   bool timedOut = false;
+   std::unique_ptr<httplib::ClientImpl> client;
+   auto post = [&] {
+      client = impl.Take(reused);
+      const auto start = std::chrono::steady_clock::now();
+      httplib::Result answer =
+          client->Post(impl.options.path.c_str(), headers, body, "text/xml; charset=utf-8");
+      timedOut = answer.error() == httplib::Error::Read &&
+                 std::chrono::steady_clock::now() - start >= impl.options.readTimeout * 9 / 10;
+      return answer;
+   };
+   httplib::Result answer = post();
+   // Only a kept-alive connection the server closed meanwhile is tried again, on a fresh connection: a call
+   // that timed out may be running on the server and is not sent twice.
+   if (!answer && reused && !timedOut &&
+       (answer.error() == httplib::Error::Read || answer.error() == httplib::Error::Write)) {
+      answer = post();
    }
    if (!answer) {
       const httplib::Error error = answer.error();
@@ -172,8 +186,12 @@ void HttpClientAdapter::Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, 
          reason += impl.pinned.empty() ? " (the server's certificate is not trusted, or does not name the host)"
                                        : " (the server's certificate does not have the pinned thumbprint)";
       }
-      if (error == httplib::Error::ConnectionTimeout || error == httplib::Error::Read) {
+      if (error == httplib::Error::ConnectionTimeout || timedOut) {
          RaiseCanceled(reason + " (no answer in time)");
+      }
+      if (error == httplib::Error::Read || error == httplib::Error::Write) {
+         reason += " (the server closed the connection without answering";
+         reason += impl.options.tls ? ")" : ": an HTTPS server?)";
       }
       RaiseSystemError(reason);
    }
