@@ -1,5 +1,6 @@
 // ArrayBase, DataArrayBase and the array instances the runtime provides.
 
+#include <algorithm>
 #include <string>
 #include <typeinfo>
 
@@ -52,7 +53,10 @@ void DataArrayBase::RemoveAt(std::size_t i) {
 }
 
 void DataArrayBase::AppendChecked(Any* item) {
-   _items.reserve(_items.size() + 1);
+   // Room first (growing geometrically), so that push_back cannot throw once the reference is taken.
+   if (_items.size() == _items.capacity()) {
+      _items.reserve(std::max<std::size_t>(8, _items.size() * 2));
+   }
    item->IncRef();
    _items.push_back(item);
 }
