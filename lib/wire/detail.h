@@ -166,6 +166,15 @@ Pellum::Ref<Ormid::Any> BoxScalar(Ormid::FieldKind kind, const Ormid::Type* enum
 // The kind and address of the value inside a box (Primitive<T> or an enumeration box); false when
 // `value` is no box. Enumeration boxes answer Enum with the ordinal in `ordinal`.
 bool UnboxScalar(const Ormid::Any* value, Ormid::FieldKind& kind, const void*& p, int& ordinal);
+// The plain value inside the box `value` standing in a place of static type `staticType` (anyType, or the
+// box's own type). Raises EncodeError without a path for a value that is no box or of another type.
+struct Unboxed {
+   Ormid::FieldKind kind = Ormid::FieldKind::String;
+   const void* p = nullptr;
+   int ordinal = 0; // the storage of an enumeration box's ordinal (p points here)
+   const Ormid::Type* type = nullptr;
+};
+void UnboxFor(const Ormid::Any* value, const Ormid::Type* staticType, Unboxed& out);
 // Appends the plain value at `p` to an array of plain values (Array<T>, enumerations as Array<int>).
 void AppendToPlainArray(Ormid::Any* array, Ormid::FieldKind kind, void* p);
 // Calls f(kind, const void* item) for every item of a plain array; false when `value` is none.

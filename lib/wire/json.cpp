@@ -55,23 +55,19 @@ public:
          Items(array, item, ItemKindOf(item), secret);
          _out += '}';
       } else {
-         Ormid::FieldKind kind{};
-         const void* p = nullptr;
-         int ordinal = 0;
-         if (!UnboxScalar(value, kind, p, ordinal)) {
-            Fail(std::string("a value of an unknown class where ") + staticType->GetName() + " is expected");
+         Unboxed box;
+         try {
+            UnboxFor(value, staticType, box);
+         } catch (const EncodeError& e) {
+            Fail(e.GetMessage());
          }
-         const Ormid::Type* type = value->_GetType();
-         if (!anyPlace && type != staticType) {
-            Fail(std::string("a value of type ") + type->GetName() + " where " + staticType->GetName() +
-                 " is expected");
-         }
+         const Ormid::Type* type = box.type;
          if (anyPlace) {
             _out += "{\"_type\":\"";
             _out += XsiName(type);
             _out += "\",\"_value\":";
          }
-         Plain(kind, p, type, secret);
+         Plain(box.kind, box.p, type, secret);
          if (anyPlace) {
             _out += '}';
          }

@@ -520,6 +520,18 @@ bool UnboxScalar(const Ormid::Any* value, Ormid::FieldKind& kind, const void*& p
           TryUnbox<Ormid::PropertyPath>(value, K::PropertyPath, kind, p);
 }
 
+void UnboxFor(const Ormid::Any* value, const Ormid::Type* staticType, Unboxed& out) {
+   if (!UnboxScalar(value, out.kind, out.p, out.ordinal)) {
+      throw EncodeError("", std::string("a value of an unknown class where ") + staticType->GetName() +
+                                " is expected");
+   }
+   out.type = value->_GetType();
+   if (staticType->GetKind() != Ormid::KindAny && out.type != staticType) {
+      throw EncodeError("", std::string("a value of type ") + out.type->GetName() + " where " +
+                                staticType->GetName() + " is expected");
+   }
+}
+
 void AppendToPlainArray(Ormid::Any* array, Ormid::FieldKind kind, void* p) {
    WithScalarType(kind, [array, p](auto tag) {
       using T = decltype(tag);

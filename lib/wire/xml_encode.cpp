@@ -134,19 +134,15 @@ void XmlEncoder::Value(std::string_view element, const Ormid::Any* value, const 
       Items(ItemElementName(item), array, item, ItemKindOf(item), secret);
       Close(element);
    } else {
-      Ormid::FieldKind kind{};
-      const void* p = nullptr;
-      int ordinal = 0;
-      if (!UnboxScalar(value, kind, p, ordinal)) {
-         Fail(std::string("a value of an unknown class where ") + staticType->GetName() + " is expected");
+      Unboxed box;
+      try {
+         UnboxFor(value, staticType, box);
+      } catch (const EncodeError& e) {
+         Fail(e.GetMessage());
       }
-      const Ormid::Type* type = value->_GetType();
-      if (!anyPlace && type != staticType) {
-         Fail(std::string("a value of type ") + type->GetName() + " where " + staticType->GetName() +
-              " is expected");
-      }
+      const Ormid::Type* type = box.type;
       const std::string xsi = anyPlace ? XsiName(type) : std::string();
-      Plain(element, kind, p, type, secret, anyPlace ? &xsi : nullptr);
+      Plain(element, box.kind, box.p, type, secret, anyPlace ? &xsi : nullptr);
    }
    --_depth;
 }
