@@ -4,13 +4,14 @@
 # each target's executions per second and coverage; fails when a target found a crash, leak, hang or
 # round-trip mismatch: the input is kept in build/fuzz/fuzz/run/<target>/findings/, the log beside it.
 #   fuzz/run.sh [seconds] [target...]      targets: decode_xml decode_json decode_request decode_response
+#                                          handle_request
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-  targets=(decode_xml decode_json decode_request decode_response)
+  targets=(decode_xml decode_json decode_request decode_response handle_request)
 fi
 
 bash scripts/setup.sh
@@ -33,7 +34,12 @@ for target in "${targets[@]}"; do
   work="$bin/run/$target"
   rm -rf "$work"
   mkdir -p "$work/corpus" "$work/findings"
-  cp fuzz/corpus/"$target"/* "$work/corpus/"
+  # The server's target starts from the requests (its first byte picks the headers).
+  seeds="$target"
+  if [ "$target" = handle_request ]; then
+    seeds=decode_request
+  fi
+  cp fuzz/corpus/"$seeds"/* "$work/corpus/"
   status=0
   "$bin/fuzz_$target" "$work/corpus" -max_total_time="$seconds" -dict="$dict" -max_len=65536 -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/findings/" >"$work/log" 2>&1 || status=$?
