@@ -67,6 +67,19 @@ Pellum::Ref<Ormid::MethodFault> InvalidRequest(const std::string& why) {
    return fault;
 }
 
+// Answers `body` and ends the connection after it: the rest of the request was not read. (httplib closes
+// a connection whose content provider fails; this one writes the whole answer first.)
+void AnswerAndClose(httplib::Response& res, int status, std::string body) {
+   auto text = std::make_shared<const std::string>(std::move(body));
+   res.status = status;
+   res.set_header("Connection", "close");
+   res.set_content_provider(text->size(), kXml,
+                            [text](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+                               sink.write(text->data() + offset, length);
+                               return false;
+                            });
+}
+
 } // namespace
 
 Users::~Users() = default;
@@ -279,9 +292,31 @@ int HttpServer::Start() {
    server->set_write_timeout(o.readTimeout);
    server->set_keep_alive_timeout(o.keepAliveTimeout.count());
    server->set_keep_alive_max_count(1u << 20);
-   server->Post(o.path, [&impl](const httplib::Request& req, httplib::Response& res) {
+   // The body is read here, counted as it arrives: httplib compares only a Content-Length with its limit,
+   // and would hold a chunked body, one without a length or a compressed one (inflated as it is read)
+   // whole, whatever its size.
+   server->Post(o.path, [&impl](const httplib::Request& req, httplib::Response& res,
+                                const httplib::ContentReader& read) {
+      const std::size_t limit = impl.options.maxRequestBytes;
+      const auto declared = req.get_header_value<uint64_t>("Content-Length");
+      bool over = declared > limit;
+      std::string body;
+      body.reserve(over ? 0 : static_cast<std::size_t>(declared));
+      const bool complete = !over && read([&](const char* data, std::size_t size) {
+         over = size > limit - body.size();
+         if (!over) {
+            body.append(data, size);
+         }
+         return !over;
+      });
+      if (!complete) {
+         const std::string why = over ? "the request is over the limit of " + std::to_string(limit) + " bytes"
+                                      : "the request's body cannot be read whole (cut, malformed or late)";
+         AnswerAndClose(res, over ? 413 : 400, Wire::EncodeFault(*InvalidRequest(why), why, {impl.version}));
+         return;
+      }
       const std::string none;
-      Answer answer = impl.Handle(req.body, req.has_header("SOAPAction") ? req.get_header_value("SOAPAction") : none,
+      Answer answer = impl.Handle(body, req.has_header("SOAPAction") ? req.get_header_value("SOAPAction") : none,
                                   req.has_header("Cookie") ? req.get_header_value("Cookie") : none);
       res.status = answer.status;
       res.set_content(std::move(answer.body), kXml);
@@ -289,6 +324,19 @@ int HttpServer::Start() {
          res.set_header("Set-Cookie", answer.setCookie);
       }
    });
+   // httplib's own error answers (a request line or headers that cannot be read, in time or at all, a path
+   // not served): a fault, and the connection ends, as nothing after the error can be trusted to be the
+   // start of a request. The server's own answers carry their content type.
+   server->set_error_handler(httplib::Server::HandlerWithResponse([&impl](const httplib::Request&,
+                                                                         httplib::Response& res) {
+      if (res.has_header("Content-Type")) {
+         return httplib::Server::HandlerResponse::Unhandled;
+      }
+      const std::string why = "HTTP " + std::to_string(res.status) +
+                              ": the request cannot be read, or is not a POST to " + impl.options.path;
+      AnswerAndClose(res, res.status, Wire::EncodeFault(*InvalidRequest(why), why, {impl.version}));
+      return httplib::Server::HandlerResponse::Handled;
+   }));
    server->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
       std::string why = "unknown exception";
       try {

@@ -122,10 +122,14 @@ struct ServerOptions {
    const Ormid::Version* version = nullptr;
    // Worker threads: at most this many calls run at once (further connections wait their turn).
    unsigned threads = 8;
-   // Requests longer than this are answered 413 without being read.
+   // Request bodies longer than this are answered 413 with an InvalidRequest fault and the connection ends:
+   // one whose Content-Length says so is not read at all; a chunked or compressed one is counted as it
+   // arrives (inflated) and read no further than the limit.
    std::size_t maxRequestBytes = std::size_t{16} << 20;
    int maxDepth = 64;
-   // A client that sends nothing for this long is disconnected; so is an idle keep-alive connection.
+   // A client that stops sending in the middle of a request for this long is answered 400 and
+   // disconnected (as is a request that cannot be read); an idle keep-alive connection after
+   // keepAliveTimeout.
    std::chrono::seconds readTimeout{10};
    std::chrono::seconds keepAliveTimeout{30};
    // Sessions unused for this long end.

@@ -1,0 +1,311 @@
+// Hostile and broken requests sent to a server as raw HTTP: each is answered with its status and fault,
+// clients that stall or vanish are dropped, and the server goes on serving.
+
+#include <arpa/inet.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <functional>
+#include <vector>
+
+#include "quorl/ClusterComputeResource.h"
+#include "served.h"
+#include "wire/Codec.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string Envelope(const std::string& call, const std::string& prolog = "") {
+   return prolog +
+          "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\""
+          " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
+          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
+          "<soapenv:Body>" +
+          call + "</soapenv:Body></soapenv:Envelope>";
+}
+
+// <operation><_this type="type">id</_this>parameters</operation> in an envelope.
+std::string Call(const std::string& operation, const std::string& parameters = "",
+                 const std::string& type = "ServiceInstance", const std::string& prolog = "") {
+   return Envelope("<" + operation + " xmlns=\"urn:quorl25\"><_this type=\"" + type + "\">" +
+                       (type == "ServiceInstance" ? "ServiceInstance" : "x-1") + "</_this>" + parameters +
+                       "</" + operation + ">",
+                   prolog);
+}
+
+std::string Repeat(const std::string& text, int count) {
+   std::string out;
+   for (int i = 0; i < count; ++i) {
+      out += text;
+   }
+   return out;
+}
+
+constexpr std::size_t kMaxRequest = 64 * 1024;
+
+enum class Cookie { None, Unknown, Admin, Viewer, Expired };
+enum class Send { Plain, Chunked, Deflated };
+
+struct BadRequest {
+   const char* name;
+   std::string body;
+   Cookie cookie;
+   Send send;
+   const char* soapAction; // null: none (the server's own version)
+   int status;
+   const char* fault;   // wire name of the fault answered; null: none (the result, or no SOAP answer)
+   const char* message; // part of the fault's message
+   const char* method;  // ServiceInstance member whose answer it is
+};
+
+std::vector<BadRequest> BadRequests() {
+   const std::string content = Call("RetrieveServiceContent");
+   const std::string time = Call("CurrentTime");
+   const std::string bomb =
+       "<?xml version=\"1.0\"?><!DOCTYPE b [<!ENTITY a \"aaaaaaaaaa\">"
+       "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
+       "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]>";
+   const std::string newerCall =
+       Wire::EncodeRequest(*Ormid::GetMoType<Quorl::ClusterComputeResource>()->FindMethod("getResourceUsage"),
+                           *Served::RefOf("quorl.ClusterComputeResource", "domain-c7"), {});
+   const std::string oversize =
+       Call("RetrieveServiceContent", "<!--" + std::string(kMaxRequest, '-') + "-->");
+   const char* invalid = "kobl.fault.InvalidRequest";
+   const char* notAuthenticated = "quorl.fault.NotAuthenticated";
+   return {
+       {"a well-formed call", content, Cookie::None, Send::Plain, nullptr, 200, nullptr, "",
+        "retrieveContent"},
+       {"truncated XML", content.substr(0, content.size() / 2), Cookie::None, Send::Plain, nullptr, 500,
+        invalid, "malformed XML", "retrieveContent"},
+       {"entity expansion", Call("RetrieveServiceContent", "&d;", "ServiceInstance", bomb), Cookie::None,
+        Send::Plain, nullptr, 500, invalid, "DOCTYPE", "retrieveContent"},
+       {"external entity",
+        Call("RetrieveServiceContent", "&x;", "ServiceInstance",
+             "<!DOCTYPE x [<!ENTITY x SYSTEM \"secret.txt\">]>"),
+        Cookie::None, Send::Plain, nullptr, 500, invalid, "DOCTYPE", "retrieveContent"},
+       {"xsi:type not derived from the parameter's type",
+        Call("ReconfigVM_Task", "<spec xsi:type=\"TaskInfo\"/>", "VirtualMachine"), Cookie::Admin,
+        Send::Plain, nullptr, 500, invalid, "xsi:type TaskInfo is not a quorl.vm.ConfigSpec",
+        "retrieveContent"},
+       {"unknown operation", Call("RetrieveEverything"), Cookie::None, Send::Plain, nullptr, 500, invalid,
+        "unknown operation RetrieveEverything", "retrieveContent"},
+       {"unknown type of _this", Call("RetrieveServiceContent", "", "ServiceMonolith"), Cookie::None,
+        Send::Plain, nullptr, 500, invalid, "unknown managed type \"ServiceMonolith\"", "retrieveContent"},
+       {"method newer than the stated version", newerCall, Cookie::Admin, Send::Plain, "\"urn:quorl25/4.1\"",
+        500, invalid, "getResourceUsage is not part of version", "retrieveContent"},
+       {"unknown version", content, Cookie::None, Send::Plain, "\"urn:quorl25/99.1\"", 500, invalid,
+        "is not served", "retrieveContent"},
+       {"values nested too deep",
+        Call("SetTaskState",
+             "<state>running</state><fault>" + Repeat("<faultCause>", 100) + Repeat("</faultCause>", 100) +
+                 "</fault>",
+             "Task"),
+        Cookie::Admin, Send::Plain, nullptr, 500, invalid, "nested deeper than the limit", "retrieveContent"},
+       {"body over the limit", oversize, Cookie::None, Send::Plain, nullptr, 413, invalid, "over the limit",
+        "retrieveContent"},
+       {"chunked body over the limit", oversize, Cookie::None, Send::Chunked, nullptr, 413, invalid,
+        "over the limit", "retrieveContent"},
+       {"compressed body over the limit once inflated", oversize + std::string(64 * kMaxRequest, ' '),
+        Cookie::None, Send::Deflated, nullptr, 413, invalid, "over the limit", "retrieveContent"},
+       {"compressed body within the limit", content, Cookie::None, Send::Deflated, nullptr, 200, nullptr, "",
+        "retrieveContent"},
+       {"no session", time, Cookie::None, Send::Plain, nullptr, 401, notAuthenticated, "needs a session",
+        "currentTime"},
+       {"unknown session", time, Cookie::Unknown, Send::Plain, nullptr, 401, notAuthenticated,
+        "unknown or has expired", "currentTime"},
+       {"expired session", time, Cookie::Expired, Send::Plain, nullptr, 401, notAuthenticated,
+        "unknown or has expired", "currentTime"},
+       {"a session without the privilege", time, Cookie::Viewer, Send::Plain, nullptr, 403,
+        "quorl.fault.NoPermission", "lacks the privilege System.View", "currentTime"},
+       {"a live session", time, Cookie::Admin, Send::Plain, nullptr, 200, nullptr, "", "currentTime"},
+   };
+}
+
+std::string Deflate(const std::string& data) {
+   uLongf size = compressBound(data.size());
+   std::string out(size, '\0');
+   compress2(reinterpret_cast<Bytef*>(out.data()), &size, reinterpret_cast<const Bytef*>(data.data()),
+             data.size(), Z_BEST_COMPRESSION);
+   out.resize(size);
+   return out;
+}
+
+class TransportHostile : public ::testing::Test {
+protected:
+   static Transport::ServerOptions Options() {
+      Transport::ServerOptions options;
+      options.maxRequestBytes = kMaxRequest;
+      options.readTimeout = 1s;
+      options.sessionIdleTimeout = 1s;
+      return options;
+   }
+
+   // A normal call through a stub still works.
+   void ServerStillServes() {
+      const long before = server.instance->calls;
+      Served::Server::RetrieveContent(server.Client());
+      EXPECT_EQ(server.instance->calls - before, 1);
+   }
+
+   // Sends `c` and checks the answer.
+   void Check(httplib::Client& http, const BadRequest& c) {
+      httplib::Headers headers;
+      if (c.soapAction != nullptr) {
+         headers.emplace("SOAPAction", c.soapAction);
+      }
+      std::string cookie;
+      if (c.cookie == Cookie::Unknown) {
+         cookie = "quorl_session=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+      } else if (c.cookie != Cookie::None) {
+         cookie = server.server->CreateSession(c.cookie == Cookie::Viewer ? "viewer" : "admin");
+         if (c.cookie == Cookie::Expired) {
+            std::this_thread::sleep_for(1100ms);
+         }
+      }
+      if (!cookie.empty()) {
+         headers.emplace("Cookie", cookie);
+      }
+      httplib::Result answer(nullptr, httplib::Error::Unknown);
+      if (c.send == Send::Chunked) {
+         answer = http.Post(
+             "/sdk", headers,
+             [&c](std::size_t offset, httplib::DataSink& sink) {
+                if (offset < c.body.size()) {
+                   sink.write(c.body.data() + offset, std::min<std::size_t>(4096, c.body.size() - offset));
+                } else {
+                   sink.done();
+                }
+                return true;
+             },
+             "text/xml");
+      } else {
+         if (c.send == Send::Deflated) {
+            headers.emplace("Content-Encoding", "deflate");
+         }
+         answer = http.Post("/sdk", headers, c.send == Send::Deflated ? Deflate(c.body) : c.body, "text/xml");
+      }
+      ASSERT_TRUE(answer) << httplib::to_string(answer.error());
+      EXPECT_EQ(answer->status, c.status);
+      const Ormid::Version* version =
+          c.soapAction != nullptr ? Wire::FindVersionBySoapAction(c.soapAction) : nullptr;
+      Wire::Response decoded;
+      ASSERT_NO_THROW(decoded = Wire::DecodeResponse(answer->body, Served::Instance::Method(c.method),
+                                                     {.version = version}))
+          << answer->body.substr(0, 300);
+      if (c.fault == nullptr) {
+         EXPECT_FALSE(decoded.fault) << decoded.faultString;
+         EXPECT_TRUE(decoded.result);
+      } else {
+         ASSERT_TRUE(decoded.fault);
+         EXPECT_STREQ(decoded.fault->_GetDataType()->GetName(), c.fault);
+         EXPECT_NE(decoded.faultString.find(c.message), std::string::npos) << decoded.faultString;
+      }
+   }
+
+   Served::Server server{Options()};
+};
+
+TEST_F(TransportHostile, EachRequestAnsweredWithItsFault) {
+   server.users->Add("viewer", "viewer", {"System.Anonymous"});
+   httplib::Client http("127.0.0.1", server.port);
+   http.set_read_timeout(10s);
+   for (const BadRequest& c : BadRequests()) {
+      SCOPED_TRACE(c.name);
+      Check(http, c);
+   }
+   ServerStillServes();
+}
+
+// A TCP connection to the server.
+class Raw {
+public:
+   explicit Raw(int port) : _fd(socket(AF_INET, SOCK_STREAM, 0)) {
+      sockaddr_in address{};
+      address.sin_family = AF_INET;
+      address.sin_port = htons(static_cast<uint16_t>(port));
+      address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      const timeval limit{10, 0};
+      setsockopt(_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+      EXPECT_EQ(connect(_fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+   }
+   ~Raw() { close(_fd); }
+   void Send(const std::string& data) {
+      EXPECT_EQ(send(_fd, data.data(), data.size(), MSG_NOSIGNAL), ssize_t(data.size()));
+   }
+   // What the server sends until it closes the connection; false when it has not closed it in 10 s.
+   bool ReadToEnd(std::string& answer) {
+      char buffer[4096];
+      for (int i = 0; i < 1000; ++i) {
+         const ssize_t n = recv(_fd, buffer, sizeof buffer, 0);
+         if (n <= 0) {
+            return n == 0;
+         }
+         answer.append(buffer, static_cast<std::size_t>(n));
+      }
+      return false;
+   }
+
+private:
+   const int _fd;
+};
+
+std::string Post(const std::string& body, std::size_t contentLength) {
+   return "POST /sdk HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: text/xml\r\nContent-Length: " +
+          std::to_string(contentLength) + "\r\n\r\n" + body;
+}
+
+TEST_F(TransportHostile, StalledClientsAreDropped) {
+   const std::string request = Post(Call("RetrieveServiceContent"), Call("RetrieveServiceContent").size());
+   for (const std::string& half : {request.substr(0, 40), request.substr(0, request.size() - 40)}) {
+      SCOPED_TRACE(half.size());
+      Raw client(server.port);
+      client.Send(half);
+      const auto start = std::chrono::steady_clock::now();
+      std::string answer;
+      EXPECT_TRUE(client.ReadToEnd(answer)) << "the connection was not closed";
+      const auto waited = std::chrono::steady_clock::now() - start;
+      EXPECT_GE(waited, 900ms);
+      EXPECT_LT(waited, 5s);
+      EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 400") << answer;
+   }
+   EXPECT_EQ(server.instance->calls, 0);
+   ServerStillServes();
+}
+
+TEST_F(TransportHostile, ClientVanishingDuringACall) {
+   server.instance->gate = false;
+   {
+      Raw client(server.port);
+      const std::string call = Call("RetrieveProductComponents");
+      client.Send(Post(call, call.size()));
+      ASSERT_TRUE(Served::WaitFor([this] { return server.instance->waiting == 1; }));
+   }
+   server.instance->gate = true;
+   ASSERT_TRUE(Served::WaitFor([this] { return server.instance->waiting == 0; }));
+   ServerStillServes();
+}
+
+// A call that timed out is raised as RequestCanceled and is not sent again, even on a kept-alive
+// connection.
+TEST_F(TransportHostile, TimedOutCallIsNotSentAgain) {
+   Transport::ClientOptions options = server.Client();
+   options.readTimeout = 300ms;
+   Pellum::Ref<Transport::HttpClientAdapter> client(new Transport::HttpClientAdapter(options));
+   Pellum::Ref<Ormid::MoRef> ref = Served::RefOf("quorl.ServiceInstance", "ServiceInstance");
+   auto instance = client->GetStub<Quorl::ServiceInstance>(ref.GetPtr());
+   Pellum::Ref<Quorl::ServiceInstanceContent> content;
+   instance->RetrieveContent(content);
+   server.instance->gate = false;
+   Pellum::Ref<Ormid::DataArray<Quorl::ServiceInstance::ProductComponentInfo>> components;
+   EXPECT_THROW(instance->RetrieveProductComponents(components), Ormid::Fault::RequestCanceled::Exception);
+   server.instance->gate = true;
+   ASSERT_TRUE(Served::WaitFor([this] { return server.instance->waiting == 0; }));
+   std::this_thread::sleep_for(100ms);
+   EXPECT_EQ(server.instance->calls, 2);
+}
+
+} // namespace
