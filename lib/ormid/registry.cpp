@@ -46,12 +46,19 @@ TypeRegistry& TypeRegistry::Get() {
 
 Type* TypeRegistry::FindByName(std::string_view name) const {
    const RegistryState& s = State();
-   if (name.size() > 2 && name.ends_with("[]")) {
-      Type* item = FindByName(name.substr(0, name.size() - 2));
-      return item != nullptr ? item->GetArrayType() : nullptr;
+   // "<name>[]" is the array of a registered type: one level only (arrays hold values, never arrays), so a
+   // name from outside cannot make the registry create one array type per "[]".
+   const bool array = name.size() > 2 && name.ends_with("[]");
+   const std::string_view item = array ? name.substr(0, name.size() - 2) : name;
+   if (array && item.ends_with("[]")) {
+      return nullptr;
    }
-   std::shared_lock lock(s.mutex);
-   return Find(s.byName, name);
+   Type* found = nullptr;
+   {
+      std::shared_lock lock(s.mutex);
+      found = Find(s.byName, item);
+   }
+   return array && found != nullptr ? found->GetArrayType() : found;
 }
 
 Type* TypeRegistry::FindByWsdlName(std::string_view name) const {
@@ -63,13 +70,18 @@ Type* TypeRegistry::FindByWsdlName(std::string_view name) const {
       found = Find(s.byWsdlName, name);
    }
    if (found == nullptr && name.size() > kArrayOf.size() && name.starts_with(kArrayOf)) {
+      // One level only, as FindByName: "ArrayOfArrayOf..." names no type.
       std::string item(name.substr(kArrayOf.size()));
-      Type* itemType = FindByWsdlName(item);
-      if (itemType == nullptr) {
-         item[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(item[0])));
-         itemType = FindByWsdlName(item);
+      Type* itemType = nullptr;
+      {
+         std::shared_lock lock(s.mutex);
+         itemType = Find(s.byWsdlName, item);
+         if (itemType == nullptr) {
+            item[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(item[0])));
+            itemType = Find(s.byWsdlName, item);
+         }
       }
-      found = itemType != nullptr ? itemType->GetArrayType() : nullptr;
+      found = itemType != nullptr && !itemType->IsArray() ? itemType->GetArrayType() : nullptr;
    }
    return found;
 }

@@ -283,19 +283,12 @@ Ormid::Type* TypeFromXsi(std::string_view local, bool xsd) {
    }
    if (local.starts_with("ArrayOf")) {
       std::string_view item = local.substr(7);
-      // Arrays hold values, never arrays: "ArrayOfArrayOf..." names no type (and asking the registry
-      // would make one array type per level of such a name).
-      if (item.starts_with("ArrayOf")) {
-         return nullptr;
-      }
       if (item == kMoRefName) {
          return TypeOf(&Ormid::gKoblManagedObjectTypeInfo)->GetArrayType();
       }
       Ormid::Type* type = registry.FindByWsdlName(local);
-      return type != nullptr && type->IsArray() && !type->GetItemType()->IsManaged() &&
-                     !type->GetItemType()->IsArray()
-                 ? type
-                 : nullptr;
+      // The registry answers one level of arrays only: "ArrayOfArrayOf..." names no type.
+      return type != nullptr && type->IsArray() && !type->GetItemType()->IsManaged() ? type : nullptr;
    }
    Ormid::Type* type = registry.FindByWsdlName(local);
    if (type == nullptr || type->IsArray() || type->IsManaged() || (XsdPrimitive(type))) {
