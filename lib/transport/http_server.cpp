@@ -2,11 +2,16 @@
 // method record names, and runs the call on the objects of a loopback adapter.
 
 #include <httplib.h>
+#include <sys/socket.h>
 
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <fstream>
 #include <random>
 #include <thread>
 #include <unordered_map>
+#include <vector>
 
 #include "ormid/ManagedType.h"
 #include "ormid/MethodFault.h"
@@ -80,6 +85,66 @@ void AnswerAndClose(httplib::Response& res, int status, std::string body) {
                             });
 }
 
+// httplib serves a connection on one task from its first request to its close, kept-alive time included.
+// Each connection gets a thread of its own here, up to `max` at once (started when needed, kept until the
+// server stops; further connections wait for one), so connections that are idle, slow or busy with
+// other calls hold no worker of the calls (Impl::slots bounds those).
+class ConnectionThreads final : public httplib::TaskQueue {
+public:
+   explicit ConnectionThreads(std::size_t max) : _max(std::max<std::size_t>(1, max)) {}
+   ~ConnectionThreads() override { shutdown(); }
+
+   void enqueue(std::function<void()> task) override {
+      std::lock_guard<std::mutex> guard(_lock);
+      _tasks.push_back(std::move(task));
+      if (_tasks.size() > _idle && _threads.size() < _max) {
+         _threads.emplace_back([this] { Work(); });
+      } else {
+         _ready.notify_one();
+      }
+   }
+
+   // Runs the tasks still queued, then joins the threads.
+   void shutdown() override {
+      {
+         std::lock_guard<std::mutex> guard(_lock);
+         _stopping = true;
+      }
+      _ready.notify_all();
+      for (std::thread& thread : _threads) {
+         if (thread.joinable()) {
+            thread.join();
+         }
+      }
+   }
+
+private:
+   void Work() {
+      std::unique_lock<std::mutex> lock(_lock);
+      for (;;) {
+         ++_idle;
+         _ready.wait(lock, [this] { return _stopping || !_tasks.empty(); });
+         --_idle;
+         if (_tasks.empty()) {
+            return;
+         }
+         std::function<void()> task = std::move(_tasks.front());
+         _tasks.pop_front();
+         lock.unlock();
+         task();
+         lock.lock();
+      }
+   }
+
+   const std::size_t _max;
+   std::mutex _lock;
+   std::condition_variable _ready;
+   std::deque<std::function<void()>> _tasks;
+   std::vector<std::thread> _threads;
+   std::size_t _idle = 0;
+   bool _stopping = false;
+};
+
 } // namespace
 
 Users::~Users() = default;
@@ -113,6 +178,30 @@ struct HttpServer::Impl {
    std::thread thread;
    int port = -1;
    std::mutex stopLock;
+
+   // At most options.threads calls run at once: each holds a slot while it runs.
+   std::mutex slotsLock;
+   std::condition_variable slotFreed;
+   unsigned freeSlots = 0;
+   struct CallSlot {
+      explicit CallSlot(Impl& impl) : _impl(impl) {
+         std::unique_lock<std::mutex> guard(impl.slotsLock);
+         impl.slotFreed.wait(guard, [&impl] { return impl.freeSlots > 0; });
+         --impl.freeSlots;
+      }
+      ~CallSlot() {
+         {
+            std::lock_guard<std::mutex> guard(_impl.slotsLock);
+            ++_impl.freeSlots;
+         }
+         _impl.slotFreed.notify_one();
+      }
+      CallSlot(const CallSlot&) = delete;
+      CallSlot& operator=(const CallSlot&) = delete;
+
+   private:
+      Impl& _impl;
+   };
 
    struct Session {
       std::string user;
@@ -285,7 +374,8 @@ int HttpServer::Start() {
       server = std::make_unique<httplib::Server>();
    }
    const unsigned threads = std::max(1u, o.threads);
-   server->new_task_queue = [threads] { return new httplib::ThreadPool(threads); };
+   impl.freeSlots = threads;
+   server->new_task_queue = [connections = o.maxConnections] { return new ConnectionThreads(connections); };
    server->set_payload_max_length(o.maxRequestBytes);
    server->set_tcp_nodelay(true);
    server->set_read_timeout(o.readTimeout);
@@ -316,8 +406,12 @@ int HttpServer::Start() {
          return;
       }
       const std::string none;
-      Answer answer = impl.Handle(body, req.has_header("SOAPAction") ? req.get_header_value("SOAPAction") : none,
-                                  req.has_header("Cookie") ? req.get_header_value("Cookie") : none);
+      Answer answer;
+      {
+         const Impl::CallSlot slot(impl);
+         answer = impl.Handle(body, req.has_header("SOAPAction") ? req.get_header_value("SOAPAction") : none,
+                              req.has_header("Cookie") ? req.get_header_value("Cookie") : none);
+      }
       res.status = answer.status;
       res.set_content(std::move(answer.body), kXml);
       if (!answer.setCookie.empty()) {
@@ -349,8 +443,18 @@ int HttpServer::Start() {
       res.status = 500;
       res.set_content(Wire::EncodeFault(*fault, why), kXml);
    });
+   // httplib listens with a backlog of 5 connections, and lets other sockets bind the same port
+   // (SO_REUSEPORT): clients that connect at once beyond the backlog saw their connection closed unanswered,
+   // and a second server on the port went unnoticed. The socket takes SO_REUSEADDR only (a restarted server
+   // finds its port), and the system's backlog once bound.
+   int listening = -1;
+   server->set_socket_options([&listening](socket_t sock) {
+      const int yes = 1;
+      setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+      listening = sock;
+   });
    const int port = o.port == 0 ? server->bind_to_any_port(o.address) : (server->bind_to_port(o.address, o.port) ? o.port : -1);
-   if (port < 0) {
+   if (port < 0 || ::listen(listening, SOMAXCONN) != 0) {
       throw Pellum::Exception("HttpServer: cannot listen on " + o.address + ":" + std::to_string(o.port));
    }
    impl.port = port;

@@ -44,6 +44,9 @@ template <class F> bool WaitFor(F done) {
 // A fault exception as "<fault type>: <messages>", for failure messages.
 inline std::string Describe(const Ormid::MethodFault::Exception& e) {
    std::string text = e.GetFault()->_GetDataType()->GetName();
+   if (auto* error = dynamic_cast<const Ormid::Fault::SystemError*>(e.GetFault())) {
+      text += ": " + error->reason;
+   }
    if (e.GetFault()->faultMessage) {
       for (std::size_t i = 0; i < e.GetFault()->faultMessage->size(); ++i) {
          text += ": " + e.GetFault()->faultMessage->Get(i)->message.GetValueOr("");

@@ -120,8 +120,11 @@ struct ServerOptions {
    // The newest version the server speaks (null: Wire::DefaultVersion()); requests of every version it
    // includes are accepted.
    const Ormid::Version* version = nullptr;
-   // Worker threads: at most this many calls run at once (further connections wait their turn).
+   // Worker threads: at most this many calls run at once (further calls wait their turn).
    unsigned threads = 8;
+   // Connections served at once, each on a thread of its own while it is open (kept-alive time included;
+   // the threads start when needed); further connections wait until one closes.
+   unsigned maxConnections = 256;
    // Request bodies longer than this are answered 413 with an InvalidRequest fault and the connection ends:
    // one whose Content-Length says so is not read at all; a chunked or compressed one is counted as it
    // arrives (inflated) and read no further than the limit.
