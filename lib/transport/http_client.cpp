@@ -157,7 +157,8 @@ void HttpClientAdapter::Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, 
          headers.emplace("Cookie", impl.cookie);
       }
    }
-   const std::string what = method->GetFullName() + " on " + ref->ToString() + " at " + impl.url;
+   // The call and where it went, for the messages of errors.
+   auto what = [&] { return method->GetFullName() + " on " + ref->ToString() + " at " + impl.url; };
    // httplib reports a read that timed out and a connection the server closed alike (Error::Read): the
    // time the attempt took tells them apart.
    bool reused = false;
@@ -181,7 +182,7 @@ void HttpClientAdapter::Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, 
    }
    if (!answer) {
       const httplib::Error error = answer.error();
-      std::string reason = what + ": " + httplib::to_string(error);
+      std::string reason = what() + ": " + httplib::to_string(error);
       if (error == httplib::Error::SSLServerVerification) {
          reason += impl.pinned.empty() ? " (the server's certificate is not trusted, or does not name the host)"
                                        : " (the server's certificate does not have the pinned thumbprint)";
@@ -205,14 +206,14 @@ void HttpClientAdapter::Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, 
    impl.Give(std::move(client));
    const bool xml = response.get_header_value("Content-Type").find("xml") != std::string::npos;
    if ((response.status != 200 && response.status < 400) || !xml) {
-      RaiseSystemError(what + ": HTTP " + std::to_string(response.status) + " without a SOAP answer" +
+      RaiseSystemError(what() + ": HTTP " + std::to_string(response.status) + " without a SOAP answer" +
                        (response.body.empty() ? std::string() : ": " + response.body.substr(0, 200)));
    }
    Wire::Response decoded;
    try {
       decoded = Wire::DecodeResponse(response.body, *method, {.version = impl.version});
    } catch (const Wire::DecodeError& e) {
-      RaiseSystemError(what + ": the answer cannot be read: " + e.what());
+      RaiseSystemError(what() + ": the answer cannot be read: " + e.what());
    }
    if (decoded.fault) {
       decoded.fault->Throw();

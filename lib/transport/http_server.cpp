@@ -72,6 +72,18 @@ Pellum::Ref<Ormid::MethodFault> InvalidRequest(const std::string& why) {
    return fault;
 }
 
+// The version a SOAPAction states. Wire::FindVersionBySoapAction walks the catalogue; a connection's
+// client states the same version in every request, so the serving thread keeps the last one found.
+const Ormid::Version* VersionOf(std::string_view soapAction) {
+   thread_local std::string lastAction;
+   thread_local const Ormid::Version* lastVersion = nullptr;
+   if (lastVersion == nullptr || soapAction != lastAction) {
+      lastVersion = Wire::FindVersionBySoapAction(soapAction);
+      lastAction = soapAction;
+   }
+   return lastVersion;
+}
+
 // Answers `body` and ends the connection after it: the rest of the request was not read. (httplib closes
 // a connection whose content provider fails; this one writes the whole answer first.)
 void AnswerAndClose(httplib::Response& res, int status, std::string body) {
@@ -274,7 +286,7 @@ struct HttpServer::Impl {
    Answer Serve(std::string_view body, std::string_view soapAction, std::string_view cookie) {
       const Ormid::Version* v = version;
       if (!soapAction.empty()) {
-         const Ormid::Version* stated = Wire::FindVersionBySoapAction(soapAction);
+         const Ormid::Version* stated = VersionOf(soapAction);
          if (stated == nullptr || !version->Includes(*stated)) {
             const std::string why = "version of SOAPAction " + std::string(soapAction.substr(0, 100)) + " is not served";
             return Refuse(*InvalidRequest(why), why, v);
