@@ -5,6 +5,7 @@
 #include <expat.h>
 
 #include <exception>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,66 @@ namespace Wire::Detail {
 namespace {
 
 constexpr char kSeparator = ' '; // between namespace and local name in expat's names (no URI has a space)
+
+// A parser per thread, reset for each document: creating one costs as much as reading a small call, and
+// every new parser asks the kernel for its hash salt. The salt comes from a per-thread generator seeded
+// once from the system's random source, so element names still hash unpredictably. A document read while
+// another is being read on the same thread (a caller's callback decoding) gets a parser of its own.
+class ParserLease {
+public:
+   ParserLease() {
+      Slot& slot = TheSlot();
+      if (slot.parser != nullptr) {
+         parser = slot.parser;
+         slot.parser = nullptr;
+         if (XML_ParserReset(parser, "UTF-8") != XML_TRUE) {
+            XML_ParserFree(parser);
+            parser = nullptr;
+         }
+      }
+      if (parser == nullptr) {
+         parser = XML_ParserCreateNS("UTF-8", kSeparator);
+         if (parser == nullptr) {
+            throw std::bad_alloc();
+         }
+      }
+      unsigned long salt = 0;
+      while (salt == 0) { // expat takes 0 to mean "ask the kernel"
+         salt = static_cast<unsigned long>(slot.salts());
+      }
+      XML_SetHashSalt(parser, salt);
+   }
+   ~ParserLease() {
+      Slot& slot = TheSlot();
+      if (slot.parser == nullptr) {
+         slot.parser = parser;
+      } else {
+         XML_ParserFree(parser);
+      }
+   }
+   ParserLease(const ParserLease&) = delete;
+   ParserLease& operator=(const ParserLease&) = delete;
+
+   XML_Parser parser = nullptr;
+
+private:
+   struct Slot {
+      XML_Parser parser = nullptr;
+      std::mt19937_64 salts{std::random_device{}()};
+      Slot() = default;
+      Slot(const Slot&) = delete;
+      Slot& operator=(const Slot&) = delete;
+      ~Slot() {
+         if (parser != nullptr) {
+            XML_ParserFree(parser);
+         }
+      }
+   };
+   static Slot& TheSlot() {
+      thread_local Slot slot;
+      return slot;
+   }
+};
 
 enum class Mode { Value, Request, Response };
 
@@ -100,14 +161,8 @@ public:
          throw DecodeError("", "document of " + std::to_string(document.size()) + " bytes is over the limit of " +
                                    std::to_string(maxBytes) + " bytes");
       }
-      XML_Parser parser = XML_ParserCreateNS("UTF-8", kSeparator);
-      if (parser == nullptr) {
-         throw std::bad_alloc();
-      }
-      struct Free {
-         XML_Parser p;
-         ~Free() { XML_ParserFree(p); }
-      } guard{parser};
+      ParserLease lease;
+      XML_Parser parser = lease.parser;
       _parser = parser;
       XML_SetUserData(parser, this);
       XML_SetElementHandler(parser, &XmlDecoder::OnStart, &XmlDecoder::OnEnd);
