@@ -1,14 +1,11 @@
 // The HTTP(S) client adapter: each call is one POST of a SOAP request on a kept-alive connection.
 
-#include <httplib.h>
-#include <openssl/evp.h>
-#include <openssl/ssl.h>
-#include <openssl/x509.h>
-
 #include <cctype>
 #include <chrono>
 #include <mutex>
 #include <vector>
+
+#include "client_connection.h"
 
 #include "ormid/ManagedType.h"
 #include "ormid/MethodFault.h"
@@ -37,30 +34,6 @@ std::string NormalisedThumbprint(std::string_view text) {
    return out;
 }
 
-// Certificate check of a pinned connection: the server's own certificate must have the pinned thumbprint;
-// the chain is not consulted.
-int CheckPinned(X509_STORE_CTX* store, void* arg) {
-   const auto* pinned = static_cast<const std::string*>(arg);
-   X509* cert = X509_STORE_CTX_get0_cert(store);
-   unsigned char digest[EVP_MAX_MD_SIZE];
-   unsigned int length = 0;
-   if (cert == nullptr || X509_digest(cert, EVP_sha256(), digest, &length) != 1) {
-      X509_STORE_CTX_set_error(store, X509_V_ERR_UNSPECIFIED);
-      return 0;
-   }
-   static const char kHex[] = "0123456789abcdef";
-   std::string seen;
-   for (unsigned int i = 0; i < length; ++i) {
-      seen += kHex[digest[i] >> 4];
-      seen += kHex[digest[i] & 15];
-   }
-   if (seen != *pinned) {
-      X509_STORE_CTX_set_error(store, X509_V_ERR_CERT_REJECTED);
-      return 0;
-   }
-   return 1;
-}
-
 [[noreturn]] void RaiseSystemError(const std::string& reason) {
    Pellum::Ref<Ormid::Fault::SystemError> fault(new Ormid::Fault::SystemError(reason));
    throw Ormid::Fault::SystemError::Exception(fault.GetPtr());
@@ -78,65 +51,57 @@ int CheckPinned(X509_STORE_CTX* store, void* arg) {
 struct HttpClientAdapter::Impl {
    ClientOptions options;
    std::string pinned; // normalised thumbprint, or empty
+   std::unique_ptr<Detail::TlsContext> tls;
    std::string url;
    const Ormid::Version* version = nullptr;
-   std::string soapAction;
+   std::string head; // the request's header lines but its length and cookie
 
    mutable std::mutex lock;
-   std::vector<std::unique_ptr<httplib::ClientImpl>> idle;
+   std::vector<std::unique_ptr<Detail::Connection>> idle;
    std::string cookie;
 
    // An idle connection (`reused` true) or a new one.
-   std::unique_ptr<httplib::ClientImpl> Take(bool& reused) {
+   std::unique_ptr<Detail::Connection> Take(bool& reused) {
       {
          std::lock_guard<std::mutex> guard(lock);
          reused = !idle.empty();
          if (reused) {
-            std::unique_ptr<httplib::ClientImpl> client = std::move(idle.back());
+            std::unique_ptr<Detail::Connection> connection = std::move(idle.back());
             idle.pop_back();
-            return client;
+            return connection;
          }
       }
-      std::unique_ptr<httplib::ClientImpl> client;
-      if (options.tls) {
-         auto tls = std::make_unique<httplib::SSLClient>(options.host, options.port);
-         if (!options.caFile.empty()) {
-            tls->set_ca_cert_path(options.caFile.c_str());
-         }
-         tls->enable_server_certificate_verification(options.verifyCertificate || !pinned.empty());
-         if (!pinned.empty()) {
-            SSL_CTX_set_cert_verify_callback(tls->ssl_context(), &CheckPinned, &pinned);
-         }
-         client = std::move(tls);
-      } else {
-         client = std::make_unique<httplib::ClientImpl>(options.host, options.port);
-      }
-      client->set_keep_alive(true);
-      client->set_tcp_nodelay(true); // a request is written in pieces: no waiting for acknowledgements
-      client->set_connection_timeout(options.connectTimeout);
-      client->set_read_timeout(options.readTimeout);
-      client->set_write_timeout(options.writeTimeout);
-      return client;
+      return std::make_unique<Detail::Connection>(
+          options.host, options.port, tls.get(),
+          Detail::Timeouts{options.connectTimeout, options.readTimeout, options.writeTimeout});
    }
 
-   void Give(std::unique_ptr<httplib::ClientImpl> client) {
+   void Give(std::unique_ptr<Detail::Connection> connection) {
       std::lock_guard<std::mutex> guard(lock);
       if (idle.size() < options.maxIdleConnections) {
-         idle.push_back(std::move(client));
+         idle.push_back(std::move(connection));
       }
    }
 };
 
 HttpClientAdapter::HttpClientAdapter(ClientOptions options)
     : AsyncStubAdapter(options.asyncThreads), _impl(std::make_unique<Impl>()) {
-   _impl->options = std::move(options);
-   const ClientOptions& o = _impl->options;
+   Impl& impl = *_impl;
+   impl.options = std::move(options);
+   const ClientOptions& o = impl.options;
    if (!o.pinnedThumbprint.empty()) {
-      _impl->pinned = NormalisedThumbprint(o.pinnedThumbprint);
+      impl.pinned = NormalisedThumbprint(o.pinnedThumbprint);
    }
-   _impl->url = std::string(o.tls ? "https://" : "http://") + o.host + ":" + std::to_string(o.port) + o.path;
-   _impl->version = o.version != nullptr ? o.version : Wire::DefaultVersion();
-   _impl->soapAction = "\"" + Wire::SoapAction(_impl->version) + "\"";
+   if (o.tls) {
+      impl.tls = std::make_unique<Detail::TlsContext>(o.caFile, impl.pinned, o.verifyCertificate);
+   }
+   const bool v6 = o.host.find(':') != std::string::npos;
+   const std::string authority = (v6 ? "[" + o.host + "]" : o.host) + ":" + std::to_string(o.port);
+   impl.url = std::string(o.tls ? "https://" : "http://") + authority + o.path;
+   impl.version = o.version != nullptr ? o.version : Wire::DefaultVersion();
+   impl.head = "POST " + o.path + " HTTP/1.1\r\nHost: " + authority +
+               "\r\nContent-Type: text/xml; charset=utf-8\r\nSOAPAction: \"" + Wire::SoapAction(impl.version) +
+               "\"\r\nConnection: keep-alive\r\nContent-Length: ";
 }
 
 HttpClientAdapter::~HttpClientAdapter() {
@@ -150,68 +115,67 @@ void HttpClientAdapter::Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, 
    }
    Impl& impl = *_impl;
    const std::string body = Wire::EncodeRequest(*method, *ref, args, {impl.version});
-   httplib::Headers headers{{"SOAPAction", impl.soapAction}};
+   std::string head = impl.head;
+   head += std::to_string(body.size());
    {
       std::lock_guard<std::mutex> guard(impl.lock);
       if (!impl.cookie.empty()) {
-         headers.emplace("Cookie", impl.cookie);
+         head += "\r\nCookie: ";
+         head += impl.cookie;
       }
    }
+   head += "\r\n\r\n";
    // The call and where it went, for the messages of errors.
    auto what = [&] { return method->GetFullName() + " on " + ref->ToString() + " at " + impl.url; };
-   // httplib reports a read that timed out and a connection the server closed alike (Error::Read): the
-   // time the attempt took tells them apart.
-   bool reused = false;
-   bool timedOut = false;
-   std::unique_ptr<httplib::ClientImpl> client;
-   auto post = [&] {
-      client = impl.Take(reused);
-      const auto start = std::chrono::steady_clock::now();
-      httplib::Result answer =
-          client->Post(impl.options.path.c_str(), headers, body, "text/xml; charset=utf-8");
-      timedOut = answer.error() == httplib::Error::Read &&
-                 std::chrono::steady_clock::now() - start >= impl.options.readTimeout * 9 / 10;
-      return answer;
-   };
-   httplib::Result answer = post();
-   // Only a kept-alive connection the server closed meanwhile is tried again, on a fresh connection: a call
-   // that timed out may be running on the server and is not sent twice.
-   if (!answer && reused && !timedOut &&
-       (answer.error() == httplib::Error::Read || answer.error() == httplib::Error::Write)) {
-      answer = post();
+   Detail::Reply reply;
+   for (int attempt = 0;; ++attempt) {
+      bool reused = false;
+      try {
+         std::unique_ptr<Detail::Connection> connection = impl.Take(reused);
+         reply = connection->Exchange(head, body);
+         if (reply.keepOpen) {
+            impl.Give(std::move(connection));
+         }
+         break;
+      } catch (const Detail::ConnectionError& e) {
+         using Detail::Failure;
+         // Only a kept-alive connection the server closed meanwhile is tried again, on a fresh connection:
+         // a call that got part of an answer or timed out may be running on the server and is not sent
+         // twice.
+         if (reused && attempt == 0 && (e.failure == Failure::Write || e.failure == Failure::Closed)) {
+            continue;
+         }
+         std::string reason = what() + ": " + e.what();
+         switch (e.failure) {
+         case Failure::ConnectTimeout:
+         case Failure::ReadTimeout:
+            RaiseCanceled(reason + " (no answer in time)");
+         case Failure::NotTrusted:
+            reason += impl.pinned.empty() ? " (the server's certificate is not trusted, or does not name the host)"
+                                          : " (the server's certificate does not have the pinned thumbprint, "
+                                            "or does not name the host)";
+            break;
+         case Failure::Closed:
+            reason += impl.options.tls ? "" : " (an HTTPS server?)";
+            break;
+         default:
+            break;
+         }
+         RaiseSystemError(reason);
+      }
    }
-   if (!answer) {
-      const httplib::Error error = answer.error();
-      std::string reason = what() + ": " + httplib::to_string(error);
-      if (error == httplib::Error::SSLServerVerification) {
-         reason += impl.pinned.empty() ? " (the server's certificate is not trusted, or does not name the host)"
-                                       : " (the server's certificate does not have the pinned thumbprint)";
-      }
-      if (error == httplib::Error::ConnectionTimeout || timedOut) {
-         RaiseCanceled(reason + " (no answer in time)");
-      }
-      if (error == httplib::Error::Read || error == httplib::Error::Write) {
-         reason += " (the server closed the connection without answering";
-         reason += impl.options.tls ? ")" : ": an HTTPS server?)";
-      }
-      RaiseSystemError(reason);
-   }
-   const httplib::Response& response = *answer;
-   if (response.has_header("Set-Cookie")) {
-      std::string cookie = response.get_header_value("Set-Cookie");
-      cookie = cookie.substr(0, cookie.find(';'));
+   if (!reply.setCookie.empty()) {
       std::lock_guard<std::mutex> guard(impl.lock);
-      impl.cookie = cookie;
+      impl.cookie = reply.setCookie.substr(0, reply.setCookie.find(';'));
    }
-   impl.Give(std::move(client));
-   const bool xml = response.get_header_value("Content-Type").find("xml") != std::string::npos;
-   if ((response.status != 200 && response.status < 400) || !xml) {
-      RaiseSystemError(what() + ": HTTP " + std::to_string(response.status) + " without a SOAP answer" +
-                       (response.body.empty() ? std::string() : ": " + response.body.substr(0, 200)));
+   const bool xml = reply.contentType.find("xml") != std::string::npos;
+   if ((reply.status != 200 && reply.status < 400) || !xml) {
+      RaiseSystemError(what() + ": HTTP " + std::to_string(reply.status) + " without a SOAP answer" +
+                       (reply.body.empty() ? std::string() : ": " + reply.body.substr(0, 200)));
    }
    Wire::Response decoded;
    try {
-      decoded = Wire::DecodeResponse(response.body, *method, {.version = impl.version});
+      decoded = Wire::DecodeResponse(reply.body, *method, {.version = impl.version});
    } catch (const Wire::DecodeError& e) {
       RaiseSystemError(what() + ": the answer cannot be read: " + e.what());
    }
