@@ -215,7 +215,8 @@ Connection::Connection(const std::string& host, int port, const TlsContext* tls,
    addrinfo* found = nullptr;
    const std::string service = std::to_string(port);
    if (const int e = getaddrinfo(host.c_str(), service.c_str(), &hints, &found); e != 0) {
-      throw ConnectionError(Failure::Connect, "cannot find the address of \"" + host + "\": " + gai_strerror(e));
+      throw ConnectionError(Failure::Connect,
+                            "cannot find the address of \"" + host + "\": " + gai_strerror(e));
    }
    std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> addresses(found, &freeaddrinfo);
    const auto deadline = std::chrono::steady_clock::now() + timeouts.connect;
@@ -229,7 +230,8 @@ Connection::Connection(const std::string& host, int port, const TlsContext* tls,
       }
       int error = connect(fd, a->ai_addr, a->ai_addrlen) == 0 ? 0 : errno;
       if (error == EINPROGRESS) {
-         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+             deadline - std::chrono::steady_clock::now());
          pollfd p{fd, POLLOUT, 0};
          int ready;
          do {
@@ -309,7 +311,8 @@ void Connection::Handshake(const std::string& host, const TlsContext& tls) {
       const long verified = SSL_get_verify_result(_ssl);
       if (tls.Verifies() && verified != X509_V_OK) {
          ERR_clear_error();
-         throw ConnectionError(Failure::NotTrusted, std::string("TLS: ") + X509_verify_cert_error_string(verified));
+         throw ConnectionError(Failure::NotTrusted,
+                               std::string("TLS: ") + X509_verify_cert_error_string(verified));
       }
       if (error == SSL_ERROR_SYSCALL || error == SSL_ERROR_ZERO_RETURN) {
          const int e = errno;
@@ -325,9 +328,9 @@ void Connection::Handshake(const std::string& host, const TlsContext& tls) {
    // A pinned certificate is trusted whole, but it must still name the host.
    if (tls.Pinned()) {
       X509* peer = SSL_get0_peer_certificate(_ssl);
-      const bool named = peer != nullptr && (address ? X509_check_ip_asc(peer, host.c_str(), 0) == 1
-                                                     : X509_check_host(peer, host.c_str(), host.size(), 0,
-                                                                       nullptr) == 1);
+      const bool named =
+          peer != nullptr && (address ? X509_check_ip_asc(peer, host.c_str(), 0) == 1
+                                      : X509_check_host(peer, host.c_str(), host.size(), 0, nullptr) == 1);
       if (!named) {
          throw ConnectionError(Failure::NotTrusted, "TLS: the certificate does not name \"" + host + "\"");
       }
@@ -370,7 +373,8 @@ void Connection::WriteAll(std::string_view head, std::string_view body) {
       }
       return;
    }
-   iovec pieces[2] = {{const_cast<char*>(head.data()), head.size()}, {const_cast<char*>(body.data()), body.size()}};
+   iovec pieces[2] = {{const_cast<char*>(head.data()), head.size()},
+                      {const_cast<char*>(body.data()), body.size()}};
    iovec* next = pieces;
    int count = 2;
    while (count > 0) {
@@ -421,8 +425,9 @@ std::size_t Connection::ReadSome() {
             ERR_clear_error();
             return 0;
          }
-         throw ConnectionError(Failure::Read, "the answer could not be read: " +
-                                                  (error == SSL_ERROR_SYSCALL ? ErrnoText(e) : OpenSslText()));
+         throw ConnectionError(Failure::Read,
+                               "the answer could not be read: " +
+                                   (error == SSL_ERROR_SYSCALL ? ErrnoText(e) : OpenSslText()));
       }
    } else {
       ssize_t n;
@@ -462,8 +467,9 @@ Reply Connection::Exchange(std::string_view head, std::string_view body) {
          from = std::max(start, _buffer.size() >= 3 ? _buffer.size() - 3 : 0);
          if (ReadSome() == 0) {
             throw ConnectionError(_buffer.empty() ? Failure::Closed : Failure::Read,
-                                  _buffer.empty() ? "the server closed the connection without answering"
-                                                  : "the server closed the connection in the middle of the answer");
+                                  _buffer.empty()
+                                      ? "the server closed the connection without answering"
+                                      : "the server closed the connection in the middle of the answer");
          }
       }
       const std::string_view status(_buffer.data() + start, std::min<std::size_t>(headEnd - start, 12));
@@ -514,7 +520,8 @@ Reply Connection::Exchange(std::string_view head, std::string_view body) {
    auto need = [&](std::size_t end) {
       while (_buffer.size() < end) {
          if (ReadSome() == 0) {
-            throw ConnectionError(Failure::Read, "the server closed the connection in the middle of the answer");
+            throw ConnectionError(Failure::Read,
+                                  "the server closed the connection in the middle of the answer");
          }
       }
    };

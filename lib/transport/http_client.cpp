@@ -100,8 +100,8 @@ HttpClientAdapter::HttpClientAdapter(ClientOptions options)
    impl.url = std::string(o.tls ? "https://" : "http://") + authority + o.path;
    impl.version = o.version != nullptr ? o.version : Wire::DefaultVersion();
    impl.head = "POST " + o.path + " HTTP/1.1\r\nHost: " + authority +
-               "\r\nContent-Type: text/xml; charset=utf-8\r\nSOAPAction: \"" + Wire::SoapAction(impl.version) +
-               "\"\r\nConnection: keep-alive\r\nContent-Length: ";
+               "\r\nContent-Type: text/xml; charset=utf-8\r\nSOAPAction: \"" +
+               Wire::SoapAction(impl.version) + "\"\r\nConnection: keep-alive\r\nContent-Length: ";
 }
 
 HttpClientAdapter::~HttpClientAdapter() {
@@ -111,7 +111,8 @@ HttpClientAdapter::~HttpClientAdapter() {
 void HttpClientAdapter::Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, Ormid::ArgumentList& args,
                                Pellum::Ref<Ormid::Any>& result, Ormid::RequestContext*) {
    if (ref == nullptr || method == nullptr) {
-      throw Pellum::Exception(std::string("HttpClientAdapter::Invoke: null ") + (ref ? "method" : "reference"));
+      throw Pellum::Exception(std::string("HttpClientAdapter::Invoke: null ") +
+                              (ref ? "method" : "reference"));
    }
    Impl& impl = *_impl;
    const std::string body = Wire::EncodeRequest(*method, *ref, args, {impl.version});
@@ -151,9 +152,10 @@ void HttpClientAdapter::Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, 
          case Failure::ReadTimeout:
             RaiseCanceled(reason + " (no answer in time)");
          case Failure::NotTrusted:
-            reason += impl.pinned.empty() ? " (the server's certificate is not trusted, or does not name the host)"
-                                          : " (the server's certificate does not have the pinned thumbprint, "
-                                            "or does not name the host)";
+            reason += impl.pinned.empty()
+                          ? " (the server's certificate is not trusted, or does not name the host)"
+                          : " (the server's certificate does not have the pinned thumbprint, "
+                            "or does not name the host)";
             break;
          case Failure::Closed:
             reason += impl.options.tls ? "" : " (an HTTPS server?)";

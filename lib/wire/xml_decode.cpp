@@ -98,7 +98,7 @@ enum class FrameKind : unsigned char {
 
 struct Frame {
    FrameKind kind = FrameKind::Document;
-   PathStep step;               // this element's part of the path (name empty: none)
+   PathStep step;                // this element's part of the path (name empty: none)
    const Place* place = nullptr; // the place in the parent the value goes to (null: boxed-array item, root)
    // Struct
    Pellum::Ref<Ormid::DynamicData> obj;
@@ -158,8 +158,8 @@ public:
 
    void Parse(std::string_view document, std::size_t maxBytes) {
       if (document.size() > maxBytes) {
-         throw DecodeError("", "document of " + std::to_string(document.size()) + " bytes is over the limit of " +
-                                   std::to_string(maxBytes) + " bytes");
+         throw DecodeError("", "document of " + std::to_string(document.size()) +
+                                   " bytes is over the limit of " + std::to_string(maxBytes) + " bytes");
       }
       ParserLease lease;
       XML_Parser parser = lease.parser;
@@ -181,9 +181,10 @@ public:
             if (_failure) {
                std::rethrow_exception(_failure);
             }
-            throw DecodeError("", "malformed XML at line " + std::to_string(XML_GetCurrentLineNumber(parser)) +
-                                      ", column " + std::to_string(XML_GetCurrentColumnNumber(parser) + 1) +
-                                      ": " + XML_ErrorString(XML_GetErrorCode(parser)));
+            throw DecodeError("", "malformed XML at line " +
+                                      std::to_string(XML_GetCurrentLineNumber(parser)) + ", column " +
+                                      std::to_string(XML_GetCurrentColumnNumber(parser) + 1) + ": " +
+                                      XML_ErrorString(XML_GetErrorCode(parser)));
          }
          at += n;
       } while (at < document.size());
@@ -235,7 +236,8 @@ private:
    }
    static void OnDoctype(void* self, const char*, const char*, const char*, int) {
       Guard(self, [](XmlDecoder&) -> void {
-         throw DecodeError("", "a document type declaration (DOCTYPE) is refused: documents carry no DTD or entity");
+         throw DecodeError(
+             "", "a document type declaration (DOCTYPE) is refused: documents carry no DTD or entity");
       });
    }
    static void OnEntity(void* self, const char*, int, const char*, int, const char*, const char*, const char*,
@@ -267,8 +269,8 @@ private:
    Frame& Top() { return _frames.back(); }
 
    void Push(Frame frame) {
-      if (frame.kind == FrameKind::Struct || frame.kind == FrameKind::BoxedArray || frame.kind == FrameKind::Scalar ||
-          frame.kind == FrameKind::Reference) {
+      if (frame.kind == FrameKind::Struct || frame.kind == FrameKind::BoxedArray ||
+          frame.kind == FrameKind::Scalar || frame.kind == FrameKind::Reference) {
          if (++_valueDepth > _maxDepth) {
             _frames.push_back(std::move(frame));
             Fail("values nested deeper than the limit of " + std::to_string(_maxDepth));
@@ -414,7 +416,8 @@ private:
       if (NamespaceOf(name) == kSoapNamespace && local == "Fault") {
          return Push(MakeFrame(FrameKind::Fault));
       }
-      const std::string want = std::string(_expected->IsProperty() ? "Fetch" : _expected->GetWsdlName()) + "Response";
+      const std::string want =
+          std::string(_expected->IsProperty() ? "Fetch" : _expected->GetWsdlName()) + "Response";
       if (local != want) {
          Fail("expected <" + want + ">, got <" + std::string(local).substr(0, 80) + ">");
       }
@@ -469,7 +472,8 @@ private:
    int ItemCount(const Frame& parent, const Place& place) {
       const Ormid::Any* array = nullptr;
       if (parent.obj) {
-         array = static_cast<const Ormid::Any*>(place.owner->GetDescriptor()->getFieldPtr(parent.obj.GetPtr(), place.index));
+         array = static_cast<const Ormid::Any*>(
+             place.owner->GetDescriptor()->getFieldPtr(parent.obj.GetPtr(), place.index));
       } else {
          array = _args[static_cast<std::size_t>(place.index)].GetPtr();
       }
@@ -593,7 +597,8 @@ private:
          const auto* moType = dynamic_cast<const Ormid::ManagedObjectType*>(targetType);
          Pop();
          if (_operation != "Fetch") {
-            const Ormid::ManagedMethod* method = moType != nullptr ? moType->FindMethodByWsdlName(_operation) : nullptr;
+            const Ormid::ManagedMethod* method =
+                moType != nullptr ? moType->FindMethodByWsdlName(_operation) : nullptr;
             if (method == nullptr) {
                Fail("unknown operation " + _operation.substr(0, 80) + " of " + targetType->GetName());
             }
@@ -605,7 +610,8 @@ private:
       }
       case FrameKind::Prop: {
          Pop();
-         const Ormid::ManagedMethod* getter = _fetchType != nullptr ? _fetchType->FindProperty(_text) : nullptr;
+         const Ormid::ManagedMethod* getter =
+             _fetchType != nullptr ? _fetchType->FindProperty(_text) : nullptr;
          if (getter == nullptr) {
             Fail("unknown property " + Quote(_text, false) + " to fetch");
          }
@@ -826,7 +832,8 @@ Request DecodeRequest(std::string_view document, const DecodeOptions& options) {
    return std::move(decoder.request);
 }
 
-Response DecodeResponse(std::string_view document, const Ormid::ManagedMethod& method, const DecodeOptions& options) {
+Response DecodeResponse(std::string_view document, const Ormid::ManagedMethod& method,
+                        const DecodeOptions& options) {
    Detail::XmlDecoder decoder(Detail::Mode::Response, options, &method);
    decoder.Parse(document, options.maxBytes);
    return std::move(decoder.response);
