@@ -1,6 +1,7 @@
 #include "pellum/System/DateTime.h"
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <ostream>
@@ -235,10 +236,14 @@ DateTime DateTime::FromFields(const Fields& f) {
    CheckField("second", f.second, 0, 59);
    CheckField("microsecond", f.microsecond, 0, 999999);
    CheckOffset(f.offsetMinutes);
-   const int64_t local = DaysFromCivil(f.year, f.month, f.day) * kMicrosPerDay +
-                         ((int64_t{f.hour} * 60 + f.minute) * 60 + f.second) * kMicrosPerSecond +
-                         f.microsecond;
-   return FromUtcTime(local - int64_t{f.offsetMinutes} * kMicrosPerMinute, f.offsetMinutes);
+   // 128 bits: a year far enough from 1970 overflows the 64-bit count, which is refused below.
+   const __int128 utc = __int128{DaysFromCivil(f.year, f.month, f.day)} * kMicrosPerDay +
+                        ((int64_t{f.hour} * 60 + f.minute) * 60 + f.second) * kMicrosPerSecond +
+                        f.microsecond - int64_t{f.offsetMinutes} * kMicrosPerMinute;
+   if (utc < INT64_MIN || utc > INT64_MAX) {
+      throw Exception(ASPrint("date-time year %1 is outside the range of the microsecond count", f.year));
+   }
+   return FromUtcTime(static_cast<int64_t>(utc), f.offsetMinutes);
 }
 
 DateTime DateTime::Now() {
@@ -255,9 +260,12 @@ DateTime DateTime::WithOffset(int32_t offsetMinutes) const {
 }
 
 DateTime::Fields DateTime::GetFields() const noexcept {
-   // Split into whole days and the time of day first, so that no sum can overflow.
+   // Split into whole days and the time of day first (the remainder, not days * kMicrosPerDay, which
+   // leaves the 64-bit range at its ends), so that no sum can overflow.
    int64_t days = FloorDiv(_utcMicros, kMicrosPerDay);
-   int64_t timeOfDay = _utcMicros - days * kMicrosPerDay + int64_t{_offsetMinutes} * kMicrosPerMinute;
+   const int64_t remainder = _utcMicros % kMicrosPerDay;
+   int64_t timeOfDay =
+       (remainder < 0 ? remainder + kMicrosPerDay : remainder) + int64_t{_offsetMinutes} * kMicrosPerMinute;
    if (timeOfDay < 0) {
       timeOfDay += kMicrosPerDay;
       --days;

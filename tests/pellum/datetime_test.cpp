@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <string>
 #include <utility>
@@ -85,6 +86,34 @@ TEST(DateTime, OffsetsChangeRenderingNotTheInstant) {
    EXPECT_LT(DateTime::Parse("2026-12-05T15:05:44+02:00"), utc);
    EXPECT_THROW(DateTime::FromUtcTime(0, 15 * 60), Pellum::Exception);
    EXPECT_THROW(utc.WithOffset(-841), Pellum::Exception);
+}
+
+TEST(DateTime, EveryCountRendersUpToTheEndsOfItsRange) {
+   // The first and last instants of the 64-bit count, at the extreme offsets too: rendered without
+   // overflow, and their fields give the same instant back.
+   const struct {
+      int64_t utc;
+      int32_t offset;
+      const char* text;
+   } cases[] = {
+       {INT64_MIN, 0, "-290308-12-21T19:59:05.224192Z"},
+       {INT64_MIN, -840, "-290308-12-21T05:59:05.224192-14:00"},
+       {INT64_MIN + 1, 840, "-290308-12-22T09:59:05.224193+14:00"},
+       {INT64_MAX, 0, "294247-01-10T04:00:54.775807Z"},
+       {INT64_MAX, 840, "294247-01-10T18:00:54.775807+14:00"},
+       {INT64_MAX - 1, -840, "294247-01-09T14:00:54.775806-14:00"},
+   };
+   for (const auto& c : cases) {
+      const DateTime value = DateTime::FromUtcTime(c.utc, c.offset);
+      EXPECT_EQ(value.ToString(), c.text);
+      EXPECT_EQ(DateTime::FromFields(value.GetFields()).GetUtcTime(), c.utc) << c.text;
+   }
+   // Fields one day beyond either end are refused, not wrapped.
+   for (int64_t utc : {INT64_MIN, INT64_MAX}) {
+      DateTime::Fields beyond = DateTime::FromUtcTime(utc).GetFields();
+      beyond.day += utc < 0 ? -1 : 1;
+      EXPECT_THROW(DateTime::FromFields(beyond), Pellum::Exception) << utc;
+   }
 }
 
 // (Leap days from 1901 to 2099 are covered by the comparison with the C library.)
