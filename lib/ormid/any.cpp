@@ -126,9 +126,9 @@ void DiffAnyPropertiesInt(const Any* a, const Any* b, const std::string& prefix,
    if (a == b) {
       return;
    }
-   const bool aEmpty = IsNullOrEmptyArray(a);
-   const bool bEmpty = IsNullOrEmptyArray(b);
-   if (aEmpty && bEmpty) {
+   // Null and an empty array are equal; two empty arrays only when they are of the same class.
+   if (IsNullOrEmptyArray(a) && IsNullOrEmptyArray(b) &&
+       (a == nullptr || b == nullptr || typeid(*a) == typeid(*b))) {
       return;
    }
    std::string path = prefix;

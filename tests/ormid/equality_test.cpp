@@ -69,7 +69,12 @@ TEST(Equality, DifferentDynamicTypesDifferWithoutException) {
    PropertyDiffSet diffs;
    DiffAnyPropertiesInt(boxInt.GetPtr(), boxLong.GetPtr(), "", ".extra", 2, diffs);
    DiffAnyPropertiesInt(part.GetPtr(), sub.GetPtr(), "", ".part", 2, diffs);
-   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{".extra", ".part"}));
+   // Two empty arrays of different classes too.
+   Pellum::Ref<Any> noInts(new Array<int>());
+   Pellum::Ref<Any> noStrings(new Array<std::string>());
+   EXPECT_FALSE(AreEqualAnysInt(noInts.GetPtr(), noStrings.GetPtr(), 3, false));
+   DiffAnyPropertiesInt(noInts.GetPtr(), noStrings.GetPtr(), "", ".tags", 3, diffs);
+   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{".extra", ".part", ".tags"}));
 }
 
 // (The pattern rules of every property kind are checked for every generated class by the library's

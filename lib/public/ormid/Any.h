@@ -26,10 +26,12 @@
 //   - otherwise a->_IsEqual(b, pattern).
 // Rules of DiffAnyPropertiesInt(a, b, prefix, name, flags, diffs), path = prefix + name:
 //   - equal by the first four rules above (null/null, same object, null against empty array): nothing;
-//   - one side null (and not an empty array), or different dynamic classes: the path;
+//   - one side null (and not an empty array), or different dynamic classes (two empty arrays included):
+//     the path;
 //   - otherwise a->_DiffProperties(b, path, diffs): a data object reports its differing properties as
 //     path.property; two data arrays of equal length report per element (path[i], path[i].property ...),
 //     of different lengths the path; arrays of plain values, boxed values and MoRef report the path.
+// So a difference is reported exactly when AreEqualAnysInt(a, b, flags, false) is false.
 // The flag word is the property's (PropertyFlags); the comparison gives no meaning to its bits beyond
 // what the values themselves carry. Neither function allocates, except the path strings of differences.
 #pragma once
