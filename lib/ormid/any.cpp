@@ -1,12 +1,16 @@
 // Any, DynamicData, PropertyDiffSet and the nested comparison of values.
 
+#include <algorithm>
 #include <string>
 #include <typeinfo>
+#include <vector>
 
 #include "field_values.h"
 #include "ormid/Any.h"
 #include "ormid/Array.h"
 #include "ormid/ToString.h"
+#include "pellum/Exception.h"
+#include "pellum/Print.h"
 
 namespace Ormid {
 
@@ -86,6 +90,29 @@ void DynamicData::_DiffProperties(const Any* other, const std::string& prefix, P
          diffs.Add(prefix + "." + record.name);
       }
    });
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Nested copies
+
+Any* CloneNested(const Any* value) {
+   if (value == nullptr) {
+      return nullptr;
+   }
+   // The values this thread is copying, outermost first: a copy that reaches one of them again would
+   // never end.
+   thread_local std::vector<const Any*> copying;
+   if (std::find(copying.begin(), copying.end(), value) != copying.end()) {
+      const Type* type = value->_GetType();
+      throw Pellum::Exception(Pellum::ASPrint("cannot copy a value of type %1 that holds itself (a reference "
+                                              "cycle through its properties or elements)",
+                                              type != nullptr ? type->GetName() : "(unregistered)"));
+   }
+   copying.push_back(value);
+   struct Pop {
+      ~Pop() { copying.pop_back(); }
+   } pop;
+   return value->_Clone();
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -22,7 +22,7 @@ DataArrayBase::DataArrayBase(const DataArrayBase& other) : ArrayBase(other) {
    _items.reserve(other._items.size());
    try {
       for (Any* item : other._items) {
-         Any* copy = item->_Clone();
+         Any* copy = CloneNested(item);
          copy->IncRef();
          _items.push_back(copy); // cannot throw: reserved
       }

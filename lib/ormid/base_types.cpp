@@ -59,7 +59,7 @@ KeyAnyValue::KeyAnyValue() = default;
 KeyAnyValue::KeyAnyValue(std::string key_, Any* value_) : key(std::move(key_)), value(value_) {}
 
 KeyAnyValue::KeyAnyValue(const KeyAnyValue& other)
-    : DynamicData(other), key(other.key), value(other.value ? other.value->_Clone() : nullptr) {}
+    : DynamicData(other), key(other.key), value(CloneNested(other.value)) {}
 
 KeyAnyValue::~KeyAnyValue() = default;
 
@@ -186,9 +186,7 @@ LocalizableMessage::LocalizableMessage(std::string key_, std::string message_)
     : key(std::move(key_)), message(std::move(message_)) {}
 
 LocalizableMessage::LocalizableMessage(const LocalizableMessage& other)
-    : DynamicData(other), key(other.key),
-      arg(other.arg ? static_cast<DataArray<KeyAnyValue>*>(other.arg->_Clone()) : nullptr),
-      message(other.message) {}
+    : DynamicData(other), key(other.key), arg(CloneNested(other.arg)), message(other.message) {}
 
 LocalizableMessage::~LocalizableMessage() = default;
 
@@ -353,7 +351,7 @@ DynamicProperty::DynamicProperty() = default;
 DynamicProperty::DynamicProperty(std::string name_, Any* val_) : name(std::move(name_)), val(val_) {}
 
 DynamicProperty::DynamicProperty(const DynamicProperty& other)
-    : DynamicData(other), name(other.name), val(other.val ? other.val->_Clone() : nullptr) {}
+    : DynamicData(other), name(other.name), val(CloneNested(other.val)) {}
 
 DynamicProperty::~DynamicProperty() = default;
 

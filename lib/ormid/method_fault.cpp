@@ -56,11 +56,8 @@ void MethodFault::Exception::Throw() const {
 MethodFault::MethodFault() = default;
 
 MethodFault::MethodFault(const MethodFault& other)
-    : DynamicData(other),
-      faultCause(other.faultCause ? static_cast<MethodFault*>(other.faultCause->_Clone()) : nullptr),
-      faultMessage(other.faultMessage
-                       ? static_cast<DataArray<LocalizableMessage>*>(other.faultMessage->_Clone())
-                       : nullptr) {}
+    : DynamicData(other), faultCause(CloneNested(other.faultCause)),
+      faultMessage(CloneNested(other.faultMessage)) {}
 
 MethodFault::~MethodFault() = default;
 
@@ -508,7 +505,7 @@ Fault::ManagedObjectNotFound::ManagedObjectNotFound() = default;
 Fault::ManagedObjectNotFound::ManagedObjectNotFound(MoRef* obj_) : obj(obj_) {}
 
 Fault::ManagedObjectNotFound::ManagedObjectNotFound(const ManagedObjectNotFound& other)
-    : RuntimeFault(other), obj(other.obj ? static_cast<MoRef*>(other.obj->_Clone()) : nullptr) {}
+    : RuntimeFault(other), obj(CloneNested(other.obj)) {}
 
 bool Fault::ManagedObjectNotFound::_IsEqual(const Any* other, bool pattern) const {
    const Fault::ManagedObjectNotFound* o = static_cast<const Fault::ManagedObjectNotFound*>(other);

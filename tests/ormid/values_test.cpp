@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <limits>
 #include <string>
 
@@ -192,4 +193,42 @@ TEST(Values, ManagedObjectReferences) {
    }
    EXPECT_THROW(MoRef("", "id"), Pellum::Exception);
    EXPECT_THROW(MoRef(GetNoType<int>(), "id"), Pellum::Exception);
+}
+
+TEST(Values, CopiesRefuseAValueThatHoldsItself) {
+   Pellum::Ref<MethodFault> fault(new MethodFault());
+   Pellum::Ref<LocalizableMessage> message(new LocalizableMessage("k", "m"));
+   Pellum::Ref<KeyAnyValue> arg(new KeyAnyValue("a", nullptr));
+   message->arg = new DataArray<KeyAnyValue>{arg.GetPtr()};
+   Pellum::Ref<DataArray<Any>> list(new DataArray<Any>());
+   // Each row closes a cycle (true) or breaks it again (false) so that the values can be freed.
+   const struct {
+      const char* name;
+      Any* root;
+      std::function<void(bool)> close;
+   } cycles[] = {
+       {"a fault as its own cause", fault.GetPtr(),
+        [&](bool on) { on ? fault->faultCause.Reset(fault.GetPtr()) : fault->faultCause.Reset(); }},
+       {"a message through an argument", message.GetPtr(),
+        [&](bool on) { on ? arg->value.Reset(message.GetPtr()) : arg->value.Reset(); }},
+       {"an array holding itself", list.GetPtr(),
+        [&](bool on) { on ? list->Append(list.GetPtr()) : list->Clear(); }},
+   };
+   for (const auto& c : cycles) {
+      c.close(true);
+      try {
+         Pellum::Ref<Any> copy(c.root->_Clone());
+         ADD_FAILURE() << c.name << " was copied";
+      } catch (const Pellum::Exception& e) {
+         EXPECT_NE(std::string(e.what()).find("holds itself"), std::string::npos)
+             << c.name << ": " << e.what();
+      }
+      c.close(false);
+      Pellum::Ref<Any> copy(c.root->_Clone());
+      EXPECT_TRUE(AreEqual(c.root, copy.GetPtr())) << c.name;
+   }
+   // A value held twice is shared, not a cycle: both places get their own copy.
+   fault->faultMessage = new DataArray<LocalizableMessage>{message.GetPtr(), message.GetPtr()};
+   Pellum::Ref<MethodFault> copy(static_cast<MethodFault*>(fault->_Clone()));
+   EXPECT_TRUE(AreEqual(fault.GetPtr(), copy.GetPtr()));
 }

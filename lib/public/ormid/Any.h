@@ -13,6 +13,12 @@
 //   7     _GetDataType()      the same type object as _GetType()
 // and faults continue with the slots of MethodFault.h.
 //
+// Reference cycles. The fields of data objects are public, so nothing keeps a value from holding itself
+// (a fault set as its own faultCause, an object appended to an array it holds). Cycles are therefore not
+// refused when made but detected when copied: copies reach nested values through CloneNested, which
+// raises Pellum::Exception when the copy comes back to a value it is still copying, and the partial copy
+// is released. Reference counting never frees a cycle: break it before dropping the last reference.
+//
 // Nested comparison. A data object compares its own plain fields itself and hands every nested value
 // (data object, fault, MoRef, any value, array) to AreEqualAnysInt / DiffAnyPropertiesInt below, which
 // dispatch back into the nested value's _IsEqual / _DiffProperties once the two sides are known to be of
@@ -105,6 +111,13 @@ public:
    void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override;
    virtual DataObjectType* _GetDataType() const;
 };
+
+// The copy of a nested value (a field's or an array element's): value->_Clone(), or null for null. Throws
+// Pellum::Exception naming the value's type when the copy is inside a copy of that same value (a cycle).
+ORMID_API Any* CloneNested(const Any* value);
+template <class X> X* CloneNested(const Pellum::Ref<X>& field) {
+   return static_cast<X*>(CloneNested(static_cast<const Any*>(field.GetPtr())));
+}
 
 // Equality and difference of one nested value (rules at the top of this header).
 ORMID_API bool AreEqualAnysInt(const Any* a, const Any* b, unsigned flags, bool pattern);

@@ -44,11 +44,11 @@ inline const std::string AUTHZ_PARAM_PREFIX{"AUTHZ_PARAM_PREFIX"};
 
 namespace Detail {
 
-// The copy of a reference field: the source's _Clone() (a deep copy for data objects and arrays, the
-// same object for MoRef and boxed values), or null. The new field takes one reference.
+// The copy of a reference field: the source's _Clone() through Ormid::CloneNested, which refuses a
+// reference cycle (a deep copy for data objects and arrays, the same object for MoRef and boxed values),
+// or null. The new field takes one reference.
 template <class X> X* CloneRef(const Pellum::Ref<X>& source) {
-   X* value = source.GetPtr();
-   return value == nullptr ? nullptr : static_cast<X*>(value->_Clone());
+   return ::Ormid::CloneNested(source);
 }
 
 } // namespace Detail
