@@ -19,7 +19,7 @@ TEST(TransportConcurrency, ThreadsShareOneClientItsConnectionsAndASession) {
    options.maxIdleConnections = 2;
    options.asyncThreads = 2;
    Ref<Transport::HttpClientAdapter> client(new Transport::HttpClientAdapter(options));
-   client->SetSessionCookie("quorl_session=" + server.server->CreateSession("admin"));
+   client->SetSessionCookie(server.server->CreateSession("admin"));
    Ref<Ormid::MoRef> ref = Served::RefOf("quorl.ServiceInstance", "ServiceInstance");
    const auto expected = Pellum::System::DateTime::FromUtcTime(1'733'400'000'000'000); // what it answers
 
@@ -54,7 +54,7 @@ TEST(TransportConcurrency, ThreadsShareOneClientItsConnectionsAndASession) {
             }
             if (t == 0 && i == kCalls / 2) {
                // A new session while the other threads' calls run.
-               client->SetSessionCookie("quorl_session=" + server.server->CreateSession("admin"));
+               client->SetSessionCookie(server.server->CreateSession("admin"));
             }
          }
       });
