@@ -383,6 +383,10 @@ private:
       case FrameKind::BoxedArray: {
          const Ormid::Type* item = parent.type;
          const int index = parent.count;
+         if (local != ItemElementName(item)) {
+            Fail("an item of an array of " + std::string(ItemElementName(item)) + " is <" +
+                 std::string(ItemElementName(item)) + ">, not <" + std::string(local).substr(0, 80) + ">");
+         }
          return BeginValue(nullptr, item, {}, index, attributes, parent.secret);
       }
       default:

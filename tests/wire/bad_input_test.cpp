@@ -12,8 +12,9 @@
 
 namespace {
 
-const std::string kOpen = "<value xmlns=\"urn:quorl25\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
-                          "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" ";
+const std::string kOpen =
+    "<value xmlns=\"urn:quorl25\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+    "xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" ";
 const std::string kBoot = kOpen + "xsi:type=\"VirtualMachineBootOptions\">";
 const std::string kSpec = kOpen + "xsi:type=\"VirtualMachineConfigSpec\">";
 const std::string kDisk = "<bootOrder xsi:type=\"VirtualMachineBootOptionsBootableDiskDevice\">";
@@ -33,8 +34,8 @@ struct Row {
    const char* what;
    bool json;
    std::string document;
-   const char* path;    // expected Wire::Error::GetPath()
-   const char* message; // a fragment of the message
+   const char* path;             // expected Wire::Error::GetPath()
+   const char* message;          // a fragment of the message
    const char* secret = nullptr; // text that must not appear in the message
 };
 
@@ -48,19 +49,25 @@ TEST(WireBadInput, EveryKindOfBadDocumentIsRefusedWithItsPlace) {
        {"empty", false, "", "", "malformed XML"},
        {"billion laughs", false,
         "<?xml version=\"1.0\"?><!DOCTYPE v [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;\">"
-        "<!ENTITY c \"&b;&b;&b;&b;&b;\">]>" + kOpen + "xsi:type=\"xsd:string\">&c;&c;&c;</value>",
+        "<!ENTITY c \"&b;&b;&b;&b;&b;\">]>" +
+            kOpen + "xsi:type=\"xsd:string\">&c;&c;&c;</value>",
         "", "DOCTYPE"},
        {"external entity", false,
-        "<!DOCTYPE v [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + kOpen + "xsi:type=\"xsd:string\">&x;</value>",
+        "<!DOCTYPE v [<!ENTITY x SYSTEM \"file:///etc/passwd\">]>" + kOpen +
+            "xsi:type=\"xsd:string\">&x;</value>",
         "", "DOCTYPE"},
        {"undeclared entity", false, kOpen + "xsi:type=\"xsd:string\">&x;</value>", "", "malformed XML"},
        {"invalid UTF-8", false, kOpen + "xsi:type=\"xsd:string\">\xC3\x28</value>", "", "malformed XML"},
        {"wrong root", false, "<values/>", "", "root element of a value is <value>"},
        {"no xsi:type in anyType", false, kOpen + ">5</value>", "", "needs its xsi:type"},
-       {"unknown xsi:type", false, kOpen + "xsi:type=\"NoSuchType\"/>", "", "unknown xsi:type \"NoSuchType\""},
+       {"unknown xsi:type", false, kOpen + "xsi:type=\"NoSuchType\"/>", "",
+        "unknown xsi:type \"NoSuchType\""},
        {"array of arrays", false,
-        kOpen + "xsi:type=\"ArrayOfArrayOfString\"><ArrayOfString><string>a</string></ArrayOfString></value>", "",
-        "unknown xsi:type \"ArrayOfArrayOfString\""},
+        kOpen + "xsi:type=\"ArrayOfArrayOfString\"><ArrayOfString><string>a</string></ArrayOfString></value>",
+        "", "unknown xsi:type \"ArrayOfArrayOfString\""},
+       {"item of another name", false,
+        kOpen + "xsi:type=\"ArrayOfString\"><string>a</string><int>1</int></value>", "",
+        "is <string>, not <int>"},
        {"unbound prefix", false, kOpen + "xsi:type=\"q:int\"/>", "", "unbound prefix"},
        {"xsi:type not derived", false, kSpec + "<bootOptions xsi:type=\"VirtualMachineConfigSpec\"/></value>",
         "bootOptions", "is not a quorl.vm.BootOptions"},
@@ -78,10 +85,12 @@ TEST(WireBadInput, EveryKindOfBadDocumentIsRefusedWithItsPlace) {
        {"not a date-time", false, kOpen + "xsi:type=\"xsd:dateTime\">2024-02-30T00:00:00Z</value>", "",
         "no such date"},
        {"zone moves a date-time out of range", false,
-        kOpen + "xsi:type=\"xsd:dateTime\">0001-01-01T00:00:00+01:00</value>", "", "outside the years 0001 to 9999"},
+        kOpen + "xsi:type=\"xsd:dateTime\">0001-01-01T00:00:00+01:00</value>", "",
+        "outside the years 0001 to 9999"},
        {"type newer than the version", false, kOpen + "xsi:type=\"ServiceEndpoint\"/>", "",
         "is not part of version quorl.version.v9_0_0_0"},
-       {"JSON type newer than the version", true, R"({"_type":"ServiceEndpoint"})", "", "is not part of version"},
+       {"JSON type newer than the version", true, R"({"_type":"ServiceEndpoint"})", "",
+        "is not part of version"},
        {"not base64", false, kOpen + "xsi:type=\"xsd:base64Binary\">a$==</value>", "", "not base64"},
        {"unknown enumeration value", false,
         kOpen + "xsi:type=\"VirtualMachineBootOptionsNetworkBootProtocolType\">ipv9</value>", "",
@@ -106,7 +115,8 @@ TEST(WireBadInput, EveryKindOfBadDocumentIsRefusedWithItsPlace) {
    for (const Row& row : rows) {
       SCOPED_TRACE(row.what);
       try {
-         Pellum::Ref<Ormid::Any> value = row.json ? Wire::DecodeJson(row.document) : Wire::DecodeXml(row.document);
+         Pellum::Ref<Ormid::Any> value =
+             row.json ? Wire::DecodeJson(row.document) : Wire::DecodeXml(row.document);
          ADD_FAILURE() << "accepted: " << (value ? value->ToString() : std::string("null"));
       } catch (const Wire::DecodeError& e) {
          EXPECT_EQ(e.GetPath(), row.path) << e.what();
