@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import re
 import unittest
 
 from generator import SchemaErrors, build_model
@@ -80,27 +81,55 @@ def locate(text: str, needle: str, nth: int = 1) -> tuple[int, int]:
     return line, column
 
 
+def announced(path: str, text: str) -> list[tuple[str, int, int, str]]:
+    """(path, line, column, fragment) of every comment "// `needle` fragment" of a schema text: `needle` is
+    looked for on the comment's line, or on the last line before it that holds more than a comment."""
+    found, code_line, code = [], 0, ""
+    for number, line in enumerate(text.splitlines(), 1):
+        head, _, comment = line.partition("//")
+        if head.strip():
+            code_line, code = number, head
+        mark = re.match(r"\s*`([^`]+)` (.+)", comment)
+        if mark:
+            if mark[1] not in code:
+                raise ValueError(f"{path}:{code_line}: {mark[1]!r} is not on the line")
+            found.append((path, code_line, code.index(mark[1]) + 1, mark[2]))
+    return found
+
+
 class SchemaTestCase(unittest.TestCase):
     def errors(self, files: dict[str, str], namespace: str | None = None, packages=PACKAGES):
         with self.assertRaises(SchemaErrors) as caught:
             build(files, namespace, packages)
         return caught.exception.errors
 
-    def assertRefused(self, files: dict[str, str], package: str, needle: str, fragment: str, nth: int = 1,
-                      namespace: str | None = None, packages=PACKAGES):
-        """The schema is refused with an error at `needle` in `package`'s file whose message holds
-        `fragment`. `package` "namespace" means the namespace file."""
-        errors = self.errors(files, namespace, packages)
-        if package == "namespace":
-            path = "schema/namespace.kobl"
-            text = namespace if namespace is not None else namespace_text(packages)
+    def assertRefused(self, files: dict[str, str], package: str, needle: str, fragment: str, nth: int = 1):
+        """The schema is refused with an error at the nth `needle` in `package`'s file holding `fragment`."""
+        at = (f"schema/{package}.kobl", *locate(f"package {package};\n{files[package]}", needle, nth))
+        errors = self.errors(files)
+        self.assertTrue(any(tuple(e.location) == at and fragment in e.message for e in errors),
+                        f"no error at {at} holding {fragment!r}; got:\n" + "\n".join(map(str, errors)))
+
+    def assertAnnounced(self, files: dict[str, str], namespace: str | None = None, packages=PACKAGES,
+                        warnings: bool = False, schema=None):
+        """The schema (`files`, or `schema` as given to build_model) is refused (or, with `warnings`, accepted
+        with warnings) with just the errors its comments announce: each comment is met by one at its place
+        holding its fragment, each error by a comment (several may describe one error). Returns the errors."""
+        ns, package_files = schema or sources(files, namespace, packages)
+        if warnings:
+            found = build_model(ns, package_files)[1]
         else:
-            path = f"schema/{package}.kobl"
-            text = f"package {package};\n{files[package]}"
-        line, column = locate(text, needle, nth)
-        for e in errors:
-            loc = e.location
-            if (loc.file, loc.line, loc.column) == (path, line, column) and fragment in e.message:
-                return e
-        self.fail(f"no error at {path}:{line}:{column} containing {fragment!r}; got:\n" +
-                  "\n".join(str(e) for e in errors))
+            with self.assertRaises(SchemaErrors) as caught:
+                build_model(ns, package_files)
+            found = caught.exception.errors
+        expected = [mark for path, text in [ns, *package_files] for mark in announced(path, text)]
+        self.assertTrue(expected, "the schema announces nothing")
+        got = "\n".join(str(e) for e in found)
+        meets = lambda e, mark: tuple(e.location) == mark[:3] and mark[3] in e.message
+        for mark in expected:
+            with self.subTest(at="{}:{}:{}".format(*mark[:3]), fragment=mark[3]):
+                self.assertTrue(any(meets(e, mark) for e in found), f"not found; got:\n{got}")
+        for e in found:
+            with self.subTest(unannounced=str(e)):
+                self.assertTrue(any(meets(e, mark) for mark in expected), f"announced:\n{expected}")
+        return found

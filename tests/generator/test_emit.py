@@ -7,36 +7,24 @@ from pathlib import Path
 
 from generator.emit import EmitError, generate, output_list, write_files
 
-from .schema_fixtures import SchemaTestCase, build
+from .schema_fixtures import build
 
-SCHEMA = {
+SCHEMA = {  # what the back end does with every kind of member is left to the build of the repository's schema
     "quorl": """
         managed ManagedEntity since version1;
         data Outer since version1 {
             enabled: boolean?;
-            count: long;
             data Inner since version1 { data Leaf since version1; }
             data User since version1 { leaf: Inner.Leaf; others: Inner.Leaf[]; }
             enum Mode since version1 { on, off }
         }
-        data Child : Outer since version1 {
-            dynamicProperty: kobl.DynamicProperty[]? since kobl.version.version0;
-            Sub: string;
-            entity: ManagedEntity?;
-            modes: Outer.Mode[]?;
-            data Sub since version1;
-        }
+        data Child : Outer since version1 { Sub: string; entity: ManagedEntity?; data Sub since version1; }
         managed Folder since version1 { enum State since version1 { ready } }""",
-    "quorl.vm": """
-        data BootOptions wsdl "VirtualMachineBootOptions" since version2 {
-            bootDelay: long?;
-            bootOrder: BootableDevice[]?;
-            data BootableDevice wsdl "VirtualMachineBootOptionsBootableDevice" since version2;
-        }""",
+    "quorl.vm": "data BootOptions since version2 { bootOrder: Device[]?; data Device since version2; }",
 }
 
 
-class EmitTest(SchemaTestCase):
+class EmitTest(unittest.TestCase):
     def setUp(self):
         self.model, _ = build(SCHEMA)
         self.files = generate(self.model)
@@ -44,12 +32,10 @@ class EmitTest(SchemaTestCase):
     def test_outputs_are_planned_and_deterministic(self):
         self.assertEqual(sorted(self.files), sorted(output_list(self.model)))
         self.assertEqual(generate(build(SCHEMA)[0]), self.files)
-        for name in ("quorl/Outer.h", "quorl/Folder.h", "quorl/Fwd.h", "quorl/All.h", "quorl/quorl_part0.cpp",
-                     "quorl/quorl_registration.cpp", "quorl/vm/BootOptions.h", "registration.cpp", "versions.cpp"):
-            self.assertIn(name, self.files)
         # Every managed type has its interface unit and a stub header.
-        self.assertIn("quorl/ManagedEntity.h", self.files)
-        self.assertIn("quorl/ManagedEntityStub.h", self.files)
+        self.assertLessEqual({"quorl/Outer.h", "quorl/Folder.h", "quorl/Fwd.h", "quorl/All.h", "quorl/quorl_part0.cpp",
+                              "quorl/quorl_registration.cpp", "quorl/vm/BootOptions.h", "registration.cpp",
+                              "versions.cpp", "quorl/ManagedEntity.h", "quorl/ManagedEntityStub.h"}, set(self.files))
 
     def test_files_are_rewritten_only_when_changed(self):
         with tempfile.TemporaryDirectory() as tmp:
@@ -73,8 +59,7 @@ class EmitTest(SchemaTestCase):
         leaf = text.index("class QUORL_API Outer::Inner::Leaf :")
         user = text.index("class QUORL_API Outer::User :")
         self.assertLess(outer, inner)
-        self.assertLess(inner, leaf)
-        self.assertLess(inner, user)  # User's fields name Inner::Leaf, declared inside Inner
+        self.assertLess(inner, min(leaf, user))  # User's fields name Inner::Leaf, declared inside Inner
         # The derived class includes its base's unit.
         self.assertIn('#include "quorl/Outer.h"', self.files["quorl/Child.h"])
 
@@ -86,7 +71,3 @@ class EmitTest(SchemaTestCase):
             }"""})
         with self.assertRaisesRegex(EmitError, "circular definition order"):
             generate(model)
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -9,13 +9,13 @@ from generator.emit import generate
 from generator.emit_managed import ManagedEmitter, ManagedError
 from generator.naming import Names
 
-from .schema_fixtures import SchemaTestCase, build
+from .schema_fixtures import build
 
 SKELETON_CLASS = re.compile(r"^class (\S+) : (.*) \{$", re.M)
 NOT_SERVED = re.compile(r' (\w+)\([^)]*\) override \{ ::Ormid::NotServed\("([^"]+)"\); \}')
 
 
-class RefusalTest(SchemaTestCase):
+class ManagedTest(unittest.TestCase):
     def test_member_hiding_a_nested_type_is_refused(self):
         model, _ = build({"quorl": """
             managed Box since version1 {
@@ -25,8 +25,6 @@ class RefusalTest(SchemaTestCase):
         with self.assertRaisesRegex(ManagedError, "Info would hide the nested type"):
             ManagedEmitter(model, Names(model), model.types["quorl.Box"])
 
-
-class SkeletonTest(SchemaTestCase):
     def test_a_skeleton_derives_from_its_base_skeleton_and_serves_only_its_own_members(self):
         model, _ = build({"quorl": """
             managed Entity since version1 { name: string; method reload(); }
@@ -39,8 +37,7 @@ class SkeletonTest(SchemaTestCase):
         header = files["quorl/FolderSkeleton.h"]
         self.assertIn('#include "quorl/EntitySkeleton.h"', header)
         self.assertIn("class LeaseSkeleton;", files["quorl/Folder.h"])
-        classes = SKELETON_CLASS.findall(header)
-        self.assertEqual(classes, [
+        self.assertEqual(SKELETON_CLASS.findall(header), [
             ("FolderSkeleton", "public virtual ::Quorl::Folder, public ::Quorl::EntitySkeleton"),
             ("Folder::LeaseSkeleton", "public virtual ::Quorl::Folder::Lease")])
         self.assertEqual(SKELETON_CLASS.findall(files["quorl/EntitySkeleton.h"]),
@@ -54,7 +51,3 @@ class SkeletonTest(SchemaTestCase):
                          [("Renew", "Folder::Lease::Renew")])
         code = [line for line in header.splitlines() if not line.startswith("//")]
         self.assertEqual(sum(line.count(" override") for line in code), 3)
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -2,11 +2,12 @@
 boxed arrays, requests and responses, the binding, and the name clashes it refuses."""
 
 import re
+import unittest
 import xml.etree.ElementTree as ET
 
 from generator.emit_wsdl import WsdlError, generate_wsdl
 
-from .schema_fixtures import SchemaTestCase, build
+from .schema_fixtures import build
 
 XS = "{http://www.w3.org/2001/XMLSchema}"
 WS = "{http://schemas.xmlsoap.org/wsdl/}"
@@ -31,10 +32,10 @@ SCHEMA = {
 }
 
 
-def declarations(xsd: str) -> dict:
+def declarations(xsd: ET.Element) -> dict:
     """Every named top-level type and element: (extension base, {child element: (type, min, max)})."""
     out = {}
-    for node in ET.fromstring(xsd):
+    for node in xsd:
         ext = node.find(f".//{XS}extension")
         children = {e.get("name"): (e.get("type"), e.get("minOccurs"), e.get("maxOccurs"))
                     for e in node.iter(f"{XS}element") if e is not node}
@@ -42,58 +43,53 @@ def declarations(xsd: str) -> dict:
     return out
 
 
-class WsdlTest(SchemaTestCase):
+class WsdlTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.files = generate_wsdl(build(SCHEMA)[0])
-        cls.decls = declarations(cls.files["quorl.xsd"])
+        cls.xsd = ET.fromstring(cls.files["quorl.xsd"])
+        cls.decls = declarations(cls.xsd)
 
     def test_members_are_typed_and_counted_like_the_wire(self):
+        S, MOR, MANY = "xsd:string", "tns:ManagedObjectReference", ("0", "unbounded")
+        # (XML Schema type, minOccurs, maxOccurs) of the own members of types, in order; a link holds a key
+        self.assertEqual(list(self.decls["Item"][1].items()), [
+            ("key", (S, None, None)), ("label", (S, "0", None)), ("tags", (S, *MANY)), ("owner", (MOR, "0", None)),
+            ("peer", (S, "0", None)), ("mode", ("tns:ItemMode", None, None))])
+        self.assertEqual(list(self.decls["Special"][1].items()), [
+            ("extra", ("xsd:base64Binary", *MANY)), ("path", ("tns:PropertyPath", None, None)),
+            ("any", ("xsd:anyType", "0", None))])
         cases = [  # (type or element, member, XML Schema type, minOccurs, maxOccurs)
-            ("Item", "key", "xsd:string", None, None),
-            ("Item", "label", "xsd:string", "0", None),
-            ("Item", "tags", "xsd:string", "0", "unbounded"),
-            ("Item", "owner", "tns:ManagedObjectReference", "0", None),
-            ("Item", "peer", "xsd:string", "0", None),          # a link holds a key
-            ("Item", "mode", "tns:ItemMode", None, None),
-            ("Special", "extra", "xsd:base64Binary", "0", "unbounded"),
-            ("Special", "path", "tns:PropertyPath", None, None),
-            ("Special", "any", "xsd:anyType", "0", None),
-            ("DuplicateName", "name", "xsd:string", None, None),
-            ("MethodFault", "faultMessage", "tns:LocalizableMessage", "0", "unbounded"),
-            ("ArrayOfItem", "Item", "tns:Item", "0", "unbounded"),
-            ("ArrayOfItemMode", "ItemMode", "tns:ItemMode", "0", "unbounded"),
-            ("ArrayOfBase64Binary", "base64Binary", "xsd:base64Binary", "0", "unbounded"),
-            ("ArrayOfManagedObjectReference", "ManagedObjectReference", "tns:ManagedObjectReference", "0",
-             "unbounded"),
-            ("Rename_Task", "_this", "tns:ManagedObjectReference", None, None),
-            ("Rename_Task", "parent", "tns:ManagedObjectReference", "0", None),
-            ("Rename_TaskResponse", "returnval", "tns:ManagedObjectReference", None, None),  # the task
-            ("Find", "keys", "xsd:string", "0", "unbounded"),
-            ("FindResponse", "returnval", "tns:Item", "0", "unbounded"),
-            ("Fetch", "prop", "xsd:string", None, None),
+            ("DuplicateName", "name", S, None, None),
+            ("MethodFault", "faultMessage", "tns:LocalizableMessage", *MANY),
+            ("ArrayOfItem", "Item", "tns:Item", *MANY),
+            ("ArrayOfItemMode", "ItemMode", "tns:ItemMode", *MANY),
+            ("ArrayOfBase64Binary", "base64Binary", "xsd:base64Binary", *MANY),
+            ("ArrayOfManagedObjectReference", "ManagedObjectReference", MOR, *MANY),
+            ("Rename_Task", "_this", MOR, None, None),
+            ("Rename_Task", "parent", MOR, "0", None),
+            ("Rename_TaskResponse", "returnval", MOR, None, None),  # the task
+            ("Find", "keys", S, *MANY),
+            ("FindResponse", "returnval", "tns:Item", *MANY),
+            ("Fetch", "prop", S, None, None),
             ("FetchResponse", "returnval", "xsd:anyType", "0", None),
         ]
         for owner, member, *want in cases:
             with self.subTest(owner=owner, member=member):
                 self.assertEqual(self.decls[owner][1][member], tuple(want))
-        self.assertEqual(list(self.decls["Special"][1]), ["extra", "path", "any"])  # own ones, in order
         self.assertEqual(self.decls["TouchResponse"][1], {})
 
     def test_bases_and_enumerations(self):
-        for name, base in (("Item", "tns:DynamicData"), ("Special", "tns:Item"), ("DuplicateName", "tns:QuorlFault"),
-                           ("QuorlFault", "tns:MethodFault"), ("InvalidType", "tns:InvalidRequest"),
-                           ("DynamicData", None)):
-            with self.subTest(name=name):
-                self.assertEqual(self.decls[name][0], base)
-        mode = ET.fromstring(self.files["quorl.xsd"]).find(f"{XS}simpleType[@name='ItemMode']")
+        bases = {"Item": "tns:DynamicData", "Special": "tns:Item", "DuplicateName": "tns:QuorlFault",
+                 "QuorlFault": "tns:MethodFault", "InvalidType": "tns:InvalidRequest", "DynamicData": None}
+        self.assertEqual({name: self.decls[name][0] for name in bases}, bases)
+        mode = self.xsd.find(f"{XS}simpleType[@name='ItemMode']")
         self.assertEqual([e.get("value") for e in mode.iter(f"{XS}enumeration")], ["on", "off"])
-        detail = ET.fromstring(self.files["quorl.xsd"]).find(f"{XS}element[@name='DuplicateNameFault']")
-        self.assertEqual(detail.get("type"), "tns:DuplicateName")
+        self.assertEqual(self.xsd.find(f"{XS}element[@name='DuplicateNameFault']").get("type"), "tns:DuplicateName")
 
     def test_binding_names_the_newest_release(self):
         wsdl = ET.fromstring(self.files["quorl.wsdl"])
-        self.assertEqual(ET.fromstring(self.files["quorl.xsd"]).get("targetNamespace"), "urn:quorl25")
+        self.assertEqual(self.xsd.get("targetNamespace"), "urn:quorl25")
         actions = {e.get("soapAction") for e in wsdl.iter("{http://schemas.xmlsoap.org/wsdl/soap/}operation")}
         self.assertEqual(actions, {"urn:quorl25/6.7"})
         faults = {op.get("name"): [f.get("name") for f in op.iter(f"{WS}fault")]

@@ -5,21 +5,19 @@ import unittest
 from generator.printer import Printer, TemplateError, substitute
 
 
-class SubstituteTest(unittest.TestCase):
+class PrinterTest(unittest.TestCase):
     def test_holes_and_dollar(self):
         self.assertEqual(substitute("a $x$ b $$ $y$", {"x": 1, "y": "z"}), "a 1 b $ z")
 
     def test_unknown_unused_and_multiline_values_are_errors(self):
-        with self.assertRaisesRegex(TemplateError, r"\$missing\$"):
-            substitute("$missing$", {})
-        with self.assertRaisesRegex(TemplateError, "unused.*extra"):
-            substitute("$x$", {"x": 1, "extra": 2})
-        with self.assertRaisesRegex(TemplateError, "several lines"):
-            substitute("$x$", {"x": "a\nb"})
+        for template, variables, message in (("$missing$", {}, r"\$missing\$"),
+                                             ("$x$", {"x": 1, "extra": 2}, "unused.*extra"),
+                                             ("$x$", {"x": "a\nb"}, "several lines")):
+            with self.subTest(message=message), self.assertRaisesRegex(TemplateError, message):
+                substitute(template, variables)
 
-
-class PrinterTest(unittest.TestCase):
     def test_indentation_dedent_and_blank_lines(self):
+        self.assertEqual(Printer().text(), "")
         p = Printer()
         p.print("""
             class $n$ {
@@ -31,10 +29,3 @@ class PrinterTest(unittest.TestCase):
             p.print("int y;")
         p.print("};")
         self.assertEqual(p.text(), "class A {\npublic:\n   int x;\n\n   int y;\n};\n")
-
-    def test_empty_printer(self):
-        self.assertEqual(Printer().text(), "")
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -13,21 +13,21 @@ def parse(body: str):
     return parse_package("package quorl;\n" + body, "quorl.kobl")
 
 
-class SyntaxErrorCase(unittest.TestCase):
-    def assertSyntaxError(self, body: str, needle: str, fragment: str, nth: int = 1):
-        text = "package quorl;\n" + body
-        with self.assertRaises(SchemaError) as caught:
-            parse_package(text, "quorl.kobl")
-        line, column = locate(text, needle, nth)
-        err = caught.exception
-        self.assertEqual((err.location.file, err.location.line, err.location.column),
-                         ("quorl.kobl", line, column), str(err))
-        self.assertIn(fragment, err.message)
-        self.assertTrue(str(err).startswith(f"quorl.kobl:{line}:{column}: "))
-        return err
+class ErrorCase(unittest.TestCase):
+    def assertErrors(self, parse_fn, file: str, cases, prefix: str = ""):
+        """Each case (text, needle or (line, column), fragment[, nth]): `parse_fn` refuses prefix + text at
+        that place (the nth occurrence of `needle`) with a message holding `fragment`."""
+        for body, where, fragment, *nth in cases:
+            text = prefix + body
+            with self.subTest(text=body):
+                with self.assertRaises(SchemaError) as caught:
+                    parse_fn(text, file)
+                line, column = where if isinstance(where, tuple) else locate(text, where, *nth)
+                self.assertEqual(str(caught.exception), f"{file}:{line}:{column}: {caught.exception.message}")
+                self.assertIn(fragment, caught.exception.message)
 
 
-class LexerTest(unittest.TestCase):
+class LexerTest(ErrorCase):
     def test_tokens_and_positions(self):
         tokens = tokenize('a.b.C /* x\n y */ 0x40 12 3des "q\\"\\\\" -> - ?\n// tail\n}', "f")
         got = [(t.kind, t.text, t.value, t.location.line, t.location.column) for t in tokens]
@@ -52,16 +52,10 @@ class LexerTest(unittest.TestCase):
             ("x @", (1, 3), "unexpected character '@'"),
             ("vm. ConfigSpec", (1, 3), "dotted name"),
         ]
-        for text, (line, column), fragment in cases:
-            with self.subTest(text=text):
-                with self.assertRaises(SchemaError) as caught:
-                    tokenize(text, "f")
-                self.assertEqual((caught.exception.location.line, caught.exception.location.column),
-                                 (line, column))
-                self.assertIn(fragment, caught.exception.message)
+        self.assertErrors(tokenize, "f", cases)
 
 
-class PackageSyntaxTest(SyntaxErrorCase):
+class PackageSyntaxTest(ErrorCase):
     def test_keywords_and_language_names_are_property_names(self):
         f = parse("""
             data Names since version1 {
@@ -72,15 +66,12 @@ class PackageSyntaxTest(SyntaxErrorCase):
                 method: string;
                 method delete(class: string, namespace: int, since: int since version2) -> string;
             }""")
-        names = [p.name for p in f.decls[0].properties]
-        self.assertEqual(names, ["class", "namespace", "delete", "data", "since", "version", "method",
-                                 "enum", "inferred"])
-        self.assertEqual(f.decls[0].properties[5].since.text, "version2")
+        self.assertEqual([p.name for p in f.decls[0].properties],
+                         ["class", "namespace", "delete", "data", "since", "version", "method", "enum", "inferred"])
         method = f.decls[1].methods[0]
-        self.assertEqual(method.name, "delete")
-        self.assertEqual([p.name for p in method.params], ["class", "namespace", "since"])
-        self.assertEqual(method.params[2].since.text, "version2")
-        self.assertEqual(f.decls[1].properties[0].name, "method")
+        self.assertEqual((f.decls[0].properties[5].since.text, f.decls[1].properties[0].name, method.name,
+                          [p.name for p in method.params], method.params[2].since.text),
+                         ("version2", "method", "delete", ["class", "namespace", "since"], "version2"))
 
     def test_declarations_modifiers_and_nesting(self):
         f = parse("""
@@ -144,38 +135,21 @@ class PackageSyntaxTest(SyntaxErrorCase):
             ("enum E since version1 { a b }", "b", "',' between the values"),
             ("enum E since version1 { a, {} }", "{", "an enumeration value", 2),
             ("enum E since version1 { a.b }", "a.b", "no dots"),
-            ("data A since version1 {\n x: int;\n", "", "expected '}' to close A"),
+            ("data A since version1 {\n x: int;\n", (4, 1), "expected '}' to close A, found end of file"),
             ("record A since version1;", "record", "a declaration (data, fault, enum or managed)"),
             ("data A since version1 wsdl;", ";", "WSDL name as a string", 2),
             ("data A.since version1;", "version1", "'wsdl"),
         ]
-        for case in cases:
-            body, needle, fragment = case[:3]
-            nth = case[3] if len(case) > 3 else 1
-            with self.subTest(body=body):
-                if needle == "":
-                    text = "package quorl;\n" + body
-                    with self.assertRaises(SchemaError) as caught:
-                        parse_package(text, "quorl.kobl")
-                    self.assertEqual(caught.exception.location.line, text.count("\n") + 1)
-                    self.assertIn(fragment, caught.exception.message)
-                else:
-                    self.assertSyntaxError(body, needle, fragment, nth)
-
-    def test_file_must_start_with_package(self):
-        with self.assertRaises(SchemaError) as caught:
-            parse_package("data A since version1;", "quorl.kobl")
-        self.assertEqual(str(caught.exception),
-                         "quorl.kobl:1:1: expected 'package <name>;' at the start of the file, found 'data'")
+        self.assertErrors(parse_package, "quorl.kobl", cases, prefix="package quorl;\n")
+        self.assertErrors(parse_package, "quorl.kobl", [
+            ("data A since version1;", (1, 1), "expected 'package <name>;' at the start of the file, found 'data'")])
 
 
-class NamespaceSyntaxTest(unittest.TestCase):
+class NamespaceSyntaxTest(ErrorCase):
     def test_namespace_statements(self):
+        # dependencies, version slots, counts and defaults: test_model reads them from the fixture's namespace file
         ns = parse_namespace("""namespace quorl;
-            dependencies "kobl.reflect", "kobl.query";
             product "Sylvar" releases "9.0.0.0", "8.0.3.1";
-            version-slots 35; counts 1, 30, 32;
-            defaults wire "quorl25" task "quorl.Task" in "quorl25" flags 4;
             version v1 wire "quorl2" id "2.0" stage released flags 6 task "T" in "N";
             version f1 id "fABC" release "r" stage feature;
             version x id "" stage 4;
@@ -183,11 +157,7 @@ class NamespaceSyntaxTest(unittest.TestCase):
             package quorl expect data 3 managed 2;
             package quorl.vm;
         """, "namespace.kobl")
-        self.assertEqual(ns.dependencies, ["kobl.reflect", "kobl.query"])
         self.assertEqual((ns.products[0].name, ns.products[0].releases), ("Sylvar", ["9.0.0.0", "8.0.3.1"]))
-        self.assertEqual((ns.version_slots, ns.counts), (35, [1, 30, 32]))
-        self.assertEqual((ns.default_wire, ns.default_task_type, ns.default_task_namespace, ns.default_flags),
-                         ("quorl25", "quorl.Task", "quorl25", 4))
         v1, f1, x = ns.versions
         self.assertEqual((v1.wire, v1.id, v1.release, v1.stage, v1.flags, v1.task_type, v1.task_namespace),
                          ("quorl2", "2.0", None, 0, 6, "T", "N"))
@@ -208,14 +178,4 @@ class NamespaceSyntaxTest(unittest.TestCase):
             ("namespace quorl;\ncounts 1, 2;\ncounts 3;", (3, 1), "written twice"),
             ("namespace quorl;\nthings;", (2, 1), "a statement of the namespace file"),
         ]
-        for text, (line, column), fragment in cases:
-            with self.subTest(text=text):
-                with self.assertRaises(SchemaError) as caught:
-                    parse_namespace(text, "namespace.kobl")
-                self.assertEqual((caught.exception.location.line, caught.exception.location.column),
-                                 (line, column), str(caught.exception))
-                self.assertIn(fragment, caught.exception.message)
-
-
-if __name__ == "__main__":
-    unittest.main()
+        self.assertErrors(parse_namespace, "namespace.kobl", cases)
