@@ -73,17 +73,29 @@ class QuorlTypesToolTest(unittest.TestCase):
         # Managed types and enumerations have no example value.
         self.assertIsNone(shown("kobl.query.PropertyCollector")[1])
 
-    def test_unknown_names_fail_with_suggestions(self):
-        done = run("show", "kobl.fault.SystemErorr")
-        self.assertEqual(done.returncode, 2)
-        self.assertIn('unknown type "kobl.fault.SystemErorr"', done.stderr)
-        self.assertIn("kobl.fault.SystemError", done.stderr)
-        done = run("dump", "--json", "nosuch")
-        self.assertNotEqual(done.returncode, 0)
-        self.assertIn('no namespace "nosuch"', done.stderr)
-        done = run("frobnicate")
-        self.assertEqual(done.returncode, 2)
-        self.assertIn("usage:", done.stderr)
+    def test_bad_names_and_arguments_are_named_in_the_error(self):
+        # (arguments, a part of the error, a text the error must not hold)
+        rows = [
+            (["show", "kobl.fault.SystemErorr"], 'unknown type "kobl.fault.SystemErorr"; did you mean '
+                                                 'kobl.fault.SystemError', None),
+            (["show", ""], "the type name is empty", "did you mean"),
+            (["show", "-h"], 'show: unknown option "-h"', "did you mean"),
+            (["show"], "show: missing argument", None),
+            (["show", "a", "b"], 'show: unexpected argument "b"', None),
+            (["list", "quorl.nosuch"], 'no type name starts with "quorl.nosuch"', None),
+            (["dump", "--json", "nosuch"], 'no namespace "nosuch"', None),
+            (["dump", "nosuch"], 'dump: unexpected argument "nosuch"', None),
+            (["summary", "x"], 'summary: unexpected argument "x"', None),
+            (["frobnicate"], 'unknown command "frobnicate"', None),
+        ]
+        for args, error, absent in rows:
+            with self.subTest(args=args):
+                done = run(*args)
+                self.assertNotEqual(done.returncode, 0)
+                self.assertEqual(done.stdout, "")
+                self.assertIn(error, done.stderr)
+                if absent:
+                    self.assertNotIn(absent, done.stderr)
 
     def test_summary_counts_every_registered_type(self):
         done = run("summary")

@@ -35,10 +35,10 @@
 #include "ormid/ManagedType.h"
 #include "ormid/Ormid.h"
 #if QUORL_TYPES_LINKED
-#include "serve.h"
 #include "quorl/Packages.h"
 #include "quorl/Versions.h"
 #include "scenario.h"
+#include "serve.h"
 #endif
 
 namespace {
@@ -141,6 +141,10 @@ std::vector<std::string> Suggest(std::string_view name, const std::vector<Type*>
 }
 
 int UnknownName(std::string_view what, std::string_view name, const std::vector<Type*>& types) {
+   if (name.empty()) {
+      std::cerr << "quorl-types: the " << what << " name is empty\n";
+      return 2;
+   }
    std::cerr << "quorl-types: unknown " << what << " \"" << name << "\"";
    std::vector<std::string> near = Suggest(name, types);
    if (!near.empty()) {
@@ -281,6 +285,7 @@ int Summary() {
 }
 
 int List(std::string_view prefix) {
+   std::size_t listed = 0;
    for (const Type* type : Ormid::TypeRegistry::Get().GetTypes()) {
       std::string_view name = type->GetName();
       if (name.substr(0, prefix.size()) != prefix) {
@@ -288,6 +293,11 @@ int List(std::string_view prefix) {
       }
       std::printf("%-9s %-60s %s\n", KindName(type), type->GetName(),
                   type->GetVersion() ? type->GetVersion() : "");
+      ++listed;
+   }
+   if (listed == 0) {
+      std::cerr << "quorl-types: no type name starts with \"" << prefix << "\"\n";
+      return 2;
    }
    return 0;
 }
@@ -455,17 +465,35 @@ int Versions(const char* name) {
 }
 
 int Usage(int status) {
-   (status == 0 ? std::cout : std::cerr)
-       << "usage: quorl-types summary | list [PREFIX] | show NAME | versions [NAME] | dump --json [NAMESPACE]\n"
-          "       | encode NAME [--json|--xml] [--version V] | decode [FILE] [--to xml|json|text] [--version V]"
+   (status == 0 ? std::cout : std::cerr) << "usage: quorl-types summary | list [PREFIX] | show NAME | "
+                                            "versions [NAME] | dump --json [NAMESPACE]\n"
+                                            "       | encode NAME [--json|--xml] [--version V] | decode "
+                                            "[FILE] [--to xml|json|text] [--version V]"
 #if QUORL_TYPES_LINKED
-          "\n       | demo | serve [--address A] [--port N] [--tls CERT KEY] [--user NAME:PASSWORD[:PRIVILEGES]]"
+                                            "\n       | demo | serve [--address A] [--port N] [--tls CERT "
+                                            "KEY] [--user NAME:PASSWORD[:PRIVILEGES]]"
 #endif
-          "\n";
+                                            "\n";
    return status;
 }
 
 } // namespace
+
+// A command given the wrong arguments: what was wrong, then the usage.
+int BadArguments(std::string_view command, int argc, char** argv, int at) {
+   std::cerr << "quorl-types: " << command << ": ";
+   if (argc > at) {
+      std::cerr << "unexpected argument \"" << argv[at] << "\"\n";
+   } else {
+      std::cerr << "missing argument\n";
+   }
+   return Usage(2);
+}
+
+// The commands that take names refuse what looks like an option.
+bool IsOption(const char* argument) {
+   return argument[0] == '-';
+}
 
 int main(int argc, char** argv) {
    try {
@@ -473,6 +501,11 @@ int main(int argc, char** argv) {
          return Summary();
       }
       std::string_view command = argv[1];
+      if ((command == "list" || command == "show" || command == "versions") && argc >= 3 &&
+          IsOption(argv[2])) {
+         std::cerr << "quorl-types: " << command << ": unknown option \"" << argv[2] << "\"\n";
+         return Usage(2);
+      }
       if (command == "summary" && argc == 2) {
          return Summary();
       }
@@ -506,6 +539,24 @@ int main(int argc, char** argv) {
       if (command == "help" || command == "--help" || command == "-h") {
          return Usage(0);
       }
+      // The command is known but its arguments are not: the first one out of place, or what is missing.
+      static constexpr std::pair<std::string_view, int> kMostArguments[] = {
+         {"summary", 0},
+         {"list", 1},
+         {"show", 1},
+         {"versions", 1},
+         {"dump", 2},
+#if QUORL_TYPES_LINKED
+         {"demo", 0},
+#endif
+      };
+      for (const auto& [name, most] : kMostArguments) {
+         if (command == name) {
+            const bool badFlag = name == "dump" && argc >= 3 && std::string_view(argv[2]) != "--json";
+            return BadArguments(command, argc, argv, badFlag ? 2 : 2 + most);
+         }
+      }
+      std::cerr << "quorl-types: unknown command \"" << command << "\"\n";
       return Usage(2);
    } catch (const std::exception& e) {
       std::cerr << "quorl-types: " << e.what() << "\n";
