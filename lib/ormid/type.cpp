@@ -404,7 +404,7 @@ bool DataObjectType::IsSet(const DynamicData* obj, int index) const {
 }
 
 void DataObjectType::Reset(DynamicData* obj, int index) const {
-   Check(obj, index, reinterpret_cast<const void*>(_descriptor->reset), "reset");
+   Check(obj, index, reinterpret_cast<const void*>(_descriptor->swapField), "reset");
    const PropertyRecord& record = _descriptor->properties[index];
    if ((record.flags & PropertyFlags::Optional) == 0 && !IsReferenceKind(GetFieldKind(record))) {
       throw Pellum::Exception(
@@ -412,7 +412,14 @@ void DataObjectType::Reset(DynamicData* obj, int index) const {
                           "property cannot be unset",
                           record.name, index, GetName(), GetFieldKindName(GetFieldKind(record))));
    }
-   _descriptor->reset(obj, index);
+   if (_descriptor->reset != nullptr) {
+      _descriptor->reset(obj, index);
+      return;
+   }
+   // A class without optional properties has no reset accessor: its references are unset by swapping
+   // null in.
+   Pellum::Ref<Any> none;
+   _descriptor->swapField(obj, index, &none);
 }
 
 bool AlwaysSet(const DynamicData* /*obj*/, int /*index*/) {

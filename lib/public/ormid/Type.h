@@ -235,9 +235,12 @@ public:
 
    // Checked reflection accessors on an own property (index relative to this type; see Records.h for the
    // value arguments). Each raises Pellum::Exception naming the type and the index when `obj` is null or
-   // not an instance of this type, the index is out of range, or the descriptor has no such accessor;
-   // Reset also refuses a required plain or string property (it would have no meaning). The accessor's own
-   // exceptions (type mismatch on SetField or SwapField) pass through.
+   // not an instance of this type, the index is out of range, or the descriptor has no such accessor.
+   // Reset unsets every optional property and every reference (data object, MoRef, any value, array),
+   // required or not, on every class (a class without optional properties has no reset accessor: its
+   // references are unset by swapping null in); it refuses a required plain or string property (it would
+   // have no meaning). The accessor's own exceptions (type mismatch, a value the field cannot hold) pass
+   // through, and the field is unchanged then.
    void GetField(DynamicData* obj, int index, void* out) const;
    void* GetFieldPtr(DynamicData* obj, int index) const;
    void SetField(DynamicData* obj, int index, const void* in) const;
