@@ -24,6 +24,7 @@ FLAG_LINK = 0x20
 FLAG_MARKER_40 = 0x40
 FLAG_SECRET = 0x200
 FLAG_MARKER_400 = 0x400
+FLAG_DEDUP = 0x800  # an optional string stored deduplicated (swapped as a Pellum::Deduplicated handle)
 
 VOID_RESULT_VERSION = "kobl.version.version0"
 

@@ -15,7 +15,7 @@ from types import MappingProxyType
 
 from .errors import Location, SchemaError, SchemaErrors
 from .model import (
-    DATA, ENUM, FAULT, FLAG_ARRAY, FLAG_LINK, FLAG_LINKABLE, FLAG_MANAGED_PROPERTY, FLAG_MARKER_40,
+    DATA, ENUM, FAULT, FLAG_ARRAY, FLAG_DEDUP, FLAG_LINK, FLAG_LINKABLE, FLAG_MANAGED_PROPERTY, FLAG_MARKER_40,
     FLAG_MARKER_400, FLAG_OPTIONAL, FLAG_SECRET, KINDS, MANAGED, PRIMITIVES, RUNTIME_TYPES,
     EnumValue, Method, Model, Namespace, Package, Param, Product, Property,
     Type, Version,
@@ -518,6 +518,8 @@ class _Builder:
             flags |= FLAG_LINK
         if decl.linkable:
             flags |= FLAG_LINKABLE
+        if decl.dedup:
+            flags |= FLAG_DEDUP
         if tname is None or version is None:
             return None
         where = f"property {decl.name} of {owner}"

@@ -4,13 +4,18 @@
 #include <cctype>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "ormid/Any.h"
 #include "ormid/Array.h"
 #include "ormid/Registry.h"
+#include "ormid/Strings.h"
 #include "ormid/Type.h"
+#include "pellum/Deduplicated.h"
 #include "pellum/Exception.h"
+#include "pellum/Optional.h"
 #include "pellum/Print.h"
+#include "pellum/System/DateTime.h"
 
 namespace Ormid {
 
@@ -263,7 +268,14 @@ DataObjectType::DataObjectType(const DataTypeInfo* descriptor)
                 Pellum::ASPrint("data type %1 declares property %2 twice", name, p->name));
          }
       }
-      (void)GetFieldKind(*p); // refuses value types no property can have
+      const FieldKind kind = GetFieldKind(*p); // refuses value types no property can have
+      if ((p->flags & PropertyFlags::Deduplicated) != 0 &&
+          (kind != FieldKind::String ||
+           (p->flags & (PropertyFlags::Optional | PropertyFlags::Link)) != PropertyFlags::Optional)) {
+         throw Pellum::Exception(Pellum::ASPrint(
+             "property %1 of data type %2 is marked deduplicated but is not an optional string", p->name,
+             name));
+      }
       anyOptional = anyOptional || (p->flags & PropertyFlags::Optional) != 0;
    }
    _ownCount = count;
@@ -420,6 +432,68 @@ void DataObjectType::Reset(DynamicData* obj, int index) const {
    // null in.
    Pellum::Ref<Any> none;
    _descriptor->swapField(obj, index, &none);
+}
+
+namespace {
+
+// The type of a plain value, or of its whole Pellum::Optional.
+template <class T> const std::type_info& Slot(bool whole) {
+   return whole ? typeid(Pellum::Optional<T>) : typeid(T);
+}
+
+} // namespace
+
+const std::type_info& DataObjectType::GetSlotType(int index, bool swap) const {
+   const PropertyRecord& record = GetOwnProperty(index);
+   const FieldKind kind = GetFieldKind(record);
+   const bool optional = (record.flags & PropertyFlags::Optional) != 0;
+   const bool whole = optional && swap; // swapField exchanges the whole optional
+   if ((record.flags & PropertyFlags::Deduplicated) != 0) {
+      return swap ? typeid(Pellum::Deduplicated<std::string>) : typeid(std::string);
+   }
+   switch (kind) {
+   case FieldKind::Bool:
+      return optional ? typeid(signed char) : typeid(bool);
+   case FieldKind::Byte:
+      return Slot<signed char>(whole);
+   case FieldKind::Short:
+      return Slot<short>(whole);
+   case FieldKind::Int:
+   case FieldKind::Enum:
+      return Slot<int>(whole);
+   case FieldKind::Long:
+      return Slot<long>(whole);
+   case FieldKind::Float:
+      return Slot<float>(whole);
+   case FieldKind::Double:
+      return Slot<double>(whole);
+   case FieldKind::String:
+      return Slot<std::string>(whole);
+   case FieldKind::Binary:
+      return Slot<std::vector<unsigned char>>(whole);
+   case FieldKind::DateTime:
+      return Slot<Pellum::System::DateTime>(whole);
+   case FieldKind::Uri:
+      return Slot<Uri>(whole);
+   case FieldKind::TypeName:
+      return Slot<TypeName>(whole);
+   case FieldKind::MethodName:
+      return Slot<MethodName>(whole);
+   case FieldKind::PropertyPath:
+      return Slot<PropertyPath>(whole);
+   case FieldKind::Reference:
+   case FieldKind::Any:
+   case FieldKind::Array:
+      break;
+   }
+   return typeid(Pellum::Ref<Any>);
+}
+
+void DataObjectType::CheckSlot(int index, bool swap, const std::type_info& given) const {
+   const std::type_info& expected = GetSlotType(index, swap);
+   if (expected != given) {
+      Pellum::ThrowTypeMismatchException(expected, given);
+   }
 }
 
 bool AlwaysSet(const DynamicData* /*obj*/, int /*index*/) {

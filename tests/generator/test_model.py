@@ -123,7 +123,7 @@ class DefaultsTest(SchemaTestCase):
             }
             managed M since version1 { c: int[]? +1024; }"""})
         props = model.types["quorl.D"].properties
-        self.assertEqual([p.flags for p in props], [0x13, 0x22, 0x63, 0x200, 0x202, 0x442, 0x2])
+        self.assertEqual([p.flags for p in props], [0x13, 0x22, 0x63, 0x200, 0x202, 0x442, 0x802])
         self.assertEqual([(p.link, p.linkable, p.secret) for p in props[:4]],
                          [(False, True, False), (True, False, False), (True, False, False), (False, False, True)])
         self.assertEqual([p.dedup for p in props], [False] * 6 + [True])

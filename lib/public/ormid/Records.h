@@ -88,6 +88,9 @@ enum : uint32_t {
    Marker40 = 0x40,   // carried for other components; the runtime gives it no meaning
    Secret = 0x200,    // the value is a password, ticket, token or shared secret: never rendered
    Marker400 = 0x400, // carried for other components; the runtime gives it no meaning
+   // An optional string stored deduplicated: swapField takes a Pellum::Deduplicated<std::string> handle
+   // where other optional strings take a Pellum::Optional<std::string>.
+   Deduplicated = 0x800,
 };
 } // namespace PropertyFlags
 
@@ -110,7 +113,7 @@ using ParamInfo = PropertyRecord;
 //     swapField;
 //   strings and string-valued types, date-times, binaries: the object itself (std::string, Ormid::TypeName,
 //     Pellum::System::DateTime, std::vector<unsigned char> ...), or its Pellum::Optional for swapField
-//     when the property is optional;
+//     when the property is optional (a deduplicated string: its Pellum::Deduplicated<std::string>);
 //   references (data objects, faults, MoRef, any values, arrays): a Pellum::Ref<Ormid::Any> slot for
 //     getField and swapField; for setField `in` is the Ormid::Any* value itself (null allowed), which the
 //     accessor narrows to the field's class (Pellum::ThrowTypeMismatchException on a mismatch).
@@ -332,8 +335,8 @@ extern "C++" ORMID_API const TypeInfo gKoblManagedObjectTypeInfo;
 
 // Base types of the schema language, in the global namespace: "kobl.DynamicData", "kobl.DynamicProperty",
 // "kobl.KeyAnyValue", "kobl.LocalizableMessage" (kind 16), the managed types (kind 18)
-// "kobl.query.PropertyCollector", "kobl.reflect.DynamicTypeManager", "kobl.reflect.ManagedMethodExecuter", and
-// the base-schema faults "kobl.fault.InvalidArgument" ... "kobl.fault.SystemError" (kind 17).
+// "kobl.query.PropertyCollector", "kobl.reflect.DynamicTypeManager", "kobl.reflect.ManagedMethodExecuter",
+// and the base-schema faults "kobl.fault.InvalidArgument" ... "kobl.fault.SystemError" (kind 17).
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblDynamicDataTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblDynamicPropertyTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblKeyAnyValueTypeInfo;

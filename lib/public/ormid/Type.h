@@ -24,6 +24,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <typeinfo>
 #include <utility>
 #include <vector>
 
@@ -156,7 +158,8 @@ enum class FieldKind {
    Float,        // float
    Double,       // double
    Enum,         // int ordinal; optional: Pellum::Optional<int>
-   String,       // std::string (also link properties, whatever their type); optional: Pellum::Optional
+   String,       // std::string (also link properties, whatever their type); optional: Pellum::Optional,
+                 // or Pellum::Deduplicated<std::string> with PropertyFlags::Deduplicated
    Binary,       // std::vector<unsigned char>
    DateTime,     // Pellum::System::DateTime
    Uri,          // Ormid::Uri
@@ -248,7 +251,32 @@ public:
    bool IsSet(const DynamicData* obj, int index) const;
    void Reset(DynamicData* obj, int index) const;
 
+   // The C++ type of the value argument of an own property's getField and setField (`swap` false) or
+   // swapField (`swap` true), from its record (Records.h): references, any values and arrays answer
+   // Pellum::Ref<Ormid::Any> for all three.
+   const std::type_info& GetSlotType(int index, bool swap) const;
+   // Typed forms of GetField, SetField and SwapField: the argument's C++ type is checked against
+   // GetSlotType first; another type raises Pellum::TypeMismatchException (the slot type expected, the
+   // type given) before anything is read or changed. SetFieldAs of a reference takes the Ref<Any> slot.
+   template <class T> void GetFieldAs(DynamicData* obj, int index, T& out) const {
+      CheckSlot(index, false, typeid(T));
+      GetField(obj, index, static_cast<void*>(&out));
+   }
+   template <class T> void SetFieldAs(DynamicData* obj, int index, const T& in) const {
+      CheckSlot(index, false, typeid(T));
+      if constexpr (std::is_same_v<T, Pellum::Ref<Any>>) {
+         SetField(obj, index, in.GetPtr());
+      } else {
+         SetField(obj, index, static_cast<const void*>(&in));
+      }
+   }
+   template <class T> void SwapFieldAs(DynamicData* obj, int index, T& io) const {
+      CheckSlot(index, true, typeid(T));
+      SwapField(obj, index, static_cast<void*>(&io));
+   }
+
 private:
+   void CheckSlot(int index, bool swap, const std::type_info& given) const;
    void Check(const DynamicData* obj, int index, const void* accessor, const char* what) const;
 
    const DataTypeInfo* _descriptor;
