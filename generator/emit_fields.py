@@ -92,6 +92,8 @@ class Field:
     optional: bool
     element: str | None = None  # referenced class (references) or array class (arrays)
     getter: str | None = None   # array getter name
+    checked: str | None = None  # extra arguments of the checked setters: "count, name" of an enumeration,
+                                # the wire name of a managed type
 
     # -- class body -------------------------------------------------------------------------------
     def declaration(self) -> str:
@@ -147,6 +149,10 @@ class Field:
         f = f"self->{self.member}"
         k = self.kind
         F = "::Ormid::Field::"
+        c = self.checked
+        if k == "plain" and c:  # enumeration ordinal
+            return {"get": f"{F}GetValue({f}, out);", "ptr": f"return {F}ValuePtr({f});",
+                    "set": f"{F}SetOrdinal({f}, in, {c});", "swap": f"{F}SwapOrdinal({f}, io, {c});"}.get(which)
         if k in ("plain", "value"):
             return {"get": f"{F}GetValue({f}, out);", "ptr": f"return {F}ValuePtr({f});",
                     "set": f"{F}SetValue({f}, in);", "swap": f"{F}SwapValue({f}, io);"}.get(which)
@@ -155,8 +161,9 @@ class Field:
                     "set": f"{F}SetOptBool({f}, in);", "swap": f"{F}SwapOptBool({f}, io);",
                     "isset": f"return {F}IsSetOptBool({f});", "reset": f"{F}ResetOptBool({f});"}[which]
         if k == "optional":
+            setter, args = ("OptionalOrdinal", f", {c}") if c else ("Optional", "")
             return {"get": f"{F}GetOptional({f}, out);", "ptr": f"return {F}OptionalPtr({f});",
-                    "set": f"{F}SetOptional({f}, in);", "swap": f"{F}SwapOptional({f}, io);",
+                    "set": f"{F}Set{setter}({f}, in{args});", "swap": f"{F}Swap{setter}({f}, io{args});",
                     "isset": f"return {F}IsSetOptional({f});", "reset": f"{F}ResetOptional({f});"}[which]
         if k == "dedup":
             return {"get": f"{F}GetDedup({f}, out);", "ptr": f"return {F}DedupPtr({f});",
@@ -164,8 +171,10 @@ class Field:
                     "isset": f"return {F}IsSetDedup({f});", "reset": f"{F}ResetDedup({f});"}[which]
         x = self.element
         if k in ("ref", "any"):
+            set_, swap = (f"SetMoRef({f}, in, {c})", f"SwapMoRef({f}, io, {c})") if c else \
+                (f"SetRef<{x}>({f}, in)", f"SwapRef<{x}>({f}, io)")
             return {"get": f"{F}GetRef({f}, out);", "ptr": f"return {F}RefPtr({f});",
-                    "set": f"{F}SetRef<{x}>({f}, in);", "swap": f"{F}SwapRef<{x}>({f}, io);",
+                    "set": f"{F}{set_};", "swap": f"{F}{swap};",
                     "isset": f"return {F}IsSetRef({f});", "reset": f"{F}ResetRef({f});"}[which]
         if k == "array":
             return {"get": f"{F}GetArray(self->{self.getter}(), out);", "ptr": f"return {F}ArrayPtr({f});",
@@ -218,13 +227,15 @@ def field_for(model: Model, names: Names, owner: Type, prop: Property) -> Field:
             return Field(prop, member, ctype, "", "value", opt)
         return Field(prop, member, f"::Pellum::Optional<{ctype}>", "", "optional", opt)
     if tkind == ENUM:
+        ordinals = f"{len(target.values)}, {cpp_string(target.name)}"
         if not opt:
-            return Field(prop, member, "int", "{}", "plain", opt)
-        return Field(prop, member, "::Pellum::Optional<int>", "", "optional", opt)
+            return Field(prop, member, "int", "{}", "plain", opt, checked=ordinals)
+        return Field(prop, member, "::Pellum::Optional<int>", "", "optional", opt, checked=ordinals)
     if wire == "anyType":
         return Field(prop, member, "::Pellum::Ref<::Ormid::Any>", "", "any", opt, "::Ormid::Any")
     if tkind == MANAGED or wire in RUNTIME_MANAGED:
-        return Field(prop, member, "::Pellum::Ref<::Ormid::MoRef>", "", "ref", opt, "::Ormid::MoRef")
+        return Field(prop, member, "::Pellum::Ref<::Ormid::MoRef>", "", "ref", opt, "::Ormid::MoRef",
+                     checked=cpp_string(wire))
     if tkind in (DATA, FAULT):
         cls = class_of(model, names, wire)
         return Field(prop, member, f"::Pellum::Ref<{cls}>", "", "ref", opt, cls)

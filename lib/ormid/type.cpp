@@ -8,6 +8,8 @@
 
 #include "ormid/Any.h"
 #include "ormid/Array.h"
+#include "ormid/FieldAccess.h"
+#include "ormid/MoRef.h"
 #include "ormid/Registry.h"
 #include "ormid/Strings.h"
 #include "ormid/Type.h"
@@ -498,6 +500,33 @@ void DataObjectType::CheckSlot(int index, bool swap, const std::type_info& given
 
 bool AlwaysSet(const DynamicData* /*obj*/, int /*index*/) {
    return true;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Checks of the accessors' building blocks (FieldAccess.h)
+
+void Field::CheckBoolByte(signed char value, int low) {
+   if (value < low || value > 1) {
+      throw Pellum::Exception(Pellum::ASPrint("boolean byte %1 is out of range: a boolean is 0 or 1%2", int{value},
+                                              low < 0 ? " (-1 unset)" : ""));
+   }
+}
+
+void Field::CheckOrdinal(int ordinal, int count, const char* type) {
+   if (ordinal < 0 || ordinal >= count) {
+      throw Pellum::Exception(Pellum::ASPrint("ordinal %1 is out of range of enumeration %2 (0 to %3)",
+                                              ordinal, type, count - 1));
+   }
+}
+
+void Field::CheckManagedReference(const Any* value, const char* type) {
+   const MoRef* ref = dynamic_cast<const MoRef*>(value);
+   const Type* named = ref != nullptr ? ref->GetManagedType() : nullptr;
+   const Type* expected = named != nullptr ? TypeRegistry::Get().FindByName(type) : nullptr;
+   if (expected != nullptr && !named->IsA(expected)) {
+      throw Pellum::Exception(
+          Pellum::ASPrint("type mismatch: a reference to %1 where %2 is expected", ref->ToString(), type));
+   }
 }
 
 // ---------------------------------------------------------------------------------------------------------

@@ -1,13 +1,18 @@
 // Generated data-object classes beyond what the per-property conformance test checks: reference counts
-// and refusals of the reflection accessors, installed arrays and optional booleans, nested objects copied
-// as their most-derived class, the order of difference paths, deduplicated strings, and secrets nested in
-// other values.
+// and refusals of the reflection accessors (values a field cannot hold, slots of the wrong type, reset of
+// every reference), installed arrays and optional booleans, nested objects copied as their most-derived
+// class, the order of difference paths, deduplicated
+// strings, and secrets nested in other values.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "example_value.h"
 #include "ormid/Primitive.h"
+#include "ormid/Registry.h"
 #include "quorl/TaskInfo.h"
 #include "quorl/TaskReasonUser.h"
 #include "quorl/host/PatchManager.h"
@@ -102,6 +107,128 @@ TEST(Reflection, OptionalBooleansAndInstalledArrays) {
    EXPECT_FALSE(t->IsSet(b.GetPtr(), order));
    b->GetBootOrder()->Append(new BootOptions::BootableDiskDevice());
    EXPECT_TRUE(t->IsSet(b.GetPtr(), order));
+}
+
+Ormid::DataObjectType& DataType(const char* name) {
+   auto* type = dynamic_cast<Ormid::DataObjectType*>(Ormid::TypeRegistry::Get().FindByName(name));
+   if (type == nullptr) {
+      throw std::runtime_error(std::string(name) + " is not a registered data type");
+   }
+   return *type;
+}
+
+TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
+   using Field = Ormid::DataObjectType;
+   using Slot = Ref<Ormid::Any>;
+   // Each row acts on an example of the type (every property set) through the checked accessors: a
+   // refused action names the reason and leaves the object equal to a copy taken before; an accepted one
+   // changes it.
+   const struct {
+      const char* type;
+      const char* property;
+      std::function<void(const Field&, Ormid::DynamicData*, int)> act;
+      const char* refusal; // part of the message; null when accepted
+   } rows[] = {
+       {"quorl.vm.BootOptions", "enterBIOSSetup",
+        [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, static_cast<signed char>(-2)); }, "byte -2"},
+       {"quorl.vm.BootOptions", "enterBIOSSetup",
+        [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, static_cast<signed char>(7)); }, "byte 7"},
+       {"quorl.vm.BootOptions", "enterBIOSSetup",
+        [](const Field& t, auto* o, int i) {
+           signed char byte = 2;
+           t.SwapFieldAs(o, i, byte);
+        },
+        "byte 2"},
+       {"quorl.vm.BootOptions", "enterBIOSSetup",
+        [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, static_cast<signed char>(0)); }, nullptr},
+       {"quorl.TaskInfo", "cancelled",
+        [](const Field& t, auto* o, int i) {
+           const signed char byte = 7; // not a bool: handed over as raw storage
+           t.SetField(o, i, &byte);
+        },
+        "byte 7"},
+       {"quorl.TaskInfo", "cancelled", [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, false); },
+        nullptr},
+       {"quorl.TaskInfo", "state", [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, 99); },
+        "ordinal 99"},
+       {"quorl.TaskInfo", "state",
+        [](const Field& t, auto* o, int i) {
+           int ordinal = -1;
+           t.SwapFieldAs(o, i, ordinal);
+        },
+        "ordinal -1"},
+       {"quorl.TaskInfo", "state", [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, 3); }, nullptr},
+       {"quorl.vm.device.VirtualDeviceSpec", "operation",
+        [](const Field& t, auto* o, int i) {
+           Pellum::Optional<int> ordinal(3);
+           t.SwapFieldAs(o, i, ordinal);
+        },
+        "ordinal 3"},
+       {"quorl.vm.device.VirtualDeviceSpec", "operation",
+        [](const Field& t, auto* o, int i) { t.Reset(o, i); }, nullptr},
+       // A managed-object reference of a registered type must be of the property's type or derive from it.
+       {"quorl.TaskInfo", "task",
+        [](const Field& t, auto* o, int i) {
+           t.SetFieldAs(o, i, Slot(new Ormid::MoRef("quorl.Datastore", "d-1")));
+        },
+        "quorl.Datastore:d-1 where quorl.Task"},
+       {"quorl.TaskInfo", "entity",
+        [](const Field& t, auto* o, int i) {
+           Slot slot(new Ormid::MoRef("quorl.Task", "task-1"));
+           t.SwapFieldAs(o, i, slot);
+        },
+        "where quorl.ManagedEntity"},
+       {"quorl.TaskInfo", "entity",
+        [](const Field& t, auto* o, int i) {
+           t.SetFieldAs(o, i, Slot(new Ormid::MoRef("quorl.VirtualMachine", "vm-1")));
+        },
+        nullptr},
+       {"quorl.TaskInfo", "task",
+        [](const Field& t, auto* o, int i) {
+           t.SetFieldAs(o, i, Slot(new Ormid::MoRef("quorl.Later", "x-1")));
+        },
+        nullptr},
+       // A deduplicated string is swapped as its handle, never as an optional string.
+       {"quorl.host.PatchManager.Result", "xmlResult",
+        [](const Field& t, auto* o, int i) {
+           Pellum::Optional<std::string> text("<x/>");
+           t.SwapFieldAs(o, i, text);
+        },
+        "type mismatch"},
+       {"quorl.host.PatchManager.Result", "xmlResult",
+        [](const Field& t, auto* o, int i) {
+           Pellum::Deduplicated<std::string> text;
+           t.SwapFieldAs(o, i, text);
+        },
+        nullptr},
+       // Reset is there for every reference, on classes with and without optional properties alike.
+       {"quorl.TaskReasonAlarm", "alarm", [](const Field& t, auto* o, int i) { t.Reset(o, i); }, nullptr},
+       {"quorl.TaskInfo", "task", [](const Field& t, auto* o, int i) { t.Reset(o, i); }, nullptr},
+       {"quorl.TaskInfo", "key", [](const Field& t, auto* o, int i) { t.Reset(o, i); }, "cannot be unset"},
+   };
+   for (const auto& row : rows) {
+      const Field& type = DataType(row.type);
+      const Ormid::PropertyRef property = type.FindProperty(row.property);
+      ASSERT_TRUE(property) << row.type << "." << row.property;
+      Ref<Ormid::DynamicData> value = quorl_types::BuildExampleValue(
+          type, {.depth = 1, .optionals = true, .complete = true, .edgeValues = false});
+      Ref<Ormid::Any> before(value->_Clone());
+      const std::string what = std::string(row.type) + "." + row.property;
+      try {
+         row.act(*property.owner, value.GetPtr(), property.index);
+         EXPECT_EQ(row.refusal, nullptr) << what << ": accepted";
+         EXPECT_FALSE(Ormid::AreEqual(before.GetPtr(), value.GetPtr())) << what << ": unchanged";
+      } catch (const Pellum::Exception& e) {
+         EXPECT_NE(row.refusal, nullptr) << what << ": " << e.what();
+         EXPECT_NE(std::string(e.what()).find(row.refusal ? row.refusal : "-"), std::string::npos)
+             << what << ": " << e.what();
+         EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), value.GetPtr())) << what << ": changed";
+      }
+   }
+   // The descriptor says how the deduplicated string is stored.
+   const Ormid::PropertyRef xml = DataType("quorl.host.PatchManager.Result").FindProperty("xmlResult");
+   EXPECT_EQ(xml.record->flags, Ormid::PropertyFlags::Optional | Ormid::PropertyFlags::Deduplicated);
+   EXPECT_EQ(xml.owner->GetSlotType(xml.index, true), typeid(Pellum::Deduplicated<std::string>));
 }
 
 TEST(DataObject, CopyClonesNestedObjectsAsTheirOwnClassAndSharesReferences) {

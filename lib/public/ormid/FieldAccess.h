@@ -2,23 +2,29 @@
 // DataTypeInfo, Records.h) and of their field comparisons.
 //
 // An accessor is a switch over the class's own property indices; each case handles one field according to
-// its storage kind with the helpers below, so that every class treats a kind exactly the same way:
+// its storage kind with the helpers below, so that every class treats a kind exactly the same way
+// (getField, getFieldPtr, setField, swapField; isSet and reset):
 //
-//   kind                     getField        getFieldPtr      setField        swapField      isSet reset
-//   required plain value,    GetValue        ValuePtr         SetValue        SwapValue      (true) (none)
-//     string, string-valued,
-//     date-time, binary
-//   optional boolean         GetOptBool      OptBoolPtr       SetOptBool      SwapOptBool    IsSetOptBool
-//   ResetOptBool
-//     (signed char, -1 unset)
-//   Pellum::Optional<T>      GetOptional     OptionalPtr      SetOptional     SwapOptional   IsSetOptional
-//   ResetOptional data object, fault,      GetRef          RefPtr           SetRef<X>       SwapRef<X>
-//   IsSetRef     ResetRef
-//     MoRef (Ref<X>)
-//   any value (Ref<Any>)     GetRef          RefPtr           SetRef<Any>     SwapRef<Any>   IsSetRef
-//   ResetRef array (Ref<A>)           GetArray        ArrayPtr         SetRef<A>       SwapRef<A> IsSetArray
-//   ResetRef deduplicated string      GetDedup        DedupPtr         SetDedup        SwapDedup IsSetDedup
-//   ResetDedup
+//   required plain value, string,     GetValue, ValuePtr, SetValue, SwapValue (isSet true, no reset)
+//     string-valued, date-time, binary  (a required bool: SetValue and SwapValue take 0 or 1 only)
+//   required enumeration ordinal      GetValue, ValuePtr, SetOrdinal, SwapOrdinal
+//   optional boolean (signed char)    GetOptBool, OptBoolPtr, SetOptBool, SwapOptBool; IsSetOptBool,
+//                                       ResetOptBool
+//   Pellum::Optional<T>               GetOptional, OptionalPtr, SetOptional, SwapOptional; IsSetOptional,
+//                                       ResetOptional (enumerations: SetOptionalOrdinal,
+//                                       SwapOptionalOrdinal)
+//   data object, fault (Ref<X>)       GetRef, RefPtr, SetRef<X>, SwapRef<X>; IsSetRef, ResetRef
+//   managed-object reference          GetRef, RefPtr, SetMoRef, SwapMoRef; IsSetRef, ResetRef
+//   any value (Ref<Any>)              GetRef, RefPtr, SetRef<Any>, SwapRef<Any>; IsSetRef, ResetRef
+//   array (Ref<A>)                    GetArray, ArrayPtr, SetRef<A>, SwapRef<A>; IsSetArray, ResetRef
+//   deduplicated string               GetDedup, DedupPtr, SetDedup, SwapDedup; IsSetDedup, ResetDedup
+//     (PropertyFlags::Deduplicated)
+//
+// Values a field cannot hold are refused before anything changes (Pellum::Exception naming the value):
+// a boolean byte other than 0 and 1 (-1 for unset optional booleans too), an ordinal outside its
+// enumeration, a managed-object reference to a registered type that is not the property's type or derived
+// from it (a reference to a type this process does not know is taken: a newer server may name types of
+// later versions).
 //
 // Value arguments: `out`/`in`/`io` point to the plain value (T) for plain and string-valued fields, to the
 // whole Pellum::Optional<T> for swapField of an optional field, to one signed char for optional booleans,
@@ -43,6 +49,8 @@
 
 #include "ormid/Any.h"
 #include "ormid/Array.h"
+#include "ormid/Export.h"
+#include "ormid/MoRef.h"
 #include "pellum/Deduplicated.h"
 #include "pellum/Exception.h"
 #include "pellum/Optional.h"
@@ -82,6 +90,22 @@ template <class T> void SwapValue(T& field, void* io) {
    swap(field, *static_cast<T*>(io));
 }
 
+// Refuses a boolean byte outside `low`..1 (-1 stands for unset where `low` is -1).
+ORMID_API void CheckBoolByte(signed char value, int low);
+// A bool is read as its byte: any other byte than 0 and 1 is not a bool.
+inline void SetValue(bool& field, const void* in) {
+   const signed char byte = *static_cast<const signed char*>(in);
+   CheckBoolByte(byte, 0);
+   field = byte != 0;
+}
+inline void SwapValue(bool& field, void* io) {
+   signed char& byte = *static_cast<signed char*>(io);
+   CheckBoolByte(byte, 0);
+   const bool incoming = byte != 0;
+   byte = field ? 1 : 0;
+   field = incoming;
+}
+
 // Optional booleans: one signed char, -1 unset, 0 false, 1 true.
 inline void GetOptBool(signed char field, void* out) noexcept {
    *static_cast<signed char*>(out) = field;
@@ -89,10 +113,12 @@ inline void GetOptBool(signed char field, void* out) noexcept {
 inline void* OptBoolPtr(signed char& field) noexcept {
    return field < 0 ? nullptr : &field;
 }
-inline void SetOptBool(signed char& field, const void* in) noexcept {
+inline void SetOptBool(signed char& field, const void* in) {
+   CheckBoolByte(*static_cast<const signed char*>(in), -1);
    field = *static_cast<const signed char*>(in);
 }
-inline void SwapOptBool(signed char& field, void* io) noexcept {
+inline void SwapOptBool(signed char& field, void* io) {
+   CheckBoolByte(*static_cast<signed char*>(io), -1);
    std::swap(field, *static_cast<signed char*>(io));
 }
 inline bool IsSetOptBool(signed char field) noexcept {
@@ -123,6 +149,28 @@ template <class T> void ResetOptional(Pellum::Optional<T>& field) noexcept {
    field.Reset();
 }
 
+// Enumeration ordinals: 0 .. count-1 of the enumeration `type`.
+ORMID_API void CheckOrdinal(int ordinal, int count, const char* type);
+inline void SetOrdinal(int& field, const void* in, int count, const char* type) {
+   CheckOrdinal(*static_cast<const int*>(in), count, type);
+   field = *static_cast<const int*>(in);
+}
+inline void SwapOrdinal(int& field, void* io, int count, const char* type) {
+   CheckOrdinal(*static_cast<int*>(io), count, type);
+   std::swap(field, *static_cast<int*>(io));
+}
+inline void SetOptionalOrdinal(Pellum::Optional<int>& field, const void* in, int count, const char* type) {
+   CheckOrdinal(*static_cast<const int*>(in), count, type);
+   field.Set(*static_cast<const int*>(in));
+}
+inline void SwapOptionalOrdinal(Pellum::Optional<int>& field, void* io, int count, const char* type) {
+   Pellum::Optional<int>& incoming = *static_cast<Pellum::Optional<int>*>(io);
+   if (incoming.IsSet()) {
+      CheckOrdinal(incoming.GetStored(), count, type);
+   }
+   field.Swap(incoming);
+}
+
 // References (data objects, faults, MoRef, any values; arrays for set, swap and reset).
 template <class X> void GetRef(const Pellum::Ref<X>& field, void* out) {
    static_cast<Pellum::Ref<Any>*>(out)->Reset(field.GetPtr());
@@ -141,6 +189,18 @@ template <class X> void SwapRef(Pellum::Ref<X>& field, void* io) {
    (void)slot.Detach();
    slot.Attach(outgoing);
 }
+
+// Managed-object references of a property typed by the managed type `type` (see the top of this header).
+ORMID_API void CheckManagedReference(const Any* value, const char* type);
+inline void SetMoRef(Pellum::Ref<MoRef>& field, const void* in, const char* type) {
+   CheckManagedReference(static_cast<const Any*>(in), type);
+   SetRef<MoRef>(field, in);
+}
+inline void SwapMoRef(Pellum::Ref<MoRef>& field, void* io, const char* type) {
+   CheckManagedReference(static_cast<Pellum::Ref<Any>*>(io)->GetPtr(), type);
+   SwapRef<MoRef>(field, io);
+}
+
 template <class X> bool IsSetRef(const Pellum::Ref<X>& field) noexcept {
    return field.GetPtr() != nullptr;
 }
