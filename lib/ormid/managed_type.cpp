@@ -245,10 +245,10 @@ ManagedMethod* ManagedObjectType::FindMethod(std::string_view name) const {
    if (dot != std::string_view::npos) {
       std::string_view typeName = name.substr(0, dot);
       std::string_view member = name.substr(dot + 1);
+      // The type part picks where the search starts: a method a type inherits is found through it too.
       for (const ManagedObjectType* type = this; type != nullptr; type = type->GetBase()) {
          if (typeName == type->GetName()) {
-            auto it = type->_byName.find(member);
-            return it != type->_byName.end() ? it->second : nullptr;
+            return type->FindMethod(member);
          }
       }
       return nullptr;

@@ -179,6 +179,7 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
             ASSERT_NE(found, nullptr) << inherited->GetFullName();
             EXPECT_TRUE(found->GetOwner()->IsA(base)) << inherited->GetFullName(); // the nearest declaration
             EXPECT_EQ(type->FindMethod(inherited->GetFullName()), inherited);
+            EXPECT_EQ(type->FindMethod(std::string(type->GetName()) + "." + inherited->GetName()), found);
          }
       }
       EXPECT_EQ(d->methodObjects[m + p], nullptr);

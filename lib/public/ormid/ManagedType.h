@@ -156,8 +156,10 @@ public:
    ManagedMethod* GetOwnProperty(std::size_t i) const;
 
    // Lookups, own members first, then the base's (recursively); null when nothing matches.
-   // FindMethod takes the method's wire name ("powerOn") or its full name ("quorl.VirtualMachine.powerOn";
-   // the type part must name this type or a base). Properties are not methods: use FindProperty.
+   // FindMethod takes the method's wire name ("powerOn") or a full name ("quorl.VirtualMachine.powerOn"):
+   // the type part must name this type or a base, and the method is looked up from that type, so what it
+   // inherits is found through it ("quorl.view.ListView.destroy", declared by quorl.view.View). Properties
+   // are not methods: use FindProperty.
    ManagedMethod* FindMethod(std::string_view name) const;
    // By operation name ("PowerOnVM_Task").
    ManagedMethod* FindMethodByWsdlName(std::string_view operation) const;
