@@ -13,6 +13,19 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install build/default --prefix "$work/prefix" >/dev/null
 
+# Every installed header compiles on its own: the hand-written ones one at a time, the generated ones (a
+# header per type) together in one translation unit.
+inc="$work/prefix/include"
+find "$inc" -name '*.h' | sort >"$work/headers"
+grep -v -E "^$inc/quorl/" "$work/headers" >"$work/own" || true
+grep -E "^$inc/quorl/(Export|detail/[^/]*)\.h$" "$work/headers" >>"$work/own" || true
+while read -r header; do
+  echo "#include \"${header#$inc/}\"" | g++ -std=c++20 -Wall -Wextra -Werror -fsyntax-only -I"$inc" -x c++ - ||
+    { echo "check-install: ${header#$inc/} does not compile on its own" >&2; exit 1; }
+done <"$work/own"
+grep -v -x -F -f "$work/own" "$work/headers" | sed "s|^$inc/\(.*\)|#include \"\1\"|" >"$work/generated.cpp"
+g++ -std=c++20 -fsyntax-only -I"$inc" "$work/generated.cpp"
+echo "check-install: $(wc -l <"$work/own") hand-written headers alone, $(wc -l <"$work/generated.cpp") generated ones together"
 cmake -S examples/consumer -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$work/consumer/consumer"
