@@ -29,12 +29,12 @@ TEST(TransportConcurrency, ThreadsShareOneClientItsConnectionsAndASession) {
    std::vector<std::thread> callers;
    for (int t = 0; t < kThreads; ++t) {
       callers.emplace_back([&, t] {
-         auto stub = client->GetStub<Quorl::ServiceInstance>(ref.GetPtr());
+         auto stub = client->GetStub<Quorl::ServiceInstanceStub>(ref.GetPtr());
          for (int i = 0; i < kCalls; ++i) {
             try {
                if (i % 3 == 0) {
                   Ref<Pellum::System::ScheduledItem> item;
-                  dynamic_cast<Quorl::ServiceInstanceStub&>(*stub).CurrentTime(
+                  stub->CurrentTime(
                       [&](Pellum::System::ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
                          const bool ok = error == nullptr && result != nullptr &&
                                          Ormid::Unbox<Pellum::System::DateTime>(result) == expected;

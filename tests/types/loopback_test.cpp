@@ -33,16 +33,16 @@ protected:
    void SetUp() override {
       adapter->Register(lease.GetPtr());
       adapter->Register(pool.GetPtr());
-      stub = adapter->GetStub<HttpNfcLease>(lease->_GetRef());
+      stub = adapter->GetStub<Quorl::HttpNfcLeaseStub>(lease->_GetRef());
    }
 
-   // The stub's concrete class, for the asynchronous members.
-   Quorl::HttpNfcLeaseStub& Async() { return dynamic_cast<Quorl::HttpNfcLeaseStub&>(*stub); }
+   // The stub class, for the asynchronous members.
+   Quorl::HttpNfcLeaseStub& Async() { return *stub; }
 
    Ref<Ormid::LoopbackAdapter> adapter{new Ormid::LoopbackAdapter(2)};
    Ref<ServedLease> lease{new ServedLease("lease-1")};
    Ref<ServedPool> pool{new ServedPool("pool-1")};
-   Ref<HttpNfcLease> stub;
+   Ref<Quorl::HttpNfcLeaseStub> stub; // a stub class: the interface's members and the asynchronous ones
 };
 
 TEST_F(Loopback, StubOfTheReferencesMostDerivedType) {

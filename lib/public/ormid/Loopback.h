@@ -63,7 +63,9 @@ public:
    Pellum::Ref<ManagedObject> Find(MoRef* ref) const;
    std::size_t GetObjectCount() const;
 
-   // A stub of `ref`'s type that calls through this adapter (see Ormid::CreateStub).
+   // A stub of `ref`'s type that calls through this adapter, as T: an interface (Quorl::HttpNfcLease) or a
+   // stub class (Quorl::HttpNfcLeaseStub, from "quorl/HttpNfcLeaseStub.h"), which adds the asynchronous
+   // members; a stub class of a base type answers for a reference of a derived type. See Ormid::CreateStub.
    template <class T> Pellum::Ref<T> GetStub(MoRef* ref, RequestContext* context = nullptr) {
       return CreateStub<T>(ref, this, context);
    }

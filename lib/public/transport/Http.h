@@ -66,7 +66,8 @@ public:
    void Invoke(Ormid::MoRef* ref, Ormid::ManagedMethod* method, Ormid::ArgumentList& args,
                Pellum::Ref<Ormid::Any>& result, Ormid::RequestContext* context) override;
 
-   // A stub of `ref`'s type whose calls go through this adapter.
+   // A stub of `ref`'s type whose calls go through this adapter, as T: an interface or a stub class
+   // (Quorl::<Type>Stub, with the asynchronous members), as LoopbackAdapter::GetStub.
    template <class T> Pellum::Ref<T> GetStub(Ormid::MoRef* ref, Ormid::RequestContext* context = nullptr) {
       return Ormid::CreateStub<T>(ref, this, context);
    }
