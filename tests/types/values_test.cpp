@@ -1,11 +1,12 @@
 // Generated data-object classes beyond what the per-property conformance test checks: reference counts
 // and refusals of the reflection accessors (values a field cannot hold, slots of the wrong type, reset of
 // every reference), installed arrays and optional booleans, nested objects copied as their most-derived
-// class, the order of difference paths, deduplicated
+// class, the order of difference paths, equality agreeing with difference on every class, deduplicated
 // strings, and secrets nested in other values.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -320,6 +321,72 @@ TEST(Deduplicated, XmlResultEntriesFollowTheirContents) {
    EXPECT_EQ(table.EntryFor(xml), entry);
    copy.Reset();
    EXPECT_FALSE(table.Contains(xml));
+}
+
+// Copies property `index` of `owner` from `from` into `to` through the accessors: getFieldPtr answers the
+// stored value (the Ormid::Any* of a reference) in the form setField takes, or null when it is unset.
+void CopyProperty(const Ormid::DataObjectType& owner, int index, const Ormid::PropertyRecord& record,
+                  Ormid::DynamicData* from, Ormid::DynamicData* to) {
+   if (const void* value = owner.GetFieldPtr(from, index)) {
+      owner.SetField(to, index, value);
+   } else if ((record.flags & Ormid::PropertyFlags::Optional) != 0 ||
+              Ormid::IsReferenceKind(Ormid::GetFieldKind(record))) {
+      owner.Reset(to, index);
+   }
+}
+
+TEST(Equality, AgreesWithTheDifferenceOnRandomPairsOfEveryClass) {
+   // Pairs of values of every data object and fault: mixes of three examples (plain values, edge values,
+   // required properties only), property by property. Equal exactly when no path differs, either way round.
+   std::mt19937 random(20261206);
+   const quorl_types::ExampleOptions variants[] = {
+       {.depth = 1, .optionals = true, .complete = true, .edgeValues = false},
+       {.depth = 1, .optionals = true, .complete = true, .edgeValues = true},
+       {.depth = 0, .optionals = false, .complete = true, .edgeValues = false},
+   };
+   int classes = 0, equalPairs = 0, unequalPairs = 0, failures = 0;
+   for (Ormid::Type* t : Ormid::TypeRegistry::Get().GetTypes()) {
+      if (!t->IsDataObject()) {
+         continue;
+      }
+      ++classes;
+      const auto& type = *static_cast<Ormid::DataObjectType*>(t);
+      std::vector<Ref<Ormid::DynamicData>> examples;
+      for (const auto& options : variants) {
+         examples.push_back(quorl_types::BuildExampleValue(type, options));
+      }
+      auto pick = [&] { return examples[random() % examples.size()].GetPtr(); };
+      for (int pair = 0; pair < 4; ++pair) {
+         Ref<Ormid::DynamicData> a(static_cast<Ormid::DynamicData*>(pick()->_Clone()));
+         Ref<Ormid::DynamicData> b(
+             static_cast<Ormid::DynamicData*>((random() % 2 ? a.GetPtr() : pick())->_Clone()));
+         type.ForEachProperty(
+             [&](const Ormid::DataObjectType* owner, int index, const Ormid::PropertyRecord& record) {
+                if (random() % 4 == 0) {
+                   CopyProperty(*owner, index, record, pick(), b.GetPtr());
+                }
+             });
+         for (bool swapped : {false, true}) {
+            const Ormid::Any* x = swapped ? b.GetPtr() : a.GetPtr();
+            const Ormid::Any* y = swapped ? a.GetPtr() : b.GetPtr();
+            const bool equal = Ormid::AreEqual(x, y);
+            const Ormid::PropertyDiffSet diffs = Ormid::DiffProperties(x, y);
+            (equal ? equalPairs : unequalPairs)++;
+            if (equal != diffs.empty() && ++failures <= 10) {
+               ADD_FAILURE() << t->GetName() << ": "
+                             << (equal ? "equal, yet differing at\n" : "unequal, yet no path")
+                             << diffs.ToString() << "\n"
+                             << x->ToString() << "\n"
+                             << y->ToString();
+            }
+         }
+      }
+   }
+   EXPECT_EQ(failures, 0);
+   EXPECT_GT(classes, 2000);
+   // Both answers occur often.
+   EXPECT_GT(equalPairs, classes / 2);
+   EXPECT_GT(unequalPairs, classes * 2);
 }
 
 } // namespace
