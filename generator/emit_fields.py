@@ -177,8 +177,10 @@ class Field:
                     "set": f"{F}{set_};", "swap": f"{F}{swap};",
                     "isset": f"return {F}IsSetRef({f});", "reset": f"{F}ResetRef({f});"}[which]
         if k == "array":
+            set_, swap = (f"SetMoRef({f}, in, {c})", f"SwapMoRef({f}, io, {c})") if c else \
+                (f"SetRef<{x}>({f}, in)", f"SwapRef<{x}>({f}, io)")
             return {"get": f"{F}GetArray(self->{self.getter}(), out);", "ptr": f"return {F}ArrayPtr({f});",
-                    "set": f"{F}SetRef<{x}>({f}, in);", "swap": f"{F}SwapRef<{x}>({f}, io);",
+                    "set": f"{F}{set_};", "swap": f"{F}{swap};",
                     "isset": f"return {F}IsSetArray({f});", "reset": f"{F}ResetRef({f});"}[which]
         raise FieldError(f"unknown field kind {k}")
 
@@ -203,7 +205,8 @@ def field_for(model: Model, names: Names, owner: Type, prop: Property) -> Field:
         elif tkind == ENUM:
             arr = f"::Ormid::Array<{names.qualified(target)}>"
         elif tkind in (MANAGED,) or wire in RUNTIME_MANAGED:
-            arr = "::Ormid::DataArray<::Ormid::MoRef>"
+            return Field(prop, member, "::Pellum::Ref<::Ormid::DataArray<::Ormid::MoRef>>", "", "array", opt,
+                         "::Ormid::DataArray<::Ormid::MoRef>", getter, checked=cpp_string(wire))
         elif wire == "anyType":
             arr = "::Ormid::DataArray<::Ormid::Any>"
         elif tkind in (DATA, FAULT):

@@ -507,8 +507,8 @@ bool AlwaysSet(const DynamicData* /*obj*/, int /*index*/) {
 
 void Field::CheckBoolByte(signed char value, int low) {
    if (value < low || value > 1) {
-      throw Pellum::Exception(Pellum::ASPrint("boolean byte %1 is out of range: a boolean is 0 or 1%2", int{value},
-                                              low < 0 ? " (-1 unset)" : ""));
+      throw Pellum::Exception(Pellum::ASPrint("boolean byte %1 is out of range: a boolean is 0 or 1%2",
+                                              int{value}, low < 0 ? " (-1 unset)" : ""));
    }
 }
 
@@ -520,6 +520,12 @@ void Field::CheckOrdinal(int ordinal, int count, const char* type) {
 }
 
 void Field::CheckManagedReference(const Any* value, const char* type) {
+   if (const auto* refs = dynamic_cast<const DataArray<MoRef>*>(value)) {
+      for (const MoRef* item : *refs) {
+         CheckManagedReference(item, type);
+      }
+      return;
+   }
    const MoRef* ref = dynamic_cast<const MoRef*>(value);
    const Type* named = ref != nullptr ? ref->GetManagedType() : nullptr;
    const Type* expected = named != nullptr ? TypeRegistry::Get().FindByName(type) : nullptr;

@@ -189,6 +189,14 @@ TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
            t.SetFieldAs(o, i, Slot(new Ormid::MoRef("quorl.Later", "x-1")));
         },
         nullptr},
+       {"quorl.fault.MisfeaturedHostsBlockingQUAM", "badHardwareHosts",
+        [](const Field& t, auto* o, int i) {
+           t.SetFieldAs(
+               o, i,
+               Slot(new Ormid::DataArray<Ormid::MoRef>{new Ormid::MoRef("quorl.HostSystem", "host-1"),
+                                                       new Ormid::MoRef("quorl.Folder", "group-1")}));
+        },
+        "quorl.Folder:group-1 where quorl.HostSystem"},
        // A deduplicated string is swapped as its handle, never as an optional string.
        {"quorl.host.PatchManager.Result", "xmlResult",
         [](const Field& t, auto* o, int i) {

@@ -17,7 +17,9 @@
 // (a fault set as its own faultCause, an object appended to an array it holds). Cycles are therefore not
 // refused when made but detected when copied: copies reach nested values through CloneNested, which
 // raises Pellum::Exception when the copy comes back to a value it is still copying, and the partial copy
-// is released. Reference counting never frees a cycle: break it before dropping the last reference.
+// is released. Comparison, difference, rendering and the wire codec do not look for cycles: a value in a
+// cycle is only copied (and refused) until the cycle is broken, which it must be before the last reference
+// is dropped, since reference counting never frees a cycle.
 //
 // Nested comparison. A data object compares its own plain fields itself and hands every nested value
 // (data object, fault, MoRef, any value, array) to AreEqualAnysInt / DiffAnyPropertiesInt below, which

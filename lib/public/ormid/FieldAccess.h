@@ -17,6 +17,7 @@
 //   managed-object reference          GetRef, RefPtr, SetMoRef, SwapMoRef; IsSetRef, ResetRef
 //   any value (Ref<Any>)              GetRef, RefPtr, SetRef<Any>, SwapRef<Any>; IsSetRef, ResetRef
 //   array (Ref<A>)                    GetArray, ArrayPtr, SetRef<A>, SwapRef<A>; IsSetArray, ResetRef
+//                                       (of managed-object references: SetMoRef, SwapMoRef)
 //   deduplicated string               GetDedup, DedupPtr, SetDedup, SwapDedup; IsSetDedup, ResetDedup
 //     (PropertyFlags::Deduplicated)
 //
@@ -190,15 +191,16 @@ template <class X> void SwapRef(Pellum::Ref<X>& field, void* io) {
    slot.Attach(outgoing);
 }
 
-// Managed-object references of a property typed by the managed type `type` (see the top of this header).
+// Managed-object references, or arrays of them (X is DataArray<MoRef>), of a property typed by the
+// managed type `type` (see the top of this header; items appended to an array later are not checked).
 ORMID_API void CheckManagedReference(const Any* value, const char* type);
-inline void SetMoRef(Pellum::Ref<MoRef>& field, const void* in, const char* type) {
+template <class X> void SetMoRef(Pellum::Ref<X>& field, const void* in, const char* type) {
    CheckManagedReference(static_cast<const Any*>(in), type);
-   SetRef<MoRef>(field, in);
+   SetRef<X>(field, in);
 }
-inline void SwapMoRef(Pellum::Ref<MoRef>& field, void* io, const char* type) {
+template <class X> void SwapMoRef(Pellum::Ref<X>& field, void* io, const char* type) {
    CheckManagedReference(static_cast<Pellum::Ref<Any>*>(io)->GetPtr(), type);
-   SwapRef<MoRef>(field, io);
+   SwapRef<X>(field, io);
 }
 
 template <class X> bool IsSetRef(const Pellum::Ref<X>& field) noexcept {
