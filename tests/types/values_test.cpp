@@ -118,109 +118,72 @@ Ormid::DataObjectType& DataType(const char* name) {
    return *type;
 }
 
+// Actions through the checked accessors of the type that declares a property.
+using Action = std::function<void(const Ormid::DataObjectType&, Ormid::DynamicData*, int)>;
+template <class T> Action Set(T value) {
+   return
+       [value](const Ormid::DataObjectType& t, Ormid::DynamicData* o, int i) { t.SetFieldAs(o, i, value); };
+}
+template <class T> Action Swap(T value) {
+   return [value](const Ormid::DataObjectType& t, Ormid::DynamicData* o, int i) {
+      T io = value;
+      t.SwapFieldAs(o, i, io);
+   };
+}
+const Action kReset = [](const Ormid::DataObjectType& t, Ormid::DynamicData* o, int i) { t.Reset(o, i); };
+Ref<Ormid::Any> MoRef(const char* type, const char* id) {
+   return Ref<Ormid::Any>(new Ormid::MoRef(type, id));
+}
+
 TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
-   using Field = Ormid::DataObjectType;
-   using Slot = Ref<Ormid::Any>;
-   // Each row acts on an example of the type (every property set) through the checked accessors: a
-   // refused action names the reason and leaves the object equal to a copy taken before; an accepted one
-   // changes it.
+   using SC = signed char;
+   // Each row acts on an example of the type (every property set): a refused action names the reason and
+   // leaves the object equal to a copy taken before; an accepted one changes it.
    const struct {
       const char* type;
       const char* property;
-      std::function<void(const Field&, Ormid::DynamicData*, int)> act;
+      Action act;
       const char* refusal; // part of the message; null when accepted
    } rows[] = {
-       {"quorl.vm.BootOptions", "enterBIOSSetup",
-        [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, static_cast<signed char>(-2)); }, "byte -2"},
-       {"quorl.vm.BootOptions", "enterBIOSSetup",
-        [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, static_cast<signed char>(7)); }, "byte 7"},
-       {"quorl.vm.BootOptions", "enterBIOSSetup",
-        [](const Field& t, auto* o, int i) {
-           signed char byte = 2;
-           t.SwapFieldAs(o, i, byte);
-        },
-        "byte 2"},
-       {"quorl.vm.BootOptions", "enterBIOSSetup",
-        [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, static_cast<signed char>(0)); }, nullptr},
+       {"quorl.vm.BootOptions", "enterBIOSSetup", Set<SC>(-2), "byte -2"},
+       {"quorl.vm.BootOptions", "enterBIOSSetup", Swap<SC>(7), "byte 7"},
+       {"quorl.vm.BootOptions", "enterBIOSSetup", Set<SC>(0), nullptr},
        {"quorl.TaskInfo", "cancelled",
-        [](const Field& t, auto* o, int i) {
-           const signed char byte = 7; // not a bool: handed over as raw storage
+        [](const Ormid::DataObjectType& t, Ormid::DynamicData* o, int i) {
+           const SC byte = 7; // not a bool: handed over as raw storage
            t.SetField(o, i, &byte);
         },
         "byte 7"},
-       {"quorl.TaskInfo", "cancelled", [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, false); },
-        nullptr},
-       {"quorl.TaskInfo", "state", [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, 99); },
-        "ordinal 99"},
-       {"quorl.TaskInfo", "state",
-        [](const Field& t, auto* o, int i) {
-           int ordinal = -1;
-           t.SwapFieldAs(o, i, ordinal);
-        },
-        "ordinal -1"},
-       {"quorl.TaskInfo", "state", [](const Field& t, auto* o, int i) { t.SetFieldAs(o, i, 3); }, nullptr},
-       {"quorl.vm.device.VirtualDeviceSpec", "operation",
-        [](const Field& t, auto* o, int i) {
-           Pellum::Optional<int> ordinal(3);
-           t.SwapFieldAs(o, i, ordinal);
-        },
-        "ordinal 3"},
-       {"quorl.vm.device.VirtualDeviceSpec", "operation",
-        [](const Field& t, auto* o, int i) { t.Reset(o, i); }, nullptr},
+       {"quorl.TaskInfo", "cancelled", Set(false), nullptr},
+       {"quorl.TaskInfo", "state", Set(99), "ordinal 99"},
+       {"quorl.TaskInfo", "state", Swap(-1), "ordinal -1"},
+       {"quorl.TaskInfo", "state", Set(3), nullptr},
+       {"quorl.vm.device.VirtualDeviceSpec", "operation", Swap(Pellum::Optional<int>(3)), "ordinal 3"},
+       {"quorl.vm.device.VirtualDeviceSpec", "operation", kReset, nullptr},
        // A managed-object reference of a registered type must be of the property's type or derive from it.
-       {"quorl.TaskInfo", "task",
-        [](const Field& t, auto* o, int i) {
-           t.SetFieldAs(o, i, Slot(new Ormid::MoRef("quorl.Datastore", "d-1")));
-        },
+       {"quorl.TaskInfo", "task", Set(MoRef("quorl.Datastore", "d-1")),
         "quorl.Datastore:d-1 where quorl.Task"},
-       {"quorl.TaskInfo", "entity",
-        [](const Field& t, auto* o, int i) {
-           Slot slot(new Ormid::MoRef("quorl.Task", "task-1"));
-           t.SwapFieldAs(o, i, slot);
-        },
-        "where quorl.ManagedEntity"},
-       {"quorl.TaskInfo", "entity",
-        [](const Field& t, auto* o, int i) {
-           t.SetFieldAs(o, i, Slot(new Ormid::MoRef("quorl.VirtualMachine", "vm-1")));
-        },
-        nullptr},
-       {"quorl.TaskInfo", "task",
-        [](const Field& t, auto* o, int i) {
-           t.SetFieldAs(o, i, Slot(new Ormid::MoRef("quorl.Later", "x-1")));
-        },
-        nullptr},
+       {"quorl.TaskInfo", "entity", Swap(MoRef("quorl.Task", "t-1")), "where quorl.ManagedEntity"},
+       {"quorl.TaskInfo", "entity", Set(MoRef("quorl.VirtualMachine", "vm-1")), nullptr},
+       {"quorl.TaskInfo", "task", Set(MoRef("quorl.Later", "x-1")), nullptr},
        {"quorl.fault.MisfeaturedHostsBlockingQUAM", "badHardwareHosts",
-        [](const Field& t, auto* o, int i) {
-           t.SetFieldAs(
-               o, i,
-               Slot(new Ormid::DataArray<Ormid::MoRef>{new Ormid::MoRef("quorl.HostSystem", "host-1"),
-                                                       new Ormid::MoRef("quorl.Folder", "group-1")}));
-        },
+        Set(Ref<Ormid::Any>(new Ormid::DataArray<Ormid::MoRef>{new Ormid::MoRef("quorl.HostSystem", "host-1"),
+                                                               new Ormid::MoRef("quorl.Folder", "group-1")})),
         "quorl.Folder:group-1 where quorl.HostSystem"},
        // A deduplicated string is swapped as its handle, never as an optional string.
-       {"quorl.host.PatchManager.Result", "xmlResult",
-        [](const Field& t, auto* o, int i) {
-           Pellum::Optional<std::string> text("<x/>");
-           t.SwapFieldAs(o, i, text);
-        },
+       {"quorl.host.PatchManager.Result", "xmlResult", Swap(Pellum::Optional<std::string>("<x/>")),
         "type mismatch"},
-       {"quorl.host.PatchManager.Result", "xmlResult",
-        [](const Field& t, auto* o, int i) {
-           Pellum::Deduplicated<std::string> text;
-           t.SwapFieldAs(o, i, text);
-        },
-        nullptr},
+       {"quorl.host.PatchManager.Result", "xmlResult", Swap(Pellum::Deduplicated<std::string>()), nullptr},
        // Reset is there for every reference, on classes with and without optional properties alike.
-       {"quorl.TaskReasonAlarm", "alarm", [](const Field& t, auto* o, int i) { t.Reset(o, i); }, nullptr},
-       {"quorl.TaskInfo", "task", [](const Field& t, auto* o, int i) { t.Reset(o, i); }, nullptr},
-       {"quorl.TaskInfo", "key", [](const Field& t, auto* o, int i) { t.Reset(o, i); }, "cannot be unset"},
+       {"quorl.TaskReasonAlarm", "alarm", kReset, nullptr},
+       {"quorl.TaskInfo", "task", kReset, nullptr},
+       {"quorl.TaskInfo", "key", kReset, "cannot be unset"},
    };
    for (const auto& row : rows) {
-      const Field& type = DataType(row.type);
-      const Ormid::PropertyRef property = type.FindProperty(row.property);
+      const Ormid::PropertyRef property = DataType(row.type).FindProperty(row.property);
       ASSERT_TRUE(property) << row.type << "." << row.property;
       Ref<Ormid::DynamicData> value = quorl_types::BuildExampleValue(
-          type, {.depth = 1, .optionals = true, .complete = true, .edgeValues = false});
+          DataType(row.type), {.depth = 1, .optionals = true, .complete = true, .edgeValues = false});
       Ref<Ormid::Any> before(value->_Clone());
       const std::string what = std::string(row.type) + "." + row.property;
       try {
@@ -228,8 +191,7 @@ TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
          EXPECT_EQ(row.refusal, nullptr) << what << ": accepted";
          EXPECT_FALSE(Ormid::AreEqual(before.GetPtr(), value.GetPtr())) << what << ": unchanged";
       } catch (const Pellum::Exception& e) {
-         EXPECT_NE(row.refusal, nullptr) << what << ": " << e.what();
-         EXPECT_NE(std::string(e.what()).find(row.refusal ? row.refusal : "-"), std::string::npos)
+         EXPECT_NE(std::string(e.what()).find(row.refusal ? row.refusal : "(accepted)"), std::string::npos)
              << what << ": " << e.what();
          EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), value.GetPtr())) << what << ": changed";
       }
