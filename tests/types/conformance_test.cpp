@@ -9,11 +9,12 @@
 #include <string_view>
 #include <vector>
 
+#include "example_value.h"
+#include "ormid/Array.h"
 #include "ormid/Primitive.h"
 #include "ormid/Registry.h"
 #include "ormid/ToString.h"
 #include "quorl/detail/Prelude.h"
-#include "sample_arrays.h"
 
 namespace {
 
@@ -23,10 +24,6 @@ using Ormid::DynamicData;
 using Ormid::FieldKind;
 using Ormid::PropertyRecord;
 using Pellum::Ref;
-
-Ormid::TypeRegistry& Registry() {
-   return Ormid::TypeRegistry::Get();
-}
 
 struct Probe {
    const DataObjectType* type;
@@ -129,43 +126,10 @@ void CheckDeduplicated(const Probe& p) {
    EXPECT_FALSE(p.type->IsSet(obj, p.index));
 }
 
-// A value of the class that a reference property holds.
-Ref<Any> SampleOf(const Ormid::TypeInfo* header) {
-   switch (header->kind) {
-   case Ormid::KindManaged:
-      return Ref<Any>(new Ormid::MoRef(header->name, "obj-1"));
-   case Ormid::KindAny:
-      return Ormid::Box(42);
-   case Ormid::KindDataObject:
-   case Ormid::KindFault: {
-      Ormid::Type* t = Registry().FindByHeader(header);
-      if (t == nullptr || !t->IsDataObject()) {
-         return nullptr;
-      }
-      return Ref<Any>(static_cast<DataObjectType*>(t)->Create().GetPtr());
-   }
-   default:
-      return nullptr;
-   }
-}
-
-// A one-element array of the class that an array property holds.
-Ref<Any> SampleArray(const PropertyRecord& record) {
-   if ((record.flags & Ormid::PropertyFlags::Link) != 0) {
-      return SampleArrays::ArrayOf(std::string("key-1"));
-   }
-   const Ormid::TypeInfo* h = record.type;
-   if (h->kind != Ormid::KindDataObject && h->kind != Ormid::KindFault) {
-      return SampleArrays::NonDataArray(h);
-   }
-   Ormid::Type* t = Registry().FindByHeader(h);
-   if (t == nullptr || !t->IsDataObject()) {
-      return nullptr;
-   }
-   auto* item = static_cast<DataObjectType*>(t);
-   Ref<Ormid::DataArrayBase> a = item->CreateArray();
-   a->AppendAny(item->Create().GetPtr());
-   return Ref<Any>(a.GetPtr());
+// A value of the class that a reference, any-value or array property holds (an array of one element).
+Ref<Any> SampleOf(const PropertyRecord& record) {
+   return quorl_types::BuildExampleArgument(
+       record, {.depth = 0, .optionals = false, .complete = false, .edgeValues = false});
 }
 
 void CheckReference(const Probe& p, const Ref<Any>& value, bool narrowed) {
@@ -196,9 +160,10 @@ void CheckReference(const Probe& p, const Ref<Any>& value, bool narrowed) {
    EXPECT_EQ(copied.GetPtr() == value.GetPtr(), cloned.GetPtr() == value.GetPtr()) << p.Where();
    if (narrowed) {
       // A value of another class is refused and the field keeps its value.
-      Ref<Any> wrong = dynamic_cast<Ormid::Array<std::string>*>(value.GetPtr()) != nullptr
-                           ? SampleArrays::ArrayOf(1)
-                           : SampleArrays::ArrayOf(std::string("wrong"));
+      Ref<Any> wrong(new Ormid::Array<std::string>{"wrong"});
+      if (dynamic_cast<Ormid::Array<std::string>*>(value.GetPtr()) != nullptr) {
+         wrong = new Ormid::Array<int>{1};
+      }
       EXPECT_THROW(p.type->SetField(obj, p.index, wrong.GetPtr()), Pellum::TypeMismatchException)
           << p.Where();
       EXPECT_EQ(p.type->GetFieldPtr(obj, p.index), static_cast<void*>(value.GetPtr())) << p.Where();
@@ -242,7 +207,7 @@ void CheckProperty(const DataObjectType* type, int index) {
    case FieldKind::Double:
       return CheckValue(p, 2.5);
    case FieldKind::Enum: {
-      auto* e = static_cast<Ormid::EnumType*>(Registry().FindByHeader(record.type));
+      auto* e = static_cast<Ormid::EnumType*>(Ormid::TypeRegistry::Get().FindByHeader(record.type));
       ASSERT_NE(e, nullptr) << p.Where();
       const int ordinal = e->GetValueCount() > 1 ? 1 : 0;
       CheckValue(p, ordinal, ordinal != 0 || optional);
@@ -266,18 +231,17 @@ void CheckProperty(const DataObjectType* type, int index) {
    case FieldKind::PropertyPath:
       return CheckValue(p, Ormid::PropertyPath("config.name"));
    case FieldKind::Reference:
-      return CheckReference(p, SampleOf(record.type), true);
-   case FieldKind::Any:
-      return CheckReference(p, SampleOf(record.type), false);
    case FieldKind::Array:
-      return CheckReference(p, SampleArray(record), true);
+      return CheckReference(p, SampleOf(record), true);
+   case FieldKind::Any:
+      return CheckReference(p, SampleOf(record), false);
    }
 }
 
 TEST(Conformance, EveryPropertyOfEveryClassThroughItsDescriptor) {
    int classes = 0;
    int properties = 0;
-   for (Ormid::Type* t : Registry().GetTypes()) {
+   for (Ormid::Type* t : Ormid::TypeRegistry::Get().GetTypes()) {
       if (!t->IsDataObject() || std::string_view(t->GetName()).substr(0, 6) != "quorl.") {
          continue;
       }

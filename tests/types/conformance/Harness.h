@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <tuple>
 #include <type_traits>
 #include <typeinfo>
 #include <utility>
@@ -40,61 +41,19 @@ namespace Conformance {
 
 // --- Samples: one fixed value per form, never the default value -------------------------------------
 
-template <class T> T Sample();
-template <> inline bool Sample<bool>() {
-   return true;
-}
-template <> inline signed char Sample<signed char>() {
-   return 5;
-}
-template <> inline short Sample<short>() {
-   return 6;
-}
-template <> inline int Sample<int>() {
-   return 7;
-}
-template <> inline long Sample<long>() {
-   return 1234567890123L;
-}
-template <> inline float Sample<float>() {
-   return 1.5f;
-}
-template <> inline double Sample<double>() {
-   return 2.5;
-}
-template <> inline std::string Sample<std::string>() {
-   return "sample-value";
-}
-template <> inline std::vector<unsigned char> Sample<std::vector<unsigned char>>() {
-   return {1, 2, 3};
-}
-template <> inline Pellum::System::DateTime Sample<Pellum::System::DateTime>() {
-   return Pellum::System::DateTime::FromUtcTime(1700000000LL * 1000000, 60);
-}
-template <> inline Ormid::TypeName Sample<Ormid::TypeName>() {
-   return Ormid::TypeName("quorl.Task");
-}
-template <> inline Ormid::MethodName Sample<Ormid::MethodName>() {
-   return Ormid::MethodName("quorl.Task.cancel");
-}
-template <> inline Ormid::Uri Sample<Ormid::Uri>() {
-   return Ormid::Uri("https://sample.invalid/x");
-}
-template <> inline Ormid::PropertyPath Sample<Ormid::PropertyPath>() {
-   return Ormid::PropertyPath("a.b");
-}
+inline const auto kSamples =
+    std::make_tuple(true, static_cast<signed char>(5), static_cast<short>(6), 7, 1234567890123L, 1.5f, 2.5,
+                    std::string("sample-value"), std::vector<unsigned char>{1, 2, 3},
+                    Pellum::System::DateTime::FromUtcTime(1700000000LL * 1000000, 60),
+                    Ormid::TypeName("quorl.Task"), Ormid::MethodName("quorl.Task.cancel"),
+                    Ormid::Uri("https://sample.invalid/x"), Ormid::PropertyPath("a.b"));
 
 // Enumerations: their last value (the first has ordinal 0, which a lost value would also show).
-template <class E>
-requires std::is_enum_v<E> E SampleEnum() {
-   return static_cast<E>(Ormid::GetEnumType<E>()->GetValueCount() - 1);
-}
-
 template <class T> T SampleValue() {
    if constexpr (std::is_enum_v<T>) {
-      return SampleEnum<T>();
+      return static_cast<T>(Ormid::GetEnumType<T>()->GetValueCount() - 1);
    } else {
-      return Sample<T>();
+      return std::get<T>(kSamples);
    }
 }
 
@@ -207,7 +166,8 @@ private:
 // The adapter the stubs call through: `objects` itself, or, when the environment variable
 // QUORL_CONFORMANCE_OVER_HTTP is set, an HTTP client of a server (kept in `keep`) that serves `objects`
 // on the loopback address.
-Pellum::Ref<Ormid::StubAdapter> ClientAdapterFor(Ormid::LoopbackAdapter* objects, std::shared_ptr<void>& keep);
+Pellum::Ref<Ormid::StubAdapter> ClientAdapterFor(Ormid::LoopbackAdapter* objects,
+                                                 std::shared_ptr<void>& keep);
 
 // Serves a new recording implementation R of the managed type I through a loopback adapter and hands out
 // its stub S.
@@ -241,10 +201,6 @@ public:
    Pellum::Ref<S> stub;
 };
 
-} // namespace Conformance
-
-namespace Conformance {
-
 // One asynchronous call: hand `done` and `item` to the stub's asynchronous member, then Finish().
 class AsyncCall {
 public:
@@ -264,8 +220,9 @@ private:
 };
 
 // The check of one catch: `caught` null when the exception class `cls` did not catch the fault.
-::testing::AssertionResult CaughtResult(Ormid::MethodFault* fault, const void* caught, const std::type_info& cls,
-                                        const std::type_info& thrown, const Ormid::MethodFault* held);
+::testing::AssertionResult CaughtResult(Ormid::MethodFault* fault, const void* caught,
+                                        const std::type_info& cls, const std::type_info& thrown,
+                                        const Ormid::MethodFault* held);
 
 // Throws `fault` through its own Throw() (so through the fault's most-derived class, whatever pointer
 // holds it) and catches it by the exception class of B: true when caught there, with the most-derived
@@ -285,7 +242,8 @@ using Catcher = ::testing::AssertionResult (*)(Ormid::MethodFault*, const std::t
 
 // Throws the new fault `fresh` (its class's exception is `thrown`) once per catcher, from its own class
 // up to Ormid::MethodFault, and reports every catch that fails.
-void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, std::initializer_list<Catcher> catchers);
+void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown,
+                 std::initializer_list<Catcher> catchers);
 
 // Reports a failed check of a generated test at its line (what EXPECT_TRUE does, expanded once here so
 // that the generated sources stay small).
