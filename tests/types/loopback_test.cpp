@@ -23,6 +23,7 @@ namespace {
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;
 using Quorl::HttpNfcLease;
+using Served::FaultOf;
 using Served::ServedLease;
 using Served::ServedPool;
 
@@ -88,39 +89,24 @@ TEST_F(Loopback, ArgumentsArriveIntactAndInheritedMembersGoThroughTheBase) {
 }
 
 TEST_F(Loopback, FaultsKeepTheirClassAndOtherExceptionsBecomeSystemErrors) {
-   try {
-      stub->Progress(-1);
-      FAIL() << "no fault";
-   } catch (const Quorl::Fault::Timedout::Exception& e) {
-      EXPECT_NE(dynamic_cast<Quorl::Fault::Timedout*>(e.GetFault()), nullptr);
-   }
+   EXPECT_TRUE(FaultOf<Quorl::Fault::Timedout>([&] { stub->Progress(-1); }));
    // A fault the method does not declare keeps its class too; a member the object does not serve raises
    // its skeleton's NotSupported.
    EXPECT_THROW(stub->Progress(150), Ormid::Fault::NotSupported::Exception);
    EXPECT_THROW(stub->Complete(), Ormid::Fault::NotSupported::Exception);
-   try {
-      stub->Progress(1000);
-      FAIL() << "no fault";
-   } catch (const Ormid::Fault::SystemError::Exception& e) {
-      auto* fault = dynamic_cast<Ormid::Fault::SystemError*>(e.GetFault());
-      ASSERT_NE(fault, nullptr);
-      EXPECT_EQ(fault->reason, "progress store unavailable");
-   }
+   Ref<Ormid::Fault::SystemError> error = FaultOf<Ormid::Fault::SystemError>([&] { stub->Progress(1000); });
+   ASSERT_TRUE(error);
+   EXPECT_EQ(error->reason, "progress store unavailable");
    EXPECT_EQ(lease->percent, 0);
 }
 
 TEST_F(Loopback, UnknownReferenceIsManagedObjectNotFound) {
    Ref<Ormid::MoRef> gone(new Ormid::MoRef(Ormid::GetMoType<HttpNfcLease>(), "lease-9"));
    Ref<HttpNfcLease> orphan = adapter->GetStub<HttpNfcLease>(gone.GetPtr());
-   try {
-      orphan->Progress(1);
-      FAIL() << "no fault";
-   } catch (const Ormid::Fault::ManagedObjectNotFound::Exception& e) {
-      auto* fault = dynamic_cast<Ormid::Fault::ManagedObjectNotFound*>(e.GetFault());
-      ASSERT_NE(fault, nullptr);
-      ASSERT_TRUE(fault->obj);
-      EXPECT_TRUE(fault->obj->Equals(*gone));
-   }
+   Ref<Ormid::Fault::ManagedObjectNotFound> notFound =
+       FaultOf<Ormid::Fault::ManagedObjectNotFound>([&] { orphan->Progress(1); });
+   ASSERT_TRUE(notFound && notFound->obj);
+   EXPECT_TRUE(notFound->obj->Equals(*gone));
    // Unregistering ends the service.
    EXPECT_TRUE(adapter->Unregister(lease->_GetRef()));
    EXPECT_FALSE(adapter->Unregister(lease->_GetRef()));

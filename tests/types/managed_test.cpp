@@ -278,14 +278,10 @@ TEST_F(LeaseDispatch, TheTypeObjectRefusesMalformedCallsFirst) {
    EXPECT_THROW(LeaseType()->Dispatch(lease.GetPtr(), 4, args, result),
                 Ormid::Fault::InvalidRequest::Exception);
    args = {Ref<Ormid::Any>()};
-   try {
-      LeaseType()->Dispatch(lease.GetPtr(), 4, args, result);
-      FAIL() << "a missing required argument reached the implementation";
-   } catch (const Ormid::Fault::InvalidArgument::Exception& e) {
-      auto* fault = dynamic_cast<Ormid::Fault::InvalidArgument*>(e.GetFault());
-      ASSERT_NE(fault, nullptr);
-      EXPECT_EQ(fault->invalidProperty.GetValue(), "percent");
-   }
+   Ref<Ormid::Fault::InvalidArgument> invalid = Served::FaultOf<Ormid::Fault::InvalidArgument>(
+       [&] { LeaseType()->Dispatch(lease.GetPtr(), 4, args, result); });
+   ASSERT_TRUE(invalid);
+   EXPECT_EQ(invalid->invalidProperty.GetValue(), "percent");
    for (int index : {14, -1}) {
       EXPECT_THROW(LeaseType()->Dispatch(lease.GetPtr(), index, args, result), Pellum::Exception) << index;
    }

@@ -7,8 +7,11 @@
 //   ServedPool (quorl.ResourcePool)   a managed entity: GetName and the inherited task method Rename
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <stdexcept>
 #include <string>
@@ -24,6 +27,17 @@ namespace Served {
 
 using Pellum::Ref;
 using Quorl::HttpNfcLease;
+
+// The fault of class F that `call` raises as F's exception; null, and a failure, when it raises none.
+template <class F> Ref<F> FaultOf(const std::function<void()>& call) {
+   try {
+      call();
+   } catch (const typename F::Exception& e) {
+      return Ref<F>(dynamic_cast<F*>(e.GetFault()));
+   }
+   ADD_FAILURE() << "no " << typeid(F).name() << " raised";
+   return nullptr;
+}
 
 class ServedLease : public Quorl::HttpNfcLeaseSkeleton {
 public:

@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "ormid/MethodFault.h"
 #include "quorl/ServiceInstanceSkeleton.h"
@@ -41,30 +42,25 @@ std::string NotServedMessage(const std::function<void()>& call) {
 
 TEST(Skeleton, UnservedMembersRaiseNotSupportedNamingThemselves) {
    Ref<Quorl::VirtualMachine> vm(new Served<Quorl::VirtualMachineSkeleton>());
-   EXPECT_EQ(NotServedMessage([&] {
-                Ref<Ormid::MoRef> task;
-                vm->PowerOff(task);
-             }),
-             "ormid.notServed: VirtualMachine::PowerOff is not served here");
-   // Inherited members are answered by the skeleton of the type that declares them.
-   EXPECT_EQ(NotServedMessage([&] { (void)vm->GetName(); }),
-             "ormid.notServed: ManagedEntity::GetName is not served here");
-   EXPECT_EQ(NotServedMessage([&] { vm->SetCustomValue("k", "v"); }),
-             "ormid.notServed: ExtensibleManagedObject::SetCustomValue is not served here");
-
    Ref<Quorl::ServiceInstance> instance(new Served<Quorl::ServiceInstanceSkeleton>());
-   EXPECT_EQ(NotServedMessage([&] { (void)instance->GetServerClock(); }),
-             "ormid.notServed: ServiceInstance::GetServerClock is not served here");
    Ref<Quorl::SessionManager> sessions(new Served<Quorl::SessionManagerSkeleton>());
-   EXPECT_EQ(NotServedMessage([&] {
-                Ref<Quorl::UserSession> session;
-                sessions->Login("user", "secret", Pellum::Optional<std::string>(), session);
-             }),
-             "ormid.notServed: SessionManager::Login is not served here");
-   // The skeleton of a nested managed type is nested like its interface.
    Ref<Quorl::Host::DiskManager::Lease> lease(new Served<Quorl::Host::DiskManager::LeaseSkeleton>());
-   EXPECT_EQ(NotServedMessage([&] { lease->Renew(); }),
-             "ormid.notServed: DiskManager::Lease::Renew is not served here");
+   Ref<Ormid::MoRef> task;
+   Ref<Quorl::UserSession> session;
+   const std::pair<std::function<void()>, const char*> rows[] = {
+       {[&] { vm->PowerOff(task); }, "VirtualMachine::PowerOff"},
+       // Inherited members are answered by the skeleton of the type that declares them.
+       {[&] { (void)vm->GetName(); }, "ManagedEntity::GetName"},
+       {[&] { vm->SetCustomValue("k", "v"); }, "ExtensibleManagedObject::SetCustomValue"},
+       {[&] { (void)instance->GetServerClock(); }, "ServiceInstance::GetServerClock"},
+       {[&] { sessions->Login("user", "secret", Pellum::Optional<std::string>(), session); },
+        "SessionManager::Login"},
+       // The skeleton of a nested managed type is nested like its interface.
+       {[&] { lease->Renew(); }, "DiskManager::Lease::Renew"},
+   };
+   for (const auto& [call, member] : rows) {
+      EXPECT_EQ(NotServedMessage(call), std::string("ormid.notServed: ") + member + " is not served here");
+   }
 }
 
 } // namespace
