@@ -55,14 +55,16 @@ struct BadRequest {
    std::string body;
    Cookie cookie;
    Send send;
-   const char* soapAction; // null: none (the server's own version)
    int status;
    const char* fault;   // wire name of the fault answered; null: none (the result, or no SOAP answer)
    const char* message; // part of the fault's message
-   const char* method;  // ServiceInstance member whose answer it is
+   const char* method = "retrieveContent"; // ServiceInstance member whose answer it is
+   const char* soapAction = nullptr;       // null: none (the server's own version)
 };
 
 std::vector<BadRequest> BadRequests() {
+   using enum Cookie;
+   using enum Send;
    const std::string content = Call("RetrieveServiceContent");
    const std::string time = Call("CurrentTime");
    const std::string bomb =
@@ -74,54 +76,45 @@ std::vector<BadRequest> BadRequests() {
                            *Served::RefOf("quorl.ClusterComputeResource", "domain-c7"), {});
    const std::string oversize =
        Call("RetrieveServiceContent", "<!--" + std::string(kMaxRequest, '-') + "-->");
+   const std::string deepFault = "<state>running</state><fault>" + Repeat("<faultCause>", 100) +
+                                 Repeat("</faultCause>", 100) + "</fault>";
    const char* invalid = "kobl.fault.InvalidRequest";
-   const char* notAuthenticated = "quorl.fault.NotAuthenticated";
+   const char* unauthenticated = "quorl.fault.NotAuthenticated";
    return {
-       {"a well-formed call", content, Cookie::None, Send::Plain, nullptr, 200, nullptr, "",
-        "retrieveContent"},
-       {"truncated XML", content.substr(0, content.size() / 2), Cookie::None, Send::Plain, nullptr, 500,
-        invalid, "malformed XML", "retrieveContent"},
-       {"entity expansion", Call("RetrieveServiceContent", "&d;", "ServiceInstance", bomb), Cookie::None,
-        Send::Plain, nullptr, 500, invalid, "DOCTYPE", "retrieveContent"},
+       {"a well-formed call", content, None, Plain, 200, nullptr, ""},
+       {"truncated XML", content.substr(0, content.size() / 2), None, Plain, 500, invalid, "malformed XML"},
+       {"entity expansion", Call("RetrieveServiceContent", "&d;", "ServiceInstance", bomb), None, Plain, 500,
+        invalid, "DOCTYPE"},
        {"external entity",
         Call("RetrieveServiceContent", "&x;", "ServiceInstance",
              "<!DOCTYPE x [<!ENTITY x SYSTEM \"secret.txt\">]>"),
-        Cookie::None, Send::Plain, nullptr, 500, invalid, "DOCTYPE", "retrieveContent"},
+        None, Plain, 500, invalid, "DOCTYPE"},
        {"xsi:type not derived from the parameter's type",
-        Call("ReconfigVM_Task", "<spec xsi:type=\"TaskInfo\"/>", "VirtualMachine"), Cookie::Admin,
-        Send::Plain, nullptr, 500, invalid, "xsi:type TaskInfo is not a quorl.vm.ConfigSpec",
-        "retrieveContent"},
-       {"unknown operation", Call("RetrieveEverything"), Cookie::None, Send::Plain, nullptr, 500, invalid,
-        "unknown operation RetrieveEverything", "retrieveContent"},
-       {"unknown type of _this", Call("RetrieveServiceContent", "", "ServiceMonolith"), Cookie::None,
-        Send::Plain, nullptr, 500, invalid, "unknown managed type \"ServiceMonolith\"", "retrieveContent"},
-       {"method newer than the stated version", newerCall, Cookie::Admin, Send::Plain, "\"urn:quorl25/4.1\"",
-        500, invalid, "getResourceUsage is not part of version", "retrieveContent"},
-       {"unknown version", content, Cookie::None, Send::Plain, "\"urn:quorl25/99.1\"", 500, invalid,
-        "is not served", "retrieveContent"},
-       {"values nested too deep",
-        Call("SetTaskState",
-             "<state>running</state><fault>" + Repeat("<faultCause>", 100) + Repeat("</faultCause>", 100) +
-                 "</fault>",
-             "Task"),
-        Cookie::Admin, Send::Plain, nullptr, 500, invalid, "nested deeper than the limit", "retrieveContent"},
-       {"body over the limit", oversize, Cookie::None, Send::Plain, nullptr, 413, invalid, "over the limit",
-        "retrieveContent"},
-       {"chunked body over the limit", oversize, Cookie::None, Send::Chunked, nullptr, 413, invalid,
-        "over the limit", "retrieveContent"},
-       {"compressed body over the limit once inflated", oversize + std::string(64 * kMaxRequest, ' '),
-        Cookie::None, Send::Deflated, nullptr, 413, invalid, "over the limit", "retrieveContent"},
-       {"compressed body within the limit", content, Cookie::None, Send::Deflated, nullptr, 200, nullptr, "",
-        "retrieveContent"},
-       {"no session", time, Cookie::None, Send::Plain, nullptr, 401, notAuthenticated, "needs a session",
+        Call("ReconfigVM_Task", "<spec xsi:type=\"TaskInfo\"/>", "VirtualMachine"), Admin, Plain, 500,
+        invalid, "xsi:type TaskInfo is not a quorl.vm.ConfigSpec"},
+       {"unknown operation", Call("RetrieveEverything"), None, Plain, 500, invalid,
+        "unknown operation RetrieveEverything"},
+       {"unknown type of _this", Call("RetrieveServiceContent", "", "ServiceMonolith"), None, Plain, 500,
+        invalid, "unknown managed type \"ServiceMonolith\""},
+       {"method newer than the stated version", newerCall, Admin, Plain, 500, invalid,
+        "getResourceUsage is not part of version", "retrieveContent", "\"urn:quorl25/4.1\""},
+       {"unknown version", content, None, Plain, 500, invalid, "is not served", "retrieveContent",
+        "\"urn:quorl25/99.1\""},
+       {"values nested too deep", Call("SetTaskState", deepFault, "Task"), Admin, Plain, 500, invalid,
+        "nested deeper than the limit"},
+       {"body over the limit", oversize, None, Plain, 413, invalid, "over the limit"},
+       {"chunked body over the limit", oversize, None, Chunked, 413, invalid, "over the limit"},
+       {"compressed body over the limit once inflated", oversize + std::string(64 * kMaxRequest, ' '), None,
+        Deflated, 413, invalid, "over the limit"},
+       {"compressed body within the limit", content, None, Deflated, 200, nullptr, ""},
+       {"no session", time, None, Plain, 401, unauthenticated, "needs a session", "currentTime"},
+       {"unknown session", time, Unknown, Plain, 401, unauthenticated, "unknown or has expired",
         "currentTime"},
-       {"unknown session", time, Cookie::Unknown, Send::Plain, nullptr, 401, notAuthenticated,
-        "unknown or has expired", "currentTime"},
-       {"expired session", time, Cookie::Expired, Send::Plain, nullptr, 401, notAuthenticated,
-        "unknown or has expired", "currentTime"},
-       {"a session without the privilege", time, Cookie::Viewer, Send::Plain, nullptr, 403,
-        "quorl.fault.NoPermission", "lacks the privilege System.View", "currentTime"},
-       {"a live session", time, Cookie::Admin, Send::Plain, nullptr, 200, nullptr, "", "currentTime"},
+       {"expired session", time, Expired, Plain, 401, unauthenticated, "unknown or has expired",
+        "currentTime"},
+       {"a session without the privilege", time, Viewer, Plain, 403, "quorl.fault.NoPermission",
+        "lacks the privilege System.View", "currentTime"},
+       {"a live session", time, Admin, Plain, 200, nullptr, "", "currentTime"},
    };
 }
 
@@ -295,8 +288,7 @@ TEST_F(TransportHostile, TimedOutCallIsNotSentAgain) {
    Transport::ClientOptions options = server.Client();
    options.readTimeout = 300ms;
    Pellum::Ref<Transport::HttpClientAdapter> client(new Transport::HttpClientAdapter(options));
-   Pellum::Ref<Ormid::MoRef> ref = Served::RefOf("quorl.ServiceInstance", "ServiceInstance");
-   auto instance = client->GetStub<Quorl::ServiceInstance>(ref.GetPtr());
+   auto instance = client->GetStub<Quorl::ServiceInstance>(server.instance->_GetRef());
    Pellum::Ref<Quorl::ServiceInstanceContent> content;
    instance->RetrieveContent(content);
    server.instance->gate = false;

@@ -108,10 +108,10 @@ std::string Chunked(const std::string& body) {
 
 struct Row {
    const char* name;
-   std::vector<Answer> script;
    int calls;
    int connections;     // the client opened, over all its calls
    const char* failure; // part of the last call's SystemError; null: every call works
+   std::vector<Answer> script;
 };
 
 TEST(TransportClient, ReadsEveryFramingAndRefusesWhatIsNotAnAnswer) {
@@ -121,47 +121,33 @@ TEST(TransportClient, ReadsEveryFramingAndRefusesWhatIsNotAnAnswer) {
        "HTTP/1.1 200 OK\r\n" + type + "Content-Length: " + std::to_string(xml.size()) + "\r\n\r\n" + xml;
    const std::string chunked =
        "HTTP/1.1 200 OK\r\n" + type + "transfer-encoding: Chunked\r\n\r\n" + Chunked(xml);
+   const std::string closing = "HTTP/1.1 200 OK\r\nConnection: close\r\n" + ok.substr(17);
+   const std::string http10 = "HTTP/1.0 200 OK\r\n" + type + "\r\n" + xml;
+   const std::string endless = "HTTP/1.1 200 OK\r\nX: " + std::string(70'000, 'x');
+   const std::string badGateway = "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 4\r\n\r\ngone";
+   const bool close = true, trickle = true;
    const std::vector<Row> rows = {
-       {"length, kept alive", {{ok}, {ok}, {ok}}, 3, 1, nullptr},
-       {"chunked, extensions and trailer", {{chunked}, {chunked}}, 2, 1, nullptr},
-       {"a byte at a time", {{ok, false, true}, {chunked, false, true}}, 2, 1, nullptr},
-       {"100 Continue first", {{"HTTP/1.1 100 Continue\r\n\r\n" + ok}}, 1, 1, nullptr},
-       {"Connection: close",
-        {{"HTTP/1.1 200 OK\r\nConnection: close\r\n" + ok.substr(17), true}, {ok}},
-        2,
-        2,
-        nullptr},
-       {"HTTP/1.0, body to the end",
-        {{"HTTP/1.0 200 OK\r\n" + type + "\r\n" + xml, true}, {ok}},
-        2,
-        2,
-        nullptr},
-       {"kept-alive connection closed meanwhile: sent again", {{ok}, {""}, {ok}}, 2, 2, nullptr},
-       {"closed without answering a new connection", {{""}}, 1, 1, "closed the connection without answering"},
-       {"not HTTP", {{"SSH-2.0-x\r\n\r\n"}}, 1, 1, "not HTTP: status line"},
-       {"header without end",
-        {{"HTTP/1.1 200 OK\r\nX: " + std::string(70'000, 'x'), true}},
-        1,
-        1,
-        "over 64 KB"},
-       {"bad length", {{"HTTP/1.1 200 OK\r\nContent-Length: 12x\r\n\r\n"}}, 1, 1, "bad Content-Length"},
-       {"body cut short", {{ok.substr(0, ok.size() - 10), true}}, 1, 1, "in the middle of the answer"},
-       {"chunks cut short", {{chunked.substr(0, chunked.size() - 30), true}}, 1, 1, "in the middle"},
-       {"error page",
-        {{"HTTP/1.1 502 Bad Gateway\r\nContent-Length: 4\r\n\r\ngone"}},
-        1,
-        1,
-        "HTTP 502 without a SOAP answer: gone"},
+       {"length, kept alive", 3, 1, nullptr, {{ok}, {ok}, {ok}}},
+       {"chunked, extensions and trailer", 2, 1, nullptr, {{chunked}, {chunked}}},
+       {"a byte at a time", 2, 1, nullptr, {{ok, !close, trickle}, {chunked, !close, trickle}}},
+       {"100 Continue first", 1, 1, nullptr, {{"HTTP/1.1 100 Continue\r\n\r\n" + ok}}},
+       {"Connection: close", 2, 2, nullptr, {{closing, close}, {ok}}},
+       {"HTTP/1.0, body to the end", 2, 2, nullptr, {{http10, close}, {ok}}},
+       {"kept-alive connection closed meanwhile: sent again", 2, 2, nullptr, {{ok}, {""}, {ok}}},
+       {"closed without answering a new connection", 1, 1, "closed the connection without answering", {{""}}},
+       {"not HTTP", 1, 1, "not HTTP: status line", {{"SSH-2.0-x\r\n\r\n"}}},
+       {"header without end", 1, 1, "over 64 KB", {{endless, close}}},
+       {"bad length", 1, 1, "bad Content-Length", {{"HTTP/1.1 200 OK\r\nContent-Length: 12x\r\n\r\n"}}},
+       {"body cut short", 1, 1, "in the middle of the answer", {{ok.substr(0, ok.size() - 10), close}}},
+       {"chunks cut short", 1, 1, "in the middle", {{chunked.substr(0, chunked.size() - 30), close}}},
+       {"error page", 1, 1, "HTTP 502 without a SOAP answer: gone", {{badGateway}}},
    };
    for (const Row& row : rows) {
       SCOPED_TRACE(row.name);
       std::atomic<int> connections{0};
       {
          Scripted server(row.script, connections);
-         Transport::ClientOptions options;
-         options.tls = false;
-         options.host = "127.0.0.1";
-         options.port = server.port;
+         Transport::ClientOptions options = Served::PlainClient(server.port);
          options.readTimeout = std::chrono::seconds(5);
          Pellum::Ref<Transport::HttpClientAdapter> client(new Transport::HttpClientAdapter(options));
          auto stub = client->GetStub<Quorl::ServiceInstance>(

@@ -119,6 +119,15 @@ private:
    const Ref<Ormid::MoRef> _ref = RefOf("quorl.Task", "task-1");
 };
 
+// Options of a plain HTTP client of a server on 127.0.0.1.
+inline Transport::ClientOptions PlainClient(int port) {
+   Transport::ClientOptions options;
+   options.tls = false;
+   options.host = "127.0.0.1";
+   options.port = port;
+   return options;
+}
+
 // A server of an Instance (and of the objects a test adds) on 127.0.0.1, stopped at the end; the user
 // "admin" holds every privilege.
 struct Server {
@@ -132,14 +141,7 @@ struct Server {
       server->Stop();
       objects->Shutdown();
    }
-   // A plain HTTP client of the server.
-   Transport::ClientOptions Client() const {
-      Transport::ClientOptions options;
-      options.tls = false;
-      options.host = "127.0.0.1";
-      options.port = port;
-      return options;
-   }
+   Transport::ClientOptions Client() const { return PlainClient(port); }
    // RetrieveContent through a stub of a new client with `options`.
    static void RetrieveContent(const Transport::ClientOptions& options) {
       Ref<Transport::HttpClientAdapter> client(new Transport::HttpClientAdapter(options));
