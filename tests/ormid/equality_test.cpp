@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ormid_test_types.h"
 
@@ -13,13 +16,22 @@ using QTest::Part;
 
 namespace {
 
-Pellum::Ref<Part> MakePart(const char* key, int weight = -1) {
-   Pellum::Ref<Part> p(new Part());
+Part* MakePart(const char* key, int weight = -1) {
+   Part* p = new Part();
    p->key = key;
    if (weight >= 0) {
       p->weight = weight;
    }
    return p;
+}
+
+// An array of parts given as (key, weight); a negative weight is unset.
+DataArray<Part>* Parts(std::initializer_list<std::pair<const char*, int>> parts) {
+   auto* array = new DataArray<Part>();
+   for (const auto& [key, weight] : parts) {
+      array->Append(Pellum::Ref<Part>(MakePart(key, weight)));
+   }
+   return array;
 }
 
 std::vector<std::string> Paths(const PropertyDiffSet& d) {
@@ -28,113 +40,93 @@ std::vector<std::string> Paths(const PropertyDiffSet& d) {
 
 } // namespace
 
-TEST(Equality, NullsEmptyArraysAndPattern) {
-   Pellum::Ref<Part> a = MakePart("a");
-   Pellum::Ref<Any> empty(new DataArray<Part>());
-   Pellum::Ref<Any> emptyInts(new Array<int>());
+// Each row compares a property value `a` with `b` as its own value and as a pattern, and lists the paths of
+// the difference, which is empty exactly when the values are equal.
+TEST(Equality, EqualityPatternAndDifferenceAgree) {
+   std::vector<Pellum::Ref<Any>> held;
+   auto keep = [&held](auto value) -> Any* { // a new value or a Ref
+      held.emplace_back(value);
+      return held.back().GetPtr();
+   };
+   Any* part = keep(MakePart("a"));
+   auto* sub = new QTest::SubPart();
+   sub->key = "a";
+   keep(sub);
+   auto* nan = new QTest::SubPart();
+   nan->depth = std::numeric_limits<double>::quiet_NaN();
+   keep(nan);
+   Any* empty = keep(new DataArray<Part>());
+   Any* emptyInts = keep(new Array<int>());
+   Any* owner = keep(new MoRef("ormidtest.Thing", "1"));
+   Any* threeParts = keep(Parts({{"p0", 1}, {"p1", 1}, {"p2", 1}}));
+   const std::vector<std::string> none;
+   const std::vector<std::string> whole = {"x.p"};
 
-   EXPECT_TRUE(AreEqualAnysInt(nullptr, nullptr, 0, false));
-   EXPECT_TRUE(AreEqualAnysInt(a.GetPtr(), a.GetPtr(), 0, false));
-   EXPECT_FALSE(AreEqualAnysInt(a.GetPtr(), nullptr, 2, false));
-   EXPECT_FALSE(AreEqualAnysInt(nullptr, a.GetPtr(), 2, false));
-   // The pattern's unset property matches anything, never the reverse.
-   EXPECT_TRUE(AreEqualAnysInt(a.GetPtr(), nullptr, 2, true));
-   EXPECT_FALSE(AreEqualAnysInt(nullptr, a.GetPtr(), 2, true));
-   // An unset array equals an empty one, either way round, and yields no difference.
-   EXPECT_TRUE(AreEqualAnysInt(nullptr, empty.GetPtr(), 3, false));
-   EXPECT_TRUE(AreEqualAnysInt(empty.GetPtr(), nullptr, 3, false));
-   EXPECT_TRUE(AreEqualAnysInt(emptyInts.GetPtr(), nullptr, 3, false));
-   // ... also as a pattern: an empty array there stands for an unset property.
-   Pellum::Ref<Any> someParts(new DataArray<Part>{a.GetPtr()});
-   EXPECT_TRUE(AreEqualAnysInt(someParts.GetPtr(), empty.GetPtr(), 3, true));
-   EXPECT_FALSE(AreEqualAnysInt(someParts.GetPtr(), empty.GetPtr(), 3, false));
-   EXPECT_FALSE(AreEqualAnysInt(empty.GetPtr(), someParts.GetPtr(), 3, true));
-   PropertyDiffSet diffs;
-   DiffAnyPropertiesInt(nullptr, empty.GetPtr(), "x", ".parts", 3, diffs);
-   DiffAnyPropertiesInt(emptyInts.GetPtr(), nullptr, "x", ".tags", 3, diffs);
-   EXPECT_TRUE(diffs.empty());
-   DiffAnyPropertiesInt(a.GetPtr(), nullptr, "x", ".part", 2, diffs);
-   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"x.part"}));
-}
-
-TEST(Equality, DifferentDynamicTypesDifferWithoutException) {
-   Pellum::Ref<Part> part = MakePart("k");
-   Pellum::Ref<QTest::SubPart> sub(new QTest::SubPart());
-   sub->key = "k";
-   Pellum::Ref<Any> boxInt = Box(1);
-   Pellum::Ref<Any> boxLong = Box(1L);
-   EXPECT_FALSE(AreEqualAnysInt(part.GetPtr(), sub.GetPtr(), 0, false));
-   EXPECT_FALSE(AreEqualAnysInt(sub.GetPtr(), part.GetPtr(), 0, true));
-   EXPECT_FALSE(AreEqualAnysInt(boxInt.GetPtr(), boxLong.GetPtr(), 0, false));
-   PropertyDiffSet diffs;
-   DiffAnyPropertiesInt(boxInt.GetPtr(), boxLong.GetPtr(), "", ".extra", 2, diffs);
-   DiffAnyPropertiesInt(part.GetPtr(), sub.GetPtr(), "", ".part", 2, diffs);
-   // Two empty arrays of different classes too.
-   Pellum::Ref<Any> noInts(new Array<int>());
-   Pellum::Ref<Any> noStrings(new Array<std::string>());
-   EXPECT_FALSE(AreEqualAnysInt(noInts.GetPtr(), noStrings.GetPtr(), 3, false));
-   DiffAnyPropertiesInt(noInts.GetPtr(), noStrings.GetPtr(), "", ".tags", 3, diffs);
-   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{".extra", ".part", ".tags"}));
-}
-
-// (The pattern rules of every property kind are checked for every generated class by the library's
-// conformance test.)
-TEST(Equality, NaNMatchesNothingNotEvenItself) {
-   Pellum::Ref<QTest::SubPart> a(new QTest::SubPart());
-   a->depth = std::numeric_limits<double>::quiet_NaN();
-   Pellum::Ref<Any> copy(a->_Clone());
-   EXPECT_FALSE(a->_IsEqual(copy.GetPtr(), false));
-   EXPECT_FALSE(a->_IsEqual(a.GetPtr(), true));
-   EXPECT_EQ(Paths(DiffProperties(a.GetPtr(), copy.GetPtr(), "p")), (std::vector<std::string>{"p.depth"}));
-}
-
-TEST(Equality, DataArraysPerElementPaths) {
-   Pellum::Ref<DataArray<Part>> a(new DataArray<Part>());
-   Pellum::Ref<DataArray<Part>> b(new DataArray<Part>());
-   for (const char* k : {"p0", "p1", "p2"}) {
-      a->Append(MakePart(k, 1));
-      b->Append(MakePart(k, 1));
+   const struct {
+      const char* what;
+      const Any* a;
+      const Any* b;
+      bool equal;
+      bool matches; // as a pattern
+      std::vector<std::string> paths;
+   } rows[] = {
+       {"both null", nullptr, nullptr, true, true, none},
+       {"the same object", part, part, true, true, none},
+       // The pattern's unset property matches anything, never the reverse.
+       {"a value against null", part, nullptr, false, true, whole},
+       {"null against a value", nullptr, part, false, false, whole},
+       // An unset array equals an empty one, either way round; as a pattern, an empty array stands for an
+       // unset property.
+       {"null against an empty array", nullptr, empty, true, true, none},
+       {"an empty array against null", empty, nullptr, true, true, none},
+       {"empty ints against null", emptyInts, nullptr, true, true, none},
+       {"parts against no parts", keep(new DataArray<Part>{MakePart("a")}), empty, false, true, whole},
+       {"no parts against parts", empty, keep(new DataArray<Part>{MakePart("a")}), false, false, whole},
+       // Different dynamic types differ, without an exception, whatever their contents.
+       {"a part against a subpart", part, sub, false, false, whole},
+       {"a subpart against a part", sub, part, false, false, whole},
+       {"boxed int against boxed long", keep(Box(1)), keep(Box(1L)), false, false, whole},
+       {"empty arrays of other classes", emptyInts, keep(new Array<std::string>()), false, true, whole},
+       // References compare by value, not by address; plain arrays and boxes report their own path.
+       {"an equal reference", owner, keep(new MoRef("ormidtest.Thing", "1")), true, true, none},
+       {"another reference", owner, keep(new MoRef("ormidtest.Thing", "2")), false, false, whole},
+       {"other boxed strings", keep(Box(std::string("same"))), keep(Box(std::string("other"))), false, false,
+        whole},
+       {"other string arrays", keep(new Array<std::string>{"x"}), keep(new Array<std::string>{"y"}), false,
+        false, whole},
+       // NaN matches nothing, not even its own copy.
+       {"NaN against its copy", nan, keep(nan->_Clone()), false, false, {"x.p.depth"}},
+       // Data arrays: per-element paths; the pattern flag passes through to the elements.
+       {"equal part arrays", threeParts, keep(Parts({{"p0", 1}, {"p1", 1}, {"p2", 1}})), true, true, none},
+       {"changed elements",
+        threeParts,
+        keep(Parts({{"p0", 1}, {"p1", 2}, {"other", 1}})),
+        false,
+        false,
+        {"x.p[1].weight", "x.p[2].key"}},
+       {"an element with an unset weight",
+        threeParts,
+        keep(Parts({{"p0", 1}, {"p1", -1}, {"p2", 1}})),
+        false,
+        true,
+        {"x.p[1].weight"}},
+       {"another length", threeParts, keep(Parts({{"p1", 1}, {"p2", 1}})), false, false, whole},
+       {"another order",
+        keep(Parts({{"1", -1}, {"2", -1}})),
+        keep(Parts({{"2", -1}, {"1", -1}})),
+        false,
+        false,
+        {"x.p[0].key", "x.p[1].key"}},
+   };
+   for (const auto& row : rows) {
+      SCOPED_TRACE(row.what);
+      EXPECT_EQ(AreEqualAnysInt(row.a, row.b, 0, false), row.equal);
+      EXPECT_EQ(AreEqualAnysInt(row.a, row.b, 0, true), row.matches);
+      PropertyDiffSet diffs;
+      DiffAnyPropertiesInt(row.a, row.b, "x", ".p", 0, diffs);
+      EXPECT_EQ(Paths(diffs), row.paths);
    }
-   EXPECT_TRUE(AreEqualAnysInt(a.GetPtr(), b.GetPtr(), 3, false));
-   b->Get(1)->weight = 2;
-   b->Get(2)->key = "other";
-   PropertyDiffSet diffs;
-   DiffAnyPropertiesInt(a.GetPtr(), b.GetPtr(), "spec", ".parts", 3, diffs);
-   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"spec.parts[1].weight", "spec.parts[2].key"}));
-
-   // The pattern flag passes through to the elements: the pattern's unset weight matches.
-   b->Get(1)->weight.Reset();
-   b->Get(2)->key = "p2";
-   EXPECT_TRUE(AreEqualAnysInt(a.GetPtr(), b.GetPtr(), 3, true));
-   EXPECT_FALSE(AreEqualAnysInt(a.GetPtr(), b.GetPtr(), 3, false));
-
-   // Different lengths: the array's own path.
-   b->RemoveAt(0);
-   diffs.clear();
-   DiffAnyPropertiesInt(a.GetPtr(), b.GetPtr(), "spec", ".parts", 3, diffs);
-   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{"spec.parts"}));
-   // Order matters.
-   Pellum::Ref<Part> p1 = MakePart("1");
-   Pellum::Ref<Part> p2 = MakePart("2");
-   Pellum::Ref<DataArray<Part>> x(new DataArray<Part>{p1.GetPtr(), p2.GetPtr()});
-   Pellum::Ref<DataArray<Part>> y(new DataArray<Part>{p2.GetPtr(), p1.GetPtr()});
-   EXPECT_FALSE(AreEqualAnysInt(x.GetPtr(), y.GetPtr(), 1, false));
-}
-
-TEST(Equality, PlainArraysReferencesAndBoxesReportTheirPath) {
-   Pellum::Ref<Any> tags[] = {Pellum::Ref<Any>(new Array<std::string>{"x"}),
-                              Pellum::Ref<Any>(new Array<std::string>{"y"})};
-   Pellum::Ref<Any> boxes[] = {Box(std::string("same")), Box(std::string("other"))};
-   Pellum::Ref<Any> owners[] = {Pellum::Ref<Any>(new MoRef("ormidtest.Thing", "1")),
-                                Pellum::Ref<Any>(new MoRef("ormidtest.Thing", "2"))};
-   PropertyDiffSet diffs;
-   DiffAnyPropertiesInt(owners[0].GetPtr(), owners[1].GetPtr(), "", ".owner", 0, diffs);
-   DiffAnyPropertiesInt(boxes[0].GetPtr(), boxes[1].GetPtr(), "", ".extra", 2, diffs);
-   DiffAnyPropertiesInt(tags[0].GetPtr(), tags[1].GetPtr(), "", ".tags", 3, diffs);
-   EXPECT_EQ(Paths(diffs), (std::vector<std::string>{".owner", ".extra", ".tags"}));
-   // Equal references by value, not by address.
-   MoRef same("ormidtest.Thing", "1");
-   EXPECT_TRUE(AreEqualAnysInt(owners[0].GetPtr(), &same, 0, false));
+   EXPECT_FALSE(nan->_IsEqual(nan, true));
 }
 
 TEST(Equality, FaultsUseTheReflectiveDifference) {

@@ -30,8 +30,8 @@ namespace QTest {
 
 class Part : public Ormid::DynamicData {
 public:
-   Ormid::Type* _GetType() const override;
-   Ormid::DataObjectType* _GetDataType() const override;
+   Ormid::Type* _GetType() const override { return _GetDataType(); }
+   Ormid::DataObjectType* _GetDataType() const override { return Ormid::GetDoType<Part>(); }
    Ormid::Any* _Clone() const override { return new Part(*this); }
    bool _IsEqual(const Ormid::Any* other, bool pattern) const override {
       const Part* o = static_cast<const Part*>(other);
@@ -54,8 +54,8 @@ public:
 
 class SubPart : public Part {
 public:
-   Ormid::Type* _GetType() const override;
-   Ormid::DataObjectType* _GetDataType() const override;
+   Ormid::Type* _GetType() const override { return _GetDataType(); }
+   Ormid::DataObjectType* _GetDataType() const override { return Ormid::GetDoType<SubPart>(); }
    Ormid::Any* _Clone() const override { return new SubPart(*this); }
    bool _IsEqual(const Ormid::Any* other, bool pattern) const override {
       return Part::_IsEqual(other, pattern) && depth == static_cast<const SubPart*>(other)->depth;
@@ -161,25 +161,45 @@ inline const Ormid::DataTypeInfo kSubPartDescriptor = {
     [] { return static_cast<Ormid::DynamicData*>(new SubPart()); },
     [] { return static_cast<Ormid::DataArrayBase*>(new Ormid::DataArray<SubPart>()); },
     0};
+
+// The descriptor of a data type without own properties (the throw-away types of the registry tests).
+inline const Ormid::PropertyRecord kNoProperties[] = {{}};
+inline Ormid::DynamicData* CreatePlain() {
+   return new Ormid::DynamicData();
+}
+inline Ormid::DataArrayBase* CreatePlainArray() {
+   return new Ormid::DataArray<Ormid::DynamicData>();
+}
+constexpr Ormid::DataTypeInfo EmptyDescriptor(const Ormid::TypeInfo* type, const Ormid::TypeInfo* base) {
+   return {type,    base,         kNoProperties,     nullptr, nullptr, nullptr, nullptr, &Ormid::AlwaysSet,
+           nullptr, &CreatePlain, &CreatePlainArray, 0};
+}
+
 // ---------------------------------------------------------------------------------------------------------
 // Version catalogue "ormidtest": releases v1 < v2 < v3 (v1 extends kobl.version.version0), feature
 // versions featureA and featureB over v3, unstable over v3 and both features, disabled over unstable.
 
+// A namespace record; the slots are optional.
+constexpr Ormid::KoblVersions Catalogue(const char* name, const Ormid::VersionRecord* versions,
+                                        uint32_t count, const Ormid::VersionParent* parents,
+                                        uint32_t parentCount, int32_t* id = nullptr,
+                                        const Ormid::Version** official = nullptr,
+                                        const Ormid::Version** internal = nullptr,
+                                        const Ormid::Version** current = nullptr, uint32_t slots = 0) {
+   return {name,  id,    nullptr,     nullptr, versions, parents, official, internal, current,
+           count, slots, parentCount, 0,       0,        0,       0,        0};
+}
+constexpr Ormid::VersionRecord TestVersion(const char* name, const char* id, Ormid::VersionStage stage) {
+   return {name, "ormidtest1", id, nullptr, "ormidtest.Task", "ormidtest1", stage, 0};
+}
 inline const Ormid::VersionRecord kTestVersionRecords[] = {
-    {"ormidtest.version.disabled", "ormidtest1", "", nullptr, "ormidtest.Task", "ormidtest1",
-     Ormid::StageDisabled, 4},
-    {"ormidtest.version.unstable", "ormidtest1", "uTEST", "uTEST", "ormidtest.Task", "ormidtest1",
-     Ormid::StageUnstable, 4},
-    {"ormidtest.version.featureA", "ormidtest1", "fA", nullptr, "ormidtest.Task", "ormidtest1",
-     Ormid::StageFeature, 4},
-    {"ormidtest.version.featureB", "ormidtest1", "fB", nullptr, "ormidtest.Task", "ormidtest1",
-     Ormid::StageFeature, 4},
-    {"ormidtest.version.v3", "ormidtest1", "3.0", "3.0", "ormidtest.Task", "ormidtest1", Ormid::StageReleased,
-     4},
-    {"ormidtest.version.v2", "ormidtest1", "2.0", nullptr, "ormidtest.Task", "ormidtest1",
-     Ormid::StageReleased, 4},
-    {"ormidtest.version.v1", "ormidtest1", "1.0", nullptr, "ormidtest.Task", "ormidtest1",
-     Ormid::StageReleased, 6},
+    TestVersion("ormidtest.version.disabled", "", Ormid::StageDisabled),
+    TestVersion("ormidtest.version.unstable", "uTEST", Ormid::StageUnstable),
+    TestVersion("ormidtest.version.featureA", "fA", Ormid::StageFeature),
+    TestVersion("ormidtest.version.featureB", "fB", Ormid::StageFeature),
+    TestVersion("ormidtest.version.v3", "3.0", Ormid::StageReleased),
+    TestVersion("ormidtest.version.v2", "2.0", Ormid::StageReleased),
+    TestVersion("ormidtest.version.v1", "1.0", Ormid::StageReleased),
 };
 inline const Ormid::VersionParent kTestParents[] = {
     {"ormidtest.version.v1", "kobl.version.version0"},
@@ -192,32 +212,14 @@ inline const Ormid::VersionParent kTestParents[] = {
     {"ormidtest.version.unstable", "ormidtest.version.featureB"},
     {"ormidtest.version.disabled", "ormidtest.version.unstable"},
 };
-inline const char* const kTestDependencies[] = {"kobl.query"};
-inline const char* const kTestReleases[] = {"3.0", "2.0", "1.0"};
-inline const Ormid::ProductRecord kTestProducts[] = {{"Testprod", 3, kTestReleases}};
-
 inline int32_t testNamespaceId = -1;
 inline const Ormid::Version* testOfficialVersions[4];
 inline const Ormid::Version* testInternalVersions[4];
 inline const Ormid::Version* testCurrentVersion;
 
-inline const Ormid::KoblVersions kTestVersions = {"ormidtest",
-                                                  &testNamespaceId,
-                                                  kTestDependencies,
-                                                  kTestProducts,
-                                                  kTestVersionRecords,
-                                                  kTestParents,
-                                                  testOfficialVersions,
-                                                  testInternalVersions,
-                                                  &testCurrentVersion,
-                                                  7,
-                                                  4,
-                                                  9,
-                                                  1,
-                                                  1,
-                                                  1,
-                                                  0,
-                                                  0};
+inline const Ormid::KoblVersions kTestVersions =
+    Catalogue("ormidtest", kTestVersionRecords, 7, kTestParents, 9, &testNamespaceId, testOfficialVersions,
+              testInternalVersions, &testCurrentVersion, 4);
 
 // ---------------------------------------------------------------------------------------------------------
 // Registration: data types first, then the enumeration.
@@ -235,18 +237,6 @@ inline Ormid::Type* const* TestTypeList(int& count) {
 
 inline const Ormid::TypeInfoLoader testLoader(&kTestVersions, &TestTypeList);
 
-inline Ormid::Type* Part::_GetType() const {
-   return testTypes[SlotPart];
-}
-inline Ormid::DataObjectType* Part::_GetDataType() const {
-   return static_cast<Ormid::DataObjectType*>(testTypes[SlotPart]);
-}
-inline Ormid::Type* SubPart::_GetType() const {
-   return testTypes[SlotSubPart];
-}
-inline Ormid::DataObjectType* SubPart::_GetDataType() const {
-   return static_cast<Ormid::DataObjectType*>(testTypes[SlotSubPart]);
-}
 } // namespace QTest
 
 template <> inline Ormid::DataObjectType* Ormid::GetDoType<QTest::Part>() {

@@ -52,7 +52,6 @@ TEST(RegistryConcurrency, ArrayTypeIsCreatedOnce) {
 }
 
 TEST(RegistryConcurrency, ReadsDuringRegistration) {
-   static const PropertyRecord none[] = {{}};
    static std::vector<TypeInfo> headers;
    static std::vector<DataTypeInfo> descriptors;
    static std::vector<std::string> names;
@@ -64,11 +63,7 @@ TEST(RegistryConcurrency, ReadsDuringRegistration) {
       names.push_back("ormidtest.concurrent.T" + std::to_string(i));
       names.push_back("ConcurrentT" + std::to_string(i));
       headers.push_back(TypeInfo{KindDataObject, names[2 * i].c_str(), names[2 * i + 1].c_str(), "v"});
-   }
-   for (int i = 0; i < kTypes; ++i) {
-      descriptors.push_back(DataTypeInfo{&headers[i], &QTest::gPartTypeInfo, none, nullptr, nullptr, nullptr,
-                                         nullptr, &AlwaysSet, nullptr, QTest::kPartDescriptor.create,
-                                         QTest::kPartDescriptor.createArray, 0});
+      descriptors.push_back(QTest::EmptyDescriptor(&headers[i], &QTest::gPartTypeInfo));
    }
    static Type* slots[kTypes];
    static int next = 0;

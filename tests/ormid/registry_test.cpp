@@ -20,7 +20,7 @@ int PositionOf(const std::vector<Type*>& types, const Type* t) {
 
 } // namespace
 
-TEST(Registry, TypesAreRegisteredAtLoadAndFound) {
+TEST(Registry, TypesAreRegisteredAtLoadAndFoundOnlyByTheirOwnKeys) {
    TypeRegistry& r = TypeRegistry::Get();
    struct Expect {
       const TypeInfo* header;
@@ -61,25 +61,7 @@ TEST(Registry, TypesAreRegisteredAtLoadAndFound) {
    ASSERT_NE(collector, nullptr);
    EXPECT_TRUE(collector->IsManaged());
    EXPECT_EQ(collector->GetBaseType(), GetNoType<MoRef>());
-}
 
-TEST(Registry, RuntimeTypesBeforeLibraryTypesInRegistrationOrder) {
-   std::vector<Type*> types = TypeRegistry::Get().GetTypes();
-   EXPECT_EQ(types.size(), TypeRegistry::Get().GetTypeCount());
-   EXPECT_EQ(PositionOf(types, GetNoType<bool>()), 0);
-   const int dynamicData = PositionOf(types, GetDoType<DynamicData>());
-   const int methodFault = PositionOf(types, GetDoType<MethodFault>());
-   const int part = PositionOf(types, GetDoType<QTest::Part>());
-   const int color = PositionOf(types, GetEnumType<QTest::Color>());
-   EXPECT_LT(dynamicData, methodFault);
-   EXPECT_LT(methodFault, part);
-   // Within a package: the type-list order.
-   EXPECT_EQ(PositionOf(types, GetDoType<QTest::SubPart>()), part + 1);
-   EXPECT_EQ(color, part + 2);
-}
-
-TEST(Registry, LookupsMissWhatIsNotRegistered) {
-   TypeRegistry& r = TypeRegistry::Get();
    EXPECT_EQ(r.FindDataObjectType("ormidtest.Part"), GetDoType<QTest::Part>());
    EXPECT_EQ(r.FindEnumType("ormidtest.Part"), nullptr); // of another kind
    EXPECT_EQ(r.FindByName("ormidtest.Nothing"), nullptr);
@@ -89,6 +71,31 @@ TEST(Registry, LookupsMissWhatIsNotRegistered) {
                                "ormidtest.version.v1"};
    EXPECT_EQ(r.FindByHeader(&unregistered), nullptr);
    EXPECT_EQ(r.FindByHeader(nullptr), nullptr);
+}
+
+TEST(Registry, TypesAndNamespacesInRegistrationOrder) {
+   std::vector<Type*> types = TypeRegistry::Get().GetTypes();
+   EXPECT_EQ(types.size(), TypeRegistry::Get().GetTypeCount());
+   EXPECT_EQ(PositionOf(types, GetNoType<bool>()), 0);
+   const int dynamicData = PositionOf(types, GetDoType<DynamicData>());
+   const int methodFault = PositionOf(types, GetDoType<MethodFault>());
+   const int part = PositionOf(types, GetDoType<QTest::Part>());
+   EXPECT_LT(dynamicData, methodFault);
+   EXPECT_LT(methodFault, part);
+   // Within a package: the type-list order.
+   EXPECT_EQ(PositionOf(types, GetDoType<QTest::SubPart>()), part + 1);
+   EXPECT_EQ(PositionOf(types, GetEnumType<QTest::Color>()), part + 2);
+
+   std::vector<const NamespaceInfo*> namespaces = TypeRegistry::Get().GetNamespaces();
+   ASSERT_GE(namespaces.size(), 4u);
+   EXPECT_EQ(namespaces[0]->name, "kobl");
+   EXPECT_EQ(namespaces[1]->name, "kobl.query");
+   EXPECT_EQ(namespaces[2]->name, "kobl.reflect");
+   for (std::size_t i = 0; i < namespaces.size(); ++i) {
+      EXPECT_EQ(namespaces[i]->id, static_cast<int32_t>(i));
+   }
+   EXPECT_EQ(TypeRegistry::Get().FindNamespace("ormidtest")->record, &QTest::kTestVersions);
+   EXPECT_EQ(TypeRegistry::Get().FindNamespace("nowhere"), nullptr);
 }
 
 TEST(Registry, ArrayTypesAreCreatedOnceAndFoundByName) {
@@ -108,8 +115,7 @@ TEST(Registry, ArrayTypesAreCreatedOnceAndFoundByName) {
    EXPECT_EQ(r.FindByWsdlName("ArrayOfString"), GetNoType<std::string>()->GetArrayType());
    EXPECT_EQ(r.FindByName("ormidtest.Nothing[]"), nullptr);
    // Array types are not registered types.
-   std::vector<Type*> types = r.GetTypes();
-   EXPECT_EQ(PositionOf(types, array), -1);
+   EXPECT_EQ(PositionOf(r.GetTypes(), array), -1);
 }
 
 TEST(Registry, TypeRelations) {
@@ -148,56 +154,37 @@ TEST(Registry, TypeRelations) {
    EXPECT_THROW(sub->GetOwnProperty(1), Pellum::Exception);
 }
 
-// Small packages built inside the tests.
-namespace Pkg {
+namespace {
 
-const PropertyRecord kNone[] = {{}};
-DynamicData* CreatePlain() {
-   return new DynamicData();
-}
-DataArrayBase* CreatePlainArray() {
-   return new DataArray<DynamicData>();
-}
-constexpr DataTypeInfo Descriptor(const TypeInfo* type, const TypeInfo* base) {
-   return DataTypeInfo{type,    base,       kNone,   nullptr,      nullptr,           nullptr,
-                       nullptr, &AlwaysSet, nullptr, &CreatePlain, &CreatePlainArray, 0};
-}
-
-const TypeInfo gLateBase{KindDataObject, "ormidtest.later.Base", "LaterBase", "ormidtest.version.v1"};
-const TypeInfo gEarlyDerived{KindDataObject, "ormidtest.early.Derived", "EarlyDerived",
-                             "ormidtest.version.v1"};
-const DataTypeInfo kLateBase = Descriptor(&gLateBase, &gKoblDynamicDataTypeInfo);
-const DataTypeInfo kEarlyDerived = Descriptor(&gEarlyDerived, &gLateBase);
-
-Type* slots[4];
-const DataTypeInfo* pending[4];
-int pendingCount = 0;
+// Packages built inside the tests: a type-list function over `pending`.
+std::vector<const DataTypeInfo*> pending;
+std::vector<Type*> slots;
 int listCalls = 0;
 
-// A type-list function over `pending`, reusing `slots`.
 Type* const* PendingList(int& count) {
    ++listCalls;
-   for (int i = 0; i < pendingCount; ++i) {
-      slots[i] = pending[i] != nullptr ? CreateDataObjectType(pending[i]) : nullptr;
+   slots.clear();
+   for (const DataTypeInfo* d : pending) {
+      slots.push_back(d != nullptr ? CreateDataObjectType(d) : nullptr);
    }
-   count = pendingCount;
-   return slots;
+   count = static_cast<int>(slots.size());
+   return slots.data();
 }
 
-void Stage(const std::vector<const DataTypeInfo*>& descriptors) {
-   pendingCount = 0;
-   for (const DataTypeInfo* d : descriptors) {
-      pending[pendingCount++] = d;
-   }
-}
-
-} // namespace Pkg
+} // namespace
 
 TEST(Registry, BaseRegisteredByALaterPackageResolves) {
-   Pkg::Stage({&Pkg::kEarlyDerived});
-   Pkg::listCalls = 0;
-   TypeInfoLoader early(nullptr, &Pkg::PendingList);
-   EXPECT_EQ(Pkg::listCalls, 1); // the type-list function runs once, in the constructor
+   // Registered types live for the process: so do their records.
+   static const TypeInfo lateBase{KindDataObject, "ormidtest.later.Base", "LaterBase",
+                                  "ormidtest.version.v1"};
+   static const TypeInfo earlyDerived{KindDataObject, "ormidtest.early.Derived", "EarlyDerived",
+                                      "ormidtest.version.v1"};
+   static const DataTypeInfo kLateBase = QTest::EmptyDescriptor(&lateBase, &gKoblDynamicDataTypeInfo);
+   static const DataTypeInfo kEarlyDerived = QTest::EmptyDescriptor(&earlyDerived, &lateBase);
+   pending = {&kEarlyDerived};
+   listCalls = 0;
+   TypeInfoLoader early(nullptr, &PendingList);
+   EXPECT_EQ(listCalls, 1); // the type-list function runs once, in the constructor
    ASSERT_EQ(early.GetTypeCount(), 1);
    auto* derived = static_cast<DataObjectType*>(early.GetTypes()[0]);
    try {
@@ -208,26 +195,26 @@ TEST(Registry, BaseRegisteredByALaterPackageResolves) {
                    "base type ormidtest.later.Base of data type ormidtest.early.Derived is not registered");
    }
 
-   Pkg::Stage({&Pkg::kLateBase});
-   TypeInfoLoader late(nullptr, &Pkg::PendingList);
+   pending = {&kLateBase};
+   TypeInfoLoader late(nullptr, &PendingList);
    EXPECT_EQ(derived->GetBase(), late.GetTypes()[0]);
    EXPECT_TRUE(derived->IsA(late.GetTypes()[0]));
    EXPECT_EQ(TypeRegistry::Get().FindByName("ormidtest.early.Derived"), derived);
 }
 
-TEST(Registry, RefusesDoubleRegistrationAndBrokenPackages) {
+TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
    TypeRegistry& r = TypeRegistry::Get();
    const TypeInfo sameName{KindDataObject, "ormidtest.Part", "OtherWsdl", "ormidtest.version.v1"};
    const TypeInfo sameWsdl{KindDataObject, "ormidtest.Other", "TestPart", "ormidtest.version.v1"};
    const TypeInfo fresh1{KindDataObject, "ormidtest.Fresh", "Fresh1", "ormidtest.version.v1"};
    const TypeInfo fresh2{KindDataObject, "ormidtest.Fresh", "Fresh2", "ormidtest.version.v1"};
-   const DataTypeInfo dSameName = Pkg::Descriptor(&sameName, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dSameWsdl = Pkg::Descriptor(&sameWsdl, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dFresh1 = Pkg::Descriptor(&fresh1, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dFresh2 = Pkg::Descriptor(&fresh2, &gKoblDynamicDataTypeInfo);
+   const DataTypeInfo dSameName = QTest::EmptyDescriptor(&sameName, &gKoblDynamicDataTypeInfo);
+   const DataTypeInfo dSameWsdl = QTest::EmptyDescriptor(&sameWsdl, &gKoblDynamicDataTypeInfo);
+   const DataTypeInfo dFresh1 = QTest::EmptyDescriptor(&fresh1, &gKoblDynamicDataTypeInfo);
+   const DataTypeInfo dFresh2 = QTest::EmptyDescriptor(&fresh2, &gKoblDynamicDataTypeInfo);
    const std::size_t before = r.GetTypeCount();
 
-   struct Case {
+   const struct {
       std::vector<const DataTypeInfo*> package;
       const char* message;
    } cases[] = {
@@ -238,31 +225,29 @@ TEST(Registry, RefusesDoubleRegistrationAndBrokenPackages) {
        {{&dFresh1, &dFresh2}, "type name ormidtest.Fresh is registered twice"},
        {{&dFresh1, nullptr}, "entry 1 of a type list of namespace (no namespace) is null"},
    };
-   for (const Case& c : cases) {
-      Pkg::Stage(c.package);
+   for (const auto& c : cases) {
+      pending = c.package;
       try {
-         TypeInfoLoader loader(nullptr, &Pkg::PendingList);
+         TypeInfoLoader loader(nullptr, &PendingList);
          ADD_FAILURE() << "registered: " << c.message;
       } catch (const Pellum::Exception& e) {
          EXPECT_STREQ(e.what(), c.message);
       }
       // The refused package's type objects were never registered: release them.
-      for (int i = 0; i < Pkg::pendingCount; ++i) {
-         delete Pkg::slots[i];
-         Pkg::slots[i] = nullptr;
+      for (Type* t : slots) {
+         delete t;
       }
    }
    EXPECT_EQ(r.GetTypeCount(), before);
    EXPECT_EQ(r.FindByName("ormidtest.Fresh"), nullptr);
    EXPECT_THROW(TypeInfoLoader(nullptr, nullptr), Pellum::Exception);
-}
 
-TEST(Registry, CreateDataObjectTypeRefusesBrokenDescriptors) {
+   // Descriptors that CreateDataObjectType refuses before anything is registered.
    const TypeInfo enumHeader{KindEnum, "ormidtest.NotData", "NotData", "v"};
    const TypeInfo header{KindDataObject, "ormidtest.Broken", "Broken", "v"};
-   DataTypeInfo wrongKind = Pkg::Descriptor(&enumHeader, &gKoblDynamicDataTypeInfo);
-   DataTypeInfo noBase = Pkg::Descriptor(&header, nullptr);
-   DataTypeInfo noFactory = Pkg::Descriptor(&header, &gKoblDynamicDataTypeInfo);
+   DataTypeInfo wrongKind = QTest::EmptyDescriptor(&enumHeader, &gKoblDynamicDataTypeInfo);
+   DataTypeInfo noBase = QTest::EmptyDescriptor(&header, nullptr);
+   DataTypeInfo noFactory = QTest::EmptyDescriptor(&header, &gKoblDynamicDataTypeInfo);
    noFactory.createArray = nullptr;
    DataTypeInfo noAccessors = QTest::kPartDescriptor;
    noAccessors.type = &header;
@@ -270,24 +255,9 @@ TEST(Registry, CreateDataObjectTypeRefusesBrokenDescriptors) {
    DataTypeInfo noReset = QTest::kPartDescriptor;
    noReset.type = &header;
    noReset.reset = nullptr;
-   EXPECT_THROW(CreateDataObjectType(nullptr), Pellum::Exception);
-   for (const DataTypeInfo* d : {&wrongKind, &noBase, &noFactory, &noAccessors, &noReset}) {
+   const std::vector<const DataTypeInfo*> broken = {nullptr,    &wrongKind,   &noBase,
+                                                    &noFactory, &noAccessors, &noReset};
+   for (const DataTypeInfo* d : broken) {
       EXPECT_THROW(CreateDataObjectType(d), Pellum::Exception);
    }
-}
-
-TEST(Registry, NamespacesInRegistrationOrder) {
-   std::vector<const NamespaceInfo*> namespaces = TypeRegistry::Get().GetNamespaces();
-   ASSERT_GE(namespaces.size(), 4u);
-   EXPECT_EQ(namespaces[0]->name, "kobl");
-   EXPECT_EQ(namespaces[1]->name, "kobl.query");
-   EXPECT_EQ(namespaces[2]->name, "kobl.reflect");
-   for (std::size_t i = 0; i < namespaces.size(); ++i) {
-      EXPECT_EQ(namespaces[i]->id, static_cast<int32_t>(i));
-   }
-   const NamespaceInfo* test = TypeRegistry::Get().FindNamespace("ormidtest");
-   ASSERT_NE(test, nullptr);
-   EXPECT_EQ(test->record, &QTest::kTestVersions);
-   EXPECT_EQ(QTest::testNamespaceId, test->id);
-   EXPECT_EQ(TypeRegistry::Get().FindNamespace("nowhere"), nullptr);
 }

@@ -55,17 +55,14 @@ TEST(ToString, NestedValuesArraysReferencesAndBoxes) {
                                 "}");
 }
 
-TEST(ToString, SecretsNeverShow) {
-   // A value passed with secret flags (a parameter, say) is masked whole; without them it shows.
+TEST(ToString, ValuesOfEveryShapeAndSecrets) {
    Pellum::Ref<Any> ticket = Box(std::string("ticket-123"));
-   EXPECT_EQ(ToString(ticket.GetPtr(), PropertyFlags::Secret | PropertyFlags::Optional), "********");
-   EXPECT_EQ(ToString(ticket.GetPtr(), 0), "(string) \"ticket-123\"");
-   EXPECT_EQ(ToString(nullptr, PropertyFlags::Secret), "<unset>");
-}
-
-TEST(ToString, ValuesOfEveryShape) {
    const std::pair<std::string, const char*> rows[] = {
        {ToString(nullptr), "<unset>"},
+       // A value passed with secret flags (a parameter, say) is masked whole; without them it shows.
+       {ToString(ticket.GetPtr(), PropertyFlags::Secret | PropertyFlags::Optional), "********"},
+       {ToString(ticket.GetPtr(), 0), "(string) \"ticket-123\""},
+       {ToString(nullptr, PropertyFlags::Secret), "<unset>"},
        {DynamicData().ToString(), "(kobl.DynamicData) {}"},
        {Pellum::Ref<Any>(new Primitive<QTest::Color>(QTest::Color::Red))->ToString(),
         "(ormidtest.Color) red"},
@@ -74,6 +71,6 @@ TEST(ToString, ValuesOfEveryShape) {
        {Box(7)->ToString(), "(int) 7"},
    };
    for (const auto& [text, expected] : rows) {
-      EXPECT_EQ(text, expected);
+      EXPECT_EQ(text, expected) << expected;
    }
 }

@@ -5,6 +5,8 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "ormid_test_types.h"
 
@@ -71,24 +73,57 @@ TEST(Values, BoxesAreImmutableAndShared) {
    EXPECT_TRUE(d1->_IsEqual(d2.GetPtr(), false));
 }
 
-TEST(Values, PlainArrays) {
-   Array<int> a{1, 2, 3};
-   Array<int> b{3, 2, 1};
-   EXPECT_FALSE(a._IsEqual(&b, false));
-   PropertyDiffSet diffs;
-   a._DiffProperties(&b, "p", diffs);
-   EXPECT_EQ(diffs.size(), 1u);
-   EXPECT_EQ(diffs[0], "p");
-   EXPECT_FALSE(a._IsEqual(nullptr, false));
-   Array<long> longs{1, 2, 3};
-   EXPECT_FALSE(a._IsEqual(&longs, false)); // another element class: not equal, no exception
+TEST(Values, ArraysCompareByClassAndValuesAndNeverThrow) {
+   // Enumeration arrays compare with plain int arrays by their ordinals; through the runtime's comparison the
+   // classes must agree.
+   Pellum::Ref<Array<Color>> colors(new Array<Color>{Color::Red, Color::Blue});
+   Array<int> ints{0, 2};
+   EXPECT_EQ(colors->_GetType(), GetEnumType<Color>()->GetArrayType());
+   EXPECT_TRUE(colors->_IsEqual(&ints, false));
+   EXPECT_TRUE(ints._IsEqual(colors.GetPtr(), false));
+   EXPECT_FALSE(AreEqualAnysInt(colors.GetPtr(), &ints, 3, false));
 
+   // Every row is unequal, also with the pattern flag (which does not loosen arrays), and differs at the
+   // array's own path.
+   Pellum::Ref<Array<int>> oneTwoThree(new Array<int>{1, 2, 3});
    // A NaN makes an array unequal to its own copy.
    Pellum::Ref<Array<double>> nan(new Array<double>{1.0, std::numeric_limits<double>::quiet_NaN()});
-   Pellum::Ref<Any> copy(nan->_Clone());
-   EXPECT_NE(copy.GetPtr(), nan.GetPtr());
-   EXPECT_EQ(static_cast<ArrayBase*>(copy.GetPtr())->GetCollectionLength(), 2);
-   EXPECT_FALSE(nan->_IsEqual(copy.GetPtr(), false));
+   Pellum::Ref<Any> nanCopy(nan->_Clone());
+   EXPECT_NE(nanCopy.GetPtr(), nan.GetPtr());
+   EXPECT_EQ(static_cast<ArrayBase*>(nanCopy.GetPtr())->GetCollectionLength(), 2);
+   const std::pair<Any*, Pellum::Ref<Any>> unequal[] = {
+       {oneTwoThree.GetPtr(), Pellum::Ref<Any>(new Array<int>{3, 2, 1})},
+       {oneTwoThree.GetPtr(), Pellum::Ref<Any>(new Array<long>{1, 2, 3})},
+       {oneTwoThree.GetPtr(), nullptr},
+       {nan.GetPtr(), nanCopy},
+       {colors.GetPtr(), Pellum::Ref<Any>(new Primitive<Color>(Color::Red))},
+       {colors.GetPtr(), Pellum::Ref<Any>(new Array<long>{0, 2})},
+       {colors.GetPtr(), Pellum::Ref<Any>(new Array<std::string>{"red", "blue"})},
+       {colors.GetPtr(), Pellum::Ref<Any>(new Array<int>{2, 0})},
+       {colors.GetPtr(), Pellum::Ref<Any>(new Array<Color>{Color::Red})},
+       {colors.GetPtr(), Pellum::Ref<Any>(new DataArray<Any>{Box(0).GetPtr()})},
+       {colors.GetPtr(), nullptr},
+   };
+   for (const auto& [array, other] : unequal) {
+      SCOPED_TRACE(array->ToString() + " against " + (other ? other->ToString() : std::string("null")));
+      for (bool pattern : {false, true}) {
+         bool equal = true;
+         EXPECT_NO_THROW(equal = array->_IsEqual(other.GetPtr(), pattern));
+         EXPECT_FALSE(equal);
+      }
+      PropertyDiffSet diffs;
+      EXPECT_NO_THROW(array->_DiffProperties(other.GetPtr(), "p", diffs));
+      EXPECT_EQ(std::vector<std::string>(diffs.begin(), diffs.end()), std::vector<std::string>{"p"});
+   }
+
+   // A copy of an enumeration array is a new array whose values are its own.
+   Pellum::Ref<Any> clone(colors->_Clone());
+   auto* copy = dynamic_cast<Array<Color>*>(clone.GetPtr());
+   ASSERT_NE(copy, nullptr);
+   EXPECT_EQ(copy->_values, copy);
+   copy->Append(Color::Green);
+   EXPECT_EQ(colors->GetCollectionLength(), 2);
+   EXPECT_EQ(copy->GetCollectionLength(), 3);
 
    // Booleans: one byte each.
    Array<bool> flags{true, false, true};
@@ -98,42 +133,6 @@ TEST(Values, PlainArrays) {
    EXPECT_THROW(flags.At(3), Pellum::Exception);
    EXPECT_EQ(flags._GetType(), GetNoType<bool>()->GetArrayType());
    EXPECT_STREQ(flags._GetType()->GetName(), "boolean[]");
-}
-
-TEST(Values, EnumerationArraysCompareByOrdinalsAndNeverThrow) {
-   Pellum::Ref<Array<Color>> colors(new Array<Color>{Color::Red, Color::Blue});
-   Array<int> ints{0, 2};
-   EXPECT_EQ(colors->_GetType(), GetEnumType<Color>()->GetArrayType());
-   EXPECT_TRUE(colors->_IsEqual(&ints, false));
-   EXPECT_TRUE(ints._IsEqual(colors.GetPtr(), false));
-   // Through the runtime's comparison the classes must agree.
-   EXPECT_FALSE(AreEqualAnysInt(colors.GetPtr(), &ints, 3, false));
-
-   std::vector<Pellum::Ref<Any>> unequal = {Pellum::Ref<Any>(new Primitive<Color>(Color::Red)),
-                                            Pellum::Ref<Any>(new Array<long>{0, 2}),
-                                            Pellum::Ref<Any>(new Array<std::string>{"red", "blue"}),
-                                            Pellum::Ref<Any>(new Array<int>{2, 0}),
-                                            Pellum::Ref<Any>(new Array<Color>{Color::Red}),
-                                            Pellum::Ref<Any>(new DataArray<Any>{Box(0).GetPtr()}),
-                                            nullptr};
-   for (const Pellum::Ref<Any>& other : unequal) {
-      SCOPED_TRACE(other ? other->ToString() : std::string("null"));
-      for (bool pattern : {false, true}) { // the pattern flag does not loosen arrays
-         bool equal = true;
-         EXPECT_NO_THROW(equal = colors->_IsEqual(other.GetPtr(), pattern));
-         EXPECT_FALSE(equal);
-      }
-      PropertyDiffSet diffs;
-      EXPECT_NO_THROW(colors->_DiffProperties(other.GetPtr(), "colors", diffs));
-      EXPECT_EQ(std::vector<std::string>(diffs.begin(), diffs.end()), std::vector<std::string>{"colors"});
-   }
-   // A copy is a new array whose values are its own.
-   Pellum::Ref<Any> clone(colors->_Clone());
-   auto* copy = dynamic_cast<Array<Color>*>(clone.GetPtr());
-   ASSERT_NE(copy, nullptr);
-   EXPECT_EQ(copy->_values, copy);
-   copy->Append(Color::Green);
-   EXPECT_EQ(colors->GetCollectionLength(), 2);
 }
 
 TEST(Values, DataArrayCloneSharesReferencesAndCopiesDataObjects) {

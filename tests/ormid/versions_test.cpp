@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "ormid_test_types.h"
 
@@ -64,42 +65,37 @@ TEST(Versions, InclusionFollowsParentPairsTransitively) {
    EXPECT_THROW(c.IsPartOf("ormidtest.version.v1", "ormidtest.version.v9"), Pellum::Exception);
 }
 
-TEST(Versions, RecordsParentsAndStages) {
+TEST(Versions, RecordsParentsStagesAndNamespaceSlots) {
    const Version& unstable = V("ormidtest.version.unstable");
-   ASSERT_NE(unstable.GetRecord(), &QTest::kTestVersionRecords[0]);
    EXPECT_EQ(unstable.GetRecord(), &QTest::kTestVersionRecords[1]);
    EXPECT_EQ(unstable.GetStage(), StageUnstable);
-   EXPECT_EQ(unstable.GetNamespace(), VersionCatalogue::Get().FindNamespace("ormidtest"));
    std::vector<const Version*> parents = unstable.GetParents();
-   ASSERT_EQ(parents.size(), 3u);
-   EXPECT_STREQ(parents[0]->GetName(), "ormidtest.version.v3");
-   EXPECT_STREQ(parents[1]->GetName(), "ormidtest.version.featureA");
-   EXPECT_STREQ(parents[2]->GetName(), "ormidtest.version.featureB");
-   EXPECT_TRUE(V("ormidtest.version.disabled").GetParents().size() == 1);
-   EXPECT_STREQ(V("ormidtest.version.v1").GetRecord()->versionId, "1.0");
+   EXPECT_EQ(parents,
+             (std::vector<const Version*>{&V("ormidtest.version.v3"), &V("ormidtest.version.featureA"),
+                                          &V("ormidtest.version.featureB")}));
+   EXPECT_EQ(V("ormidtest.version.disabled").GetParents().size(), 1u);
    // A version of another namespace keeps the record of its own namespace.
    EXPECT_EQ(V("kobl.version.version0").GetNamespace(), VersionCatalogue::Get().FindNamespace("kobl"));
-}
 
-TEST(Versions, NamespaceSlotsAreFilledAtRegistration) {
    const NamespaceInfo* ns = VersionCatalogue::Get().FindNamespace("ormidtest");
    ASSERT_NE(ns, nullptr);
+   EXPECT_EQ(unstable.GetNamespace(), ns);
    EXPECT_EQ(QTest::testNamespaceId, ns->id);
    EXPECT_GE(ns->id, 3); // after the runtime's three namespaces
-   // Official: the released versions in record order (newest first), then null.
-   EXPECT_EQ(QTest::testOfficialVersions[0], &V("ormidtest.version.v3"));
-   EXPECT_EQ(QTest::testOfficialVersions[1], &V("ormidtest.version.v2"));
-   EXPECT_EQ(QTest::testOfficialVersions[2], &V("ormidtest.version.v1"));
-   EXPECT_EQ(QTest::testOfficialVersions[3], nullptr);
-   // Internal: unstable, then the released versions.
-   EXPECT_EQ(QTest::testInternalVersions[0], &V("ormidtest.version.unstable"));
-   EXPECT_EQ(QTest::testInternalVersions[1], &V("ormidtest.version.v3"));
-   EXPECT_EQ(QTest::testInternalVersions[3], &V("ormidtest.version.v1"));
-   // Current: the newest release.
-   EXPECT_EQ(QTest::testCurrentVersion, &V("ormidtest.version.v3"));
-   EXPECT_EQ(ns->current, QTest::testCurrentVersion);
+   // Official: the released versions in record order (newest first), then null. Internal: unstable, then
+   // the released versions. Current: the newest release.
+   const Version* v1 = &V("ormidtest.version.v1");
+   const Version* v2 = &V("ormidtest.version.v2");
+   const Version* v3 = &V("ormidtest.version.v3");
+   using Slots = std::vector<const Version*>;
+   EXPECT_EQ(Slots(QTest::testOfficialVersions, QTest::testOfficialVersions + 4),
+             (Slots{v3, v2, v1, nullptr}));
+   EXPECT_EQ(Slots(QTest::testInternalVersions, QTest::testInternalVersions + 4),
+             (Slots{&unstable, v3, v2, v1}));
+   EXPECT_EQ(QTest::testCurrentVersion, v3);
+   EXPECT_EQ(ns->current, v3);
    ASSERT_EQ(ns->versions.size(), 7u);
-   EXPECT_STREQ(ns->versions[0]->GetName(), "ormidtest.version.disabled");
+   EXPECT_EQ(ns->versions[0], &V("ormidtest.version.disabled"));
 
    // A second loader of the same namespace registers types only; the slots keep their values.
    const int32_t id = QTest::testNamespaceId;
@@ -114,14 +110,8 @@ TEST(Versions, NamespaceSlotsAreFilledAtRegistration) {
 
 namespace {
 
-VersionRecord Release(const char* name, uint32_t stage = StageReleased) {
-   return VersionRecord{name, "x", "1", nullptr, nullptr, nullptr, stage, 0};
-}
-
-KoblVersions Catalogue(const char* name, const VersionRecord* versions, uint32_t count,
-                       const VersionParent* parents, uint32_t parentCount) {
-   return KoblVersions{name,  nullptr, nullptr,     nullptr, versions, parents, nullptr, nullptr, nullptr,
-                       count, 0,       parentCount, 0,       0,        0,       0,       0};
+VersionRecord Release(const char* name) {
+   return VersionRecord{name, "x", "1", nullptr, nullptr, nullptr, StageReleased, 0};
 }
 
 std::string Refusal(const KoblVersions& record) {
@@ -143,36 +133,31 @@ TEST(Versions, RefusedCataloguesLeaveNothingBehind) {
    const VersionRecord twice[] = {Release("vt.c"), Release("vt.c")};
    const VersionRecord tooMany[] = {Release("vt.d"), Release("vt.e")};
    const Version* oneSlot[1];
-
-   EXPECT_EQ(Refusal(Catalogue("vt.cycle", aThenB, 2, cycle, 2)),
-             "version catalogue of namespace vt.cycle: the parent pairs form a cycle through version vt.a");
-   EXPECT_EQ(Refusal(Catalogue("vt.foreign", aThenB, 2, foreign, 1)),
-             "version catalogue of namespace vt.foreign: parent pair 0 names version ormidtest.version.v1, "
-             "which is "
-             "not one of the namespace's versions");
-   EXPECT_EQ(
-       Refusal(Catalogue("vt.taken", taken, 1, nullptr, 0)),
-       "version catalogue of namespace vt.taken: version ormidtest.version.v2 is declared twice (also by "
-       "namespace ormidtest)");
-   EXPECT_EQ(Refusal(Catalogue("vt.twice", twice, 2, nullptr, 0)),
-             "version catalogue of namespace vt.twice: version vt.c is declared twice");
-   KoblVersions slots = Catalogue("vt.slots", tooMany, 2, nullptr, 0);
-   slots.officialVersions = oneSlot;
-   slots.versionSlotCount = 1;
-   EXPECT_EQ(
-       Refusal(slots),
-       "version catalogue of namespace vt.slots: 2 released versions do not fit 1 official version slots");
-   EXPECT_EQ(Refusal(Catalogue("ormidtest", aThenB, 2, nullptr, 0)),
+   const struct {
+      KoblVersions record;
+      const char* refusal;
+   } rows[] = {
+       {QTest::Catalogue("vt.cycle", aThenB, 2, cycle, 2),
+        "the parent pairs form a cycle through version vt.a"},
+       {QTest::Catalogue("vt.foreign", aThenB, 2, foreign, 1),
+        "parent pair 0 names version ormidtest.version.v1, which is not one of the namespace's versions"},
+       {QTest::Catalogue("vt.taken", taken, 1, nullptr, 0),
+        "version ormidtest.version.v2 is declared twice (also by namespace ormidtest)"},
+       {QTest::Catalogue("vt.twice", twice, 2, nullptr, 0), "version vt.c is declared twice"},
+       {QTest::Catalogue("vt.slots", tooMany, 2, nullptr, 0, nullptr, oneSlot, nullptr, nullptr, 1),
+        "2 released versions do not fit 1 official version slots"},
+       {QTest::Catalogue("vt.missing", nullptr, 3, nullptr, 0),
+        "a count is not zero but its array is missing"},
+   };
+   for (const auto& row : rows) {
+      EXPECT_EQ(Refusal(row.record),
+                "version catalogue of namespace " + std::string(row.record.name) + ": " + row.refusal);
+      EXPECT_EQ(VersionCatalogue::Get().FindNamespace(row.record.name), nullptr) << row.record.name;
+   }
+   EXPECT_EQ(Refusal(QTest::Catalogue("ormidtest", aThenB, 2, nullptr, 0)),
              "namespace ormidtest is already registered with another version catalogue");
-   KoblVersions missing = Catalogue("vt.missing", nullptr, 3, nullptr, 0);
-   EXPECT_EQ(Refusal(missing),
-             "version catalogue of namespace vt.missing: a count is not zero but its array is missing");
-
    for (const char* name : {"vt.a", "vt.b", "vt.c", "vt.d"}) {
       EXPECT_EQ(VersionCatalogue::Get().FindVersion(name), nullptr) << name;
-   }
-   for (const char* ns : {"vt.cycle", "vt.foreign", "vt.taken", "vt.twice", "vt.slots", "vt.missing"}) {
-      EXPECT_EQ(VersionCatalogue::Get().FindNamespace(ns), nullptr) << ns;
    }
 }
 
@@ -182,8 +167,8 @@ TEST(Versions, ParentKnownByNameGetsItsRecordWhenItsNamespaceRegisters) {
    static const VersionParent userParents[] = {{"vt.user.v1", "vt.dep.v1"}};
    static const VersionRecord dep[] = {Release("vt.dep.v1"), Release("vt.dep.v0")};
    static const VersionParent depParents[] = {{"vt.dep.v1", "vt.dep.v0"}};
-   static const KoblVersions userNs = Catalogue("vt.user", user, 1, userParents, 1);
-   static const KoblVersions depNs = Catalogue("vt.dep", dep, 2, depParents, 1);
+   static const KoblVersions userNs = QTest::Catalogue("vt.user", user, 1, userParents, 1);
+   static const KoblVersions depNs = QTest::Catalogue("vt.dep", dep, 2, depParents, 1);
 
    VersionCatalogue& c = VersionCatalogue::Get();
    c.RegisterNamespace(&userNs);
