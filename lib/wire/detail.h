@@ -32,8 +32,8 @@ struct Place {
    int index = 0;                                // own index in `owner`, or parameter position
    std::string_view name;
    Ormid::FieldKind kind = Ormid::FieldKind::Any; // storage kind (parameters: of the boxed value)
-   Ormid::Type* type = nullptr;   // static type; the item type for arrays; string for links
-   const Ormid::Version* version = nullptr; // the version that introduced it (null: always present)
+   Ormid::Type* type = nullptr;                   // static type; the item type for arrays; string for links
+   const Ormid::Version* version = nullptr;       // the version that introduced it (null: always present)
    bool optional = false;
    bool array = false;
    bool secret = false;
@@ -48,7 +48,12 @@ struct Plan {
    const Ormid::Type* type = nullptr; // the data-object type (null for a method)
    std::vector<Place> places;
    std::vector<std::pair<std::string_view, int>> byName; // sorted
+   bool redeclared = false; // some name is there twice (a property redeclared by a derived type)
    int Find(std::string_view name) const noexcept;
+   // Find for a reader that meets the places in declaration order, as writers write them: `cursor` (the
+   // place after the last one found) is tried first, then the last one again (an array's next item) and
+   // the few after it (unset places are left out), before the index.
+   int FindFrom(std::string_view name, int& cursor) const noexcept;
 };
 
 // The plan of a data-object type, made on first use and kept for the process (thread-safe).
@@ -195,11 +200,13 @@ template <class F> bool ForEachPlainItem(const Ormid::Any* value, F&& f) {
    using K = Ormid::FieldKind;
    // Enumeration arrays derive from Array<int>: the caller tells them apart by the item type.
    return EachOf<bool>(value, K::Bool, f) || EachOf<signed char>(value, K::Byte, f) ||
-          EachOf<short>(value, K::Short, f) || EachOf<int>(value, K::Int, f) || EachOf<long>(value, K::Long, f) ||
-          EachOf<float>(value, K::Float, f) || EachOf<double>(value, K::Double, f) ||
-          EachOf<std::string>(value, K::String, f) || EachOf<std::vector<unsigned char>>(value, K::Binary, f) ||
+          EachOf<short>(value, K::Short, f) || EachOf<int>(value, K::Int, f) ||
+          EachOf<long>(value, K::Long, f) || EachOf<float>(value, K::Float, f) ||
+          EachOf<double>(value, K::Double, f) || EachOf<std::string>(value, K::String, f) ||
+          EachOf<std::vector<unsigned char>>(value, K::Binary, f) ||
           EachOf<Pellum::System::DateTime>(value, K::DateTime, f) || EachOf<Ormid::Uri>(value, K::Uri, f) ||
-          EachOf<Ormid::TypeName>(value, K::TypeName, f) || EachOf<Ormid::MethodName>(value, K::MethodName, f) ||
+          EachOf<Ormid::TypeName>(value, K::TypeName, f) ||
+          EachOf<Ormid::MethodName>(value, K::MethodName, f) ||
           EachOf<Ormid::PropertyPath>(value, K::PropertyPath, f);
 }
 

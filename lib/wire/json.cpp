@@ -411,10 +411,12 @@ private:
       using K = Ormid::FieldKind;
       bool wasString = false;
       const std::string text = Token(wasString);
-      const bool wantString = IsStringKind(kind) || kind == K::Enum || kind == K::Binary || kind == K::DateTime;
+      const bool wantString =
+          IsStringKind(kind) || kind == K::Enum || kind == K::Binary || kind == K::DateTime;
       const bool special = (kind == K::Float || kind == K::Double) && wasString;
       if (wasString != wantString && !special) {
-         Fail(Quote(text, secret) + (wantString ? " is not a JSON string" : " is a string, not a JSON literal"));
+         Fail(Quote(text, secret) +
+              (wantString ? " is not a JSON string" : " is a string, not a JSON literal"));
       }
       const std::string why = ParseScalar(text, kind, type, out);
       if (!why.empty()) {
@@ -466,13 +468,15 @@ private:
       Expect('{');
       const Ormid::Type* type = staticType;
       bool more = !Peek('}');
-      if (more && _s.substr(_at, 8) == "\"_type\"" ":") {
+      if (more && _s.substr(_at, 8) == "\"_type\""
+                                       ":") {
          String();
          Expect(':');
          const std::string name = String();
          const auto colon = name.find(':');
          const bool xsd = colon != std::string::npos && name.compare(0, colon, "xsd") == 0;
-         const Ormid::Type* named = TypeFromXsi(colon == std::string::npos ? name : name.substr(colon + 1), xsd);
+         const Ormid::Type* named =
+             TypeFromXsi(colon == std::string::npos ? name : name.substr(colon + 1), xsd);
          if (named == nullptr) {
             Fail("unknown _type " + Quote(name, false));
          }
@@ -481,9 +485,9 @@ private:
          } catch (const DecodeError& e) {
             Fail(e.GetMessage());
          }
-         if (!anyPlace && !(staticType->IsManaged() ? named->IsManaged()
-                                                   : named == staticType ||
-                                                         (named->IsDataObject() && named->IsA(staticType)))) {
+         if (!anyPlace && !(staticType->IsManaged()
+                                ? named->IsManaged()
+                                : named == staticType || (named->IsDataObject() && named->IsA(staticType)))) {
             Fail(std::string("_type ") + named->GetWsdlName() + " is not a " + staticType->GetName());
          }
          type = named;
@@ -569,10 +573,11 @@ private:
       Pellum::Ref<Ormid::DynamicData> obj = type->Create();
       const Plan& plan = PlanOf(type);
       std::vector<bool> seen(plan.places.size());
+      int cursor = 0;
       while (more) {
          const std::string key = String();
          Expect(':');
-         const int at = plan.Find(key);
+         const int at = plan.FindFrom(key, cursor);
          if (at < 0) {
             _path.push_back({key, -1});
             Fail(std::string("unknown member: no property of ") + type->GetName());
@@ -664,8 +669,8 @@ std::string EncodeJson(const Ormid::Any* value, const EncodeOptions& options) {
 
 Pellum::Ref<Ormid::Any> DecodeJson(std::string_view document, const DecodeOptions& options) {
    if (document.size() > options.maxBytes) {
-      throw DecodeError("", "document of " + std::to_string(document.size()) + " bytes is over the limit of " +
-                                std::to_string(options.maxBytes) + " bytes");
+      throw DecodeError("", "document of " + std::to_string(document.size()) +
+                                " bytes is over the limit of " + std::to_string(options.maxBytes) + " bytes");
    }
    return Detail::JsonDecoder(document, options).Document();
 }

@@ -14,7 +14,8 @@
 namespace Wire {
 
 Error::Error(std::string path, const std::string& message)
-    : Pellum::Exception(std::string(path.empty() ? message : path + ": " + message)), _path(std::move(path)) {}
+    : Pellum::Exception(std::string(path.empty() ? message : path + ": " + message)), _path(std::move(path)) {
+}
 Error::~Error() = default;
 EncodeError::~EncodeError() = default;
 DecodeError::~DecodeError() = default;
@@ -86,6 +87,9 @@ void Index(Plan& plan) {
    // A redeclared property (dynamicProperty) is found in the class that redeclares it: the last one.
    std::stable_sort(plan.byName.begin(), plan.byName.end(),
                     [](const auto& a, const auto& b) { return a.first < b.first; });
+   plan.redeclared = std::adjacent_find(plan.byName.begin(), plan.byName.end(),
+                                        [](const auto& a, const auto& b) { return a.first == b.first; }) !=
+                     plan.byName.end();
 }
 
 } // namespace
@@ -99,13 +103,33 @@ int Plan::Find(std::string_view name) const noexcept {
    return (it - 1)->second;
 }
 
+int Plan::FindFrom(std::string_view name, int& cursor) const noexcept {
+   if (redeclared) {
+      return Find(name); // a name that is there twice means its last place: the index knows which
+   }
+   constexpr int kLookAhead = 6;
+   const int count = static_cast<int>(places.size());
+   for (int i = std::max(cursor - 1, 0), end = std::min(cursor + kLookAhead, count); i < end; ++i) {
+      if (places[static_cast<std::size_t>(i)].name == name) {
+         cursor = i + 1;
+         return i;
+      }
+   }
+   const int at = Find(name);
+   if (at >= 0) {
+      cursor = at + 1;
+   }
+   return at;
+}
+
 const Plan& PlanOf(const Ormid::DataObjectType* type) {
    return TypePlans().Get(type, [type] {
       Plan plan;
       plan.type = type;
-      type->ForEachProperty([&](const Ormid::DataObjectType* owner, int index, const Ormid::PropertyRecord& r) {
-         plan.places.push_back(PlaceOf(r, owner, index));
-      });
+      type->ForEachProperty(
+          [&](const Ormid::DataObjectType* owner, int index, const Ormid::PropertyRecord& r) {
+             plan.places.push_back(PlaceOf(r, owner, index));
+          });
       Index(plan);
       return plan;
    });
@@ -300,7 +324,8 @@ Ormid::Type* TypeFromXsi(std::string_view local, bool xsd) {
 void CheckTypeInVersion(const Ormid::Type* type, const Ormid::Version* version) {
    const Ormid::Type* named = type->IsArray() ? type->GetItemType() : type;
    if (!PartOf(VersionNamed(named->GetVersion()), version)) {
-      throw DecodeError("", std::string("type ") + named->GetName() + " is not part of version " + version->GetName());
+      throw DecodeError("", std::string("type ") + named->GetName() + " is not part of version " +
+                                version->GetName());
    }
 }
 

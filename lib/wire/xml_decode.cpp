@@ -103,6 +103,7 @@ struct Frame {
    // Struct
    Pellum::Ref<Ormid::DynamicData> obj;
    const Plan* plan = nullptr;
+   int cursor = 0;       // the place after the last one read (Plan::FindFrom)
    std::size_t bits = 0; // offset of the presence bits in the decoder's bit stack
    // Scalar and Reference
    Ormid::FieldKind scalarKind = Ormid::FieldKind::String;
@@ -451,7 +452,7 @@ private:
          FailAt(local, _thisSeen ? "the request names no property to fetch"
                                  : "a request starts with _this, the reference of its target");
       }
-      const int at = parent.plan->Find(local);
+      const int at = parent.plan->FindFrom(local, parent.cursor);
       if (at < 0) {
          FailAt(local, std::string("unknown element: ") +
                            (parent.obj ? std::string("no property of ") + parent.plan->type->GetName()
