@@ -30,6 +30,9 @@ _TOKEN = re.compile(
 )
 _DECIMAL = re.compile(r"[0-9]+\Z")
 _HEX = re.compile(r"0[xX][0-9A-Fa-f]+\Z")
+# Longest number the lexer converts: no field holds more than 64 bits (0x and 16 hexadecimal digits,
+# or 20 decimal digits).
+_MAX_DIGITS = 20
 _STRING_BODY = re.compile(r'[^"\\\n]*')
 
 
@@ -105,6 +108,10 @@ def tokenize(text: str, file: str) -> list[Token]:
             append(Token("name", m.group(kind), None, file, line, column))
         elif kind == "digits":
             word = m.group(kind)
+            if len(word) > _MAX_DIGITS and (_DECIMAL.match(word) or _HEX.match(word)):
+                raise SchemaError(Location(file, line, column),
+                                  f"number {word[:12]}… has {len(word)} digits; no field of the schema holds "
+                                  f"a number of more than {_MAX_DIGITS}")
             if _DECIMAL.match(word):
                 append(Token("number", word, int(word, 10), file, line, column))
             elif _HEX.match(word):

@@ -17,6 +17,14 @@ from .syntax import (
 TYPE_KINDS = ("data", "fault", "enum", "managed")
 STAGES = {"released": 0, "feature": 2, "unstable": 3, "disabled": 4}
 EXPECT_KINDS = ("data", "fault", "enum", "managed")
+# Declarations nest at most this deep (the schema uses three levels); deeper input is refused before the
+# recursive descent can exhaust the interpreter's stack.
+MAX_NESTING = 16
+# Largest values of the numeric fields: the C++ records hold them as uint32_t (version flags, counts),
+# int (a package's expected counts) and a static array of pointers (version slots).
+UINT32_MAX = 2**32 - 1
+INT32_MAX = 2**31 - 1
+MAX_VERSION_SLOTS = 65535
 
 
 class _Parser:
@@ -24,6 +32,7 @@ class _Parser:
         self.path = path
         self.tokens = tokenize(text, path)
         self.pos = 0
+        self.depth = 0
 
     # -- token helpers -------------------------------------------------------------
 
@@ -74,9 +83,12 @@ class _Parser:
             raise self.error(expected)
         return self.advance()
 
-    def expect_number(self, expected: str) -> Token:
-        if self.peek().kind != "number":
+    def expect_number(self, expected: str, maximum: int = UINT32_MAX, minimum: int = 0) -> Token:
+        tok = self.peek()
+        if tok.kind != "number":
             raise self.error(expected)
+        if not minimum <= tok.value <= maximum:
+            raise SchemaError(tok.location, f"{expected} is {minimum} to {maximum}, found {tok.text}")
         return self.advance()
 
     def once(self, seen: dict[str, Location], key: str, tok: Token) -> None:
@@ -145,6 +157,16 @@ class _Parser:
             self.type_body(decl)
         return decl
 
+    def nested_decl(self, outer: TypeDecl) -> TypeDecl:
+        if self.depth >= MAX_NESTING:
+            raise SchemaError(self.peek().location, f"declarations nest at most {MAX_NESTING} levels deep; "
+                                                    f"declare this one outside {outer.name}")
+        self.depth += 1
+        try:
+            return self.type_decl()
+        finally:
+            self.depth -= 1
+
     def type_body(self, decl: TypeDecl) -> None:
         while True:
             tok = self.peek()
@@ -154,7 +176,7 @@ class _Parser:
             if tok.kind == "name" and self.is_punct(":", 1):
                 decl.properties.append(self.property_decl())
             elif tok.kind == "name" and tok.text in TYPE_KINDS:
-                decl.nested.append(self.type_decl())
+                decl.nested.append(self.nested_decl(decl))
             elif self.is_word("method"):
                 if decl.kind != "managed":
                     raise SchemaError(tok.location,
@@ -339,9 +361,7 @@ class _Parser:
                 self.once(seen, "flags", self.advance())
                 values = []
                 for which in ("first", "second", "third"):
-                    num = self.expect_number(f"the {which} of three flag bytes after 'flags'")
-                    if num.value > 255:
-                        raise SchemaError(num.location, f"a flag byte is 0 to 255, found {num.text}")
+                    num = self.expect_number(f"the {which} of three flag bytes after 'flags'", 255)
                     values.append(num.value)
                 method.flag_bytes = (values[0], values[1], values[2])
             elif tok.kind == "eof":
@@ -438,7 +458,7 @@ class _Parser:
                 first.location.line != slots.location.line:
             raise SchemaError(first.location, "'version-slots' is written without spaces")
         self.once(seen, "version-slots", first)
-        ns.version_slots = self.expect_number("the number of version slots").value
+        ns.version_slots = self.expect_number("the number of version slots", MAX_VERSION_SLOTS, 1).value
 
     def string_list(self, expected: str) -> list[str]:
         values = [self.expect_string(expected).value]
@@ -514,7 +534,8 @@ class _Parser:
                 tok = self.peek()
                 if tok.kind == "name" and tok.text in EXPECT_KINDS:
                     self.once(seen, tok.text, self.advance())
-                    entry.expect[tok.text] = self.expect_number(f"the expected number of {tok.text} types").value
+                    entry.expect[tok.text] = self.expect_number(f"the expected number of {tok.text} types",
+                                                                INT32_MAX).value
                 else:
                     raise self.error("';' or an expected count (data N, fault N, enum N, managed N)")
         return entry

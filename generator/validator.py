@@ -177,30 +177,36 @@ class _Builder:
         for child, parent in self.parents:
             parents_of.setdefault(child, []).append(parent)
         result: dict[str, frozenset[str]] = {}
-        state: dict[str, int] = {}
+        on_path: set[str] = set()
         cycle_reported = False
-
-        def visit(name: str) -> frozenset[str]:
-            nonlocal cycle_reported
-            if name in result:
-                return result[name]
-            if state.get(name) == 1:
-                if not cycle_reported:
-                    loc = self.versions[name].location if name in self.versions else ns.location
-                    self.error(loc, f"the parent pairs form a cycle through version {name}")
-                    cycle_reported = True
-                return frozenset()
-            state[name] = 1
-            acc: set[str] = set()
-            for parent in parents_of.get(name, ()):
+        # Depth first with a stack of its own (a chain of parents is as long as the catalogue): a version's
+        # ancestors are its parents and theirs, gathered once its parents are done.
+        for root in list(self.versions) + [c for c, _ in self.parents]:
+            if root in result:
+                continue
+            stack = [(root, iter(parents_of.get(root, ())), set())]
+            on_path.add(root)
+            while stack:
+                name, pending, acc = stack[-1]
+                parent = next(pending, None)
+                if parent is None:
+                    stack.pop()
+                    on_path.discard(name)
+                    result[name] = frozenset(acc)
+                    if stack:
+                        stack[-1][2].update(result[name])
+                    continue
                 acc.add(parent)
-                acc |= visit(parent)
-            state[name] = 2
-            result[name] = frozenset(acc)
-            return result[name]
-
-        for name in list(self.versions) + [c for c, _ in self.parents]:
-            visit(name)
+                if parent in result:
+                    acc |= result[parent]
+                elif parent in on_path:
+                    if not cycle_reported:
+                        loc = self.versions[parent].location if parent in self.versions else ns.location
+                        self.error(loc, f"the parent pairs form a cycle through version {parent}")
+                        cycle_reported = True
+                else:
+                    on_path.add(parent)
+                    stack.append((parent, iter(parents_of.get(parent, ())), set()))
         return result
 
     def version_name(self, text: str) -> str:
@@ -850,7 +856,28 @@ def load_schema(directory: str | os.PathLike) -> tuple[Model, list[SchemaError]]
     if not ns_path.is_file():
         raise SchemaErrors([SchemaError(Location(_display_path(ns_path), 1, 1),
                                         f"no {NAMESPACE_FILE} in {_display_path(folder)}")])
-    namespace = (_display_path(ns_path), ns_path.read_text(encoding="utf-8"))
-    packages = [(_display_path(p), p.read_text(encoding="utf-8"))
-                for p in sorted(folder.glob("*" + SCHEMA_SUFFIX)) if p.name != NAMESPACE_FILE]
-    return build_model(namespace, packages)
+    paths = [ns_path] + [p for p in sorted(folder.glob("*" + SCHEMA_SUFFIX)) if p.name != NAMESPACE_FILE]
+    texts, errors = [], []
+    for path in paths:
+        try:
+            texts.append((_display_path(path), read_schema_text(path.read_bytes(), _display_path(path))))
+        except SchemaError as e:
+            errors.append(e)
+    if errors:
+        raise SchemaErrors(errors)
+    return build_model(texts[0], texts[1:])
+
+
+def read_schema_text(data: bytes, display: str) -> str:
+    """The text of a schema file, its line ends made '\\n' as in a file opened as text; SchemaError at the first
+    byte that is not UTF-8."""
+    try:
+        text = data.decode("utf-8")
+    except UnicodeDecodeError as e:
+        before = data[:e.start].decode("utf-8").replace("\r\n", "\n").replace("\r", "\n")
+        line = before.count("\n") + 1
+        column = len(before) - before.rfind("\n")
+        raise SchemaError(Location(display, line, column),
+                          f"byte 0x{data[e.start]:02x} is not UTF-8 ({e.reason}): a schema file is written in "
+                          f"UTF-8; replace the character or save the file as UTF-8") from None
+    return text.replace("\r\n", "\n").replace("\r", "\n")
