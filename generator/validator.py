@@ -392,20 +392,23 @@ class _Builder:
                                                f"{base} is {what}")
                 continue
             entry.base = base
+        # Each type is walked once: a walk stops at a type an earlier walk went through.
         reported: set[str] = set()
+        walked: set[str] = set()
         for name in self.order:
-            seen: list[str] = []
+            path: dict[str, int] = {}
             current = name
-            while current in self.entries and current not in seen:
-                seen.append(current)
+            while current in self.entries and current not in walked:
+                walked.add(current)
+                path[current] = len(path)
                 current = self.entries[current].base
-            if current in seen:
-                cycle = seen[seen.index(current):]
-                if not reported.intersection(cycle):
-                    reported.update(cycle)
-                    first = min(cycle, key=lambda n: self.entries[n].order)
-                    loop = " -> ".join(cycle[cycle.index(first):] + cycle[:cycle.index(first)] + [first])
-                    self.error(self.entries[first].location, f"inheritance cycle: {loop}")
+            if current in path:
+                chain = list(path)
+                cycle = chain[path[current]:]
+                reported.update(cycle)
+                first = min(cycle, key=lambda n: self.entries[n].order)
+                loop = " -> ".join(cycle[cycle.index(first):] + cycle[:cycle.index(first)] + [first])
+                self.error(self.entries[first].location, f"inheritance cycle: {loop}")
         self.cyclic = reported
 
     def type_versions(self) -> None:
@@ -575,24 +578,39 @@ class _Builder:
     def inherited(self) -> None:
         """A data object or fault never repeats a property of its bases (dynamicProperty aside); a managed type
         may redeclare a property of its bases as its own (it then has its own record and getter)."""
-        own: dict[str, dict[str, str]] = {name: {p.name: name for p in self.entries[name].properties}
-                                          for name in self.order}
+        # One walk down the inheritance tree (types in a cycle left out), keeping for each property name the
+        # nearest base that holds it: linear however long the chains are.
+        children: dict[str | None, list[str]] = {}
         for name in self.order:
-            if name in self.cyclic:
+            if name not in self.cyclic:
+                base = self.entries[name].base
+                parent = base if base in self.entries and base not in self.cyclic else None
+                children.setdefault(parent, []).append(name)
+        holders: dict[str, str] = {}
+        stack: list = [(n, []) for n in reversed(children.get(None, []))]
+        undo_stack: list[list[tuple[str, str | None]]] = []
+        while stack:
+            item = stack.pop()
+            if item is None:  # leaving a type: its properties no longer hold
+                for pname, previous in reversed(undo_stack.pop()):
+                    if previous is None:
+                        del holders[pname]
+                    else:
+                        holders[pname] = previous
                 continue
+            name, undo = item
             entry = self.entries[name]
-            if entry.kind in (ENUM, MANAGED):
-                continue
-            inherited: dict[str, str] = {}
-            base = entry.base
-            while base in self.entries:
-                for pname, holder in own[base].items():
-                    inherited.setdefault(pname, holder)
-                base = self.entries[base].base
-            for prop in entry.properties:
-                if prop.name in inherited and prop.name != "dynamicProperty":
-                    self.error(prop.location, f"property {prop.name} of {name} is already a property of its base "
-                                              f"{inherited[prop.name]}")
+            if entry.kind not in (ENUM, MANAGED):
+                for prop in entry.properties:
+                    if prop.name in holders and prop.name != "dynamicProperty":
+                        self.error(prop.location, f"property {prop.name} of {name} is already a property of its "
+                                                  f"base {holders[prop.name]}")
+            for pname in dict.fromkeys(p.name for p in entry.properties):
+                undo.append((pname, holders.get(pname)))
+                holders[pname] = name
+            undo_stack.append(undo)
+            stack.append(None)
+            stack.extend((child, []) for child in reversed(children.get(name, [])))
 
     def enum_values(self, entry: _Entry) -> None:
         seen: dict[str, Location] = {}
