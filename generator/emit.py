@@ -423,6 +423,10 @@ def emit_stub_header(plan: Plan, unit: Unit) -> str:
     p = Printer()
     _banner(p, m.package(unit.top.package).file.rsplit("/", 1)[-1])
     p.print("// Client stubs of $wire$ and of the managed types nested in it.", wire=unit.top.name)
+    p.print("//")
+    p.print("// A call borrows its arguments for the call only. Values start with reference count 0, so a value")
+    p.print("// must already be held by a Pellum::Ref when it is passed (`auto spec = Pellum::MakeRef<T>();`):")
+    p.print("// a bare `new T` passed to a member is freed when the call releases its arguments.")
     p.print("#pragma once")
     p.blank()
     for inc in [unit.header] + sorted(unit.stub_needs):

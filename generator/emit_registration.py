@@ -51,7 +51,6 @@ def registered_types(model: Model, pkg: Package) -> list[str]:
 
 
 def print_package_registration(p: Printer, model: Model, names: Names, pkg: Package, includes: list[str]) -> None:
-    sym = package_symbol(pkg.name)
     order = registered_types(model, pkg)
     data = [model.types[n] for n in order if model.types[n].kind in (DATA, FAULT)]
     enums = [model.types[n] for n in order if model.types[n].kind == ENUM]

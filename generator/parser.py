@@ -272,7 +272,6 @@ class _Parser:
         param = ParamDecl(name.text, name.location, expr)
         seen = param.modifier_locations
         while not (self.is_punct(",") or self.is_punct(")")):
-            tok = self.peek()
             if self.is_word("since"):
                 self.once(seen, "since", self.advance())
                 param.since = self.version_ref()

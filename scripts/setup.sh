@@ -7,8 +7,10 @@ set -euo pipefail
 # service description in the tests; libclang-rt-dev: clang's sanitizer and libFuzzer runtimes for the
 # default clang (libclang-rt-14-dev on Debian 12), which the fuzz preset links; llvm: llvm-symbolizer, for
 # the sanitizers' stack traces; libcpp-httplib-dev (with OpenSSL): the HTTP(S) transport.
+# clang-format, python3-pyflakes: scripts/check-style.sh.
 packages=(cmake ninja-build g++ clang python3 pkg-config libgtest-dev libgmock-dev libbenchmark-dev binutils
-  libexpat1-dev libxml2-utils gsoap python3-zeep libclang-rt-dev llvm libcpp-httplib-dev libssl-dev)
+  libexpat1-dev libxml2-utils gsoap python3-zeep libclang-rt-dev llvm libcpp-httplib-dev libssl-dev
+  clang-format python3-pyflakes)
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -81,7 +81,7 @@ public:
       _info->cancelable = false;
       _info->queueTime = Pellum::System::DateTime::Now();
       // Every task has a reason; this server's are started by the system on a client's request.
-      _info->reason = Ref<Quorl::TaskReasonSystem>(new Quorl::TaskReasonSystem());
+      _info->reason = Pellum::MakeRef<Quorl::TaskReasonSystem>();
    }
 
    Ormid::MoRef* _GetRef() const override { return _ref.GetPtr(); }
@@ -146,7 +146,7 @@ public:
 
    // The property "runtime": the power state and, once booted, the boot time.
    void GetRuntime(Ref<Quorl::Vm::RuntimeInfo>& runtime) override {
-      Ref<Quorl::Vm::RuntimeInfo> info(new Quorl::Vm::RuntimeInfo());
+      auto info = Pellum::MakeRef<Quorl::Vm::RuntimeInfo>();
       std::lock_guard<std::mutex> guard(_lock);
       info->powerState = OrdinalOf(_powerState);
       info->bootTime = _bootTime;
@@ -163,13 +163,13 @@ public:
       }
       std::lock_guard<std::mutex> guard(_lock);
       if (_powerState != PowerState::poweredOff) {
-         Ref<Quorl::Fault::InvalidPowerState> fault(new Quorl::Fault::InvalidPowerState());
+         auto fault = Pellum::MakeRef<Quorl::Fault::InvalidPowerState>();
          fault->requestedState = OrdinalOf(PowerState::poweredOn);
          fault->existingState = OrdinalOf(_powerState);
          fault->Throw();
       }
       if (_booting) {
-         Ref<Quorl::Fault::InvalidState>(new Quorl::Fault::InvalidState())->Throw();
+         Pellum::MakeRef<Quorl::Fault::InvalidState>()->Throw();
       }
 
       // The task is a managed object like the machine: the client reads it through a stub, so the
@@ -374,7 +374,7 @@ Pellum::Ref<Ormid::MoRef> ServeExampleMachine(Ormid::LoopbackAdapter& adapter, c
 
 int RunPowerOnScenario(std::ostream& out) {
    // The transport between client and server. Stubs keep it alive; so does the reference here.
-   Pellum::Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter());
+   auto adapter = Pellum::MakeRef<Ormid::LoopbackAdapter>();
    int status = 1;
    try {
       Pellum::Ref<Ormid::MoRef> vmRef = PowerOnExample::ServeMachine(*adapter, out);

@@ -8,10 +8,10 @@
 
 int main() {
    // Values start with no reference: the Ref takes the first.
-   Pellum::Ref<Quorl::Vm::BootOptions> boot(new Quorl::Vm::BootOptions());
+   auto boot = Pellum::MakeRef<Quorl::Vm::BootOptions>();
    boot->bootDelay.Set(5000);
    boot->enterBIOSSetup = 1;
-   Pellum::Ref<Quorl::Vm::BootOptions::BootableDiskDevice> disk(new Quorl::Vm::BootOptions::BootableDiskDevice());
+   auto disk = Pellum::MakeRef<Quorl::Vm::BootOptions::BootableDiskDevice>();
    disk->deviceKey = 2000;
    boot->GetBootOrder()->Append(disk.GetPtr());
 

@@ -4,7 +4,8 @@
 // reference count. A new object starts with count 0; the first owner (usually a Pellum::Ref) takes the
 // first reference. IncRef is a relaxed atomic add; DecRef a sequentially consistent atomic subtract, and
 // the subtract that takes the count from 1 to 0 destroys the object through its virtual deleting
-// destructor. Copying an object never copies its count: the copy starts at 0.
+// destructor. Copying an object never copies its count: the copy starts at 0. Calls borrow the objects
+// passed to them: hold a new object in a Pellum::Ref (Pellum::MakeRef) before passing it (Ref.h).
 #pragma once
 
 #include <atomic>

@@ -2,7 +2,13 @@
 //
 // A Ref holds exactly one reference to the object it points to (or is null). Copying adds a reference,
 // destruction and reassignment drop one. Constructing from a raw pointer takes a new reference: objects
-// start with count 0, so `Ref<T> r(new T)` leaves the object with count 1.
+// start with count 0, so `Ref<T> r(new T)` leaves the object with count 1; `MakeRef<T>(args...)` does the
+// same in one step and is the way to make a value.
+//
+// Ownership across calls: a function that takes a `T*` or a `const Ref<T>&` borrows the object for the
+// call only, and may take and drop references of its own while it runs (a stub call boxes its arguments).
+// An object nobody holds yet has count 0, so such a call can take it to 1 and back to 0 and free it: hold
+// every value in a Ref before passing it anywhere. Never `delete` an object that a Ref may hold.
 #pragma once
 
 #include <cstddef>
