@@ -94,10 +94,12 @@ class Field:
     getter: str | None = None   # array getter name
     checked: str | None = None  # extra arguments of the checked setters: "count, name" of an enumeration,
                                 # the wire name of a managed type
+    note: str | None = None     # what the schema type is, where the C++ type does not say it
 
     # -- class body -------------------------------------------------------------------------------
     def declaration(self) -> str:
-        return f"{self.ctype} {self.member}{self.default};"
+        text = f"{self.ctype} {self.member}{self.default};"
+        return f"{text} // {self.note}" if self.note else text
 
     def copy_init(self) -> str:
         m = self.member
@@ -192,8 +194,10 @@ def field_for(model: Model, names: Names, owner: Type, prop: Property) -> Field:
     if target is None:
         raise FieldError(f"{owner.name}.{prop.name}: unknown type {prop.type}")
     tkind = target.kind
+    note = None
     if prop.link:
         tkind, wire = "primitive", "string"  # a link holds the key of its target
+        note = f"key{'s' if prop.array else ''} of {names.qualified(target)[2:]}"
     else:
         wire = prop.type
 
@@ -206,24 +210,26 @@ def field_for(model: Model, names: Names, owner: Type, prop: Property) -> Field:
             arr = f"::Ormid::Array<{names.qualified(target)}>"
         elif tkind in (MANAGED,) or wire in RUNTIME_MANAGED:
             return Field(prop, member, "::Pellum::Ref<::Ormid::DataArray<::Ormid::MoRef>>", "", "array", opt,
-                         "::Ormid::DataArray<::Ormid::MoRef>", getter, checked=cpp_string(wire))
+                         "::Ormid::DataArray<::Ormid::MoRef>", getter, checked=cpp_string(wire),
+                         note=f"references to {wire}")
         elif wire == "anyType":
             arr = "::Ormid::DataArray<::Ormid::Any>"
         elif tkind in (DATA, FAULT):
             arr = f"::Ormid::DataArray<{class_of(model, names, wire)}>"
         else:
             raise FieldError(f"{owner.name}.{prop.name}: no array storage for {wire}")
-        return Field(prop, member, f"::Pellum::Ref<{arr}>", "", "array", opt, arr, getter)
+        return Field(prop, member, f"::Pellum::Ref<{arr}>", "", "array", opt, arr, getter, note=note)
 
     if prop.dedup:
         return Field(prop, member, "::Pellum::Deduplicated<std::string>", "", "dedup", opt)
     if tkind == "primitive" and wire in PLAIN:
         ctype = PLAIN[wire]
         if not opt:
-            return Field(prop, member, ctype, "{}", "plain", opt)
+            return Field(prop, member, ctype, "{}", "plain", opt, note=note)
         if ctype == "bool":
-            return Field(prop, member, "signed char", "{-1}", "optbool", opt)
-        return Field(prop, member, f"::Pellum::Optional<{ctype}>", "", "optional", opt)
+            return Field(prop, member, "signed char", "{-1}", "optbool", opt,
+                         note="optional boolean: -1 unset, 0, 1")
+        return Field(prop, member, f"::Pellum::Optional<{ctype}>", "", "optional", opt, note=note)
     if tkind == "primitive" and wire in VALUES:
         ctype = VALUES[wire]
         if not opt:
@@ -231,14 +237,16 @@ def field_for(model: Model, names: Names, owner: Type, prop: Property) -> Field:
         return Field(prop, member, f"::Pellum::Optional<{ctype}>", "", "optional", opt)
     if tkind == ENUM:
         ordinals = f"{len(target.values)}, {cpp_string(target.name)}"
+        enum = names.qualified(target)[2:]
         if not opt:
-            return Field(prop, member, "int", "{}", "plain", opt, checked=ordinals)
-        return Field(prop, member, "::Pellum::Optional<int>", "", "optional", opt, checked=ordinals)
+            return Field(prop, member, "int", "{}", "plain", opt, checked=ordinals, note=enum)
+        return Field(prop, member, "::Pellum::Optional<int>", "", "optional", opt, checked=ordinals,
+                     note=f"optional {enum}")
     if wire == "anyType":
         return Field(prop, member, "::Pellum::Ref<::Ormid::Any>", "", "any", opt, "::Ormid::Any")
     if tkind == MANAGED or wire in RUNTIME_MANAGED:
         return Field(prop, member, "::Pellum::Ref<::Ormid::MoRef>", "", "ref", opt, "::Ormid::MoRef",
-                     checked=cpp_string(wire))
+                     checked=cpp_string(wire), note=f"reference to {wire}")
     if tkind in (DATA, FAULT):
         cls = class_of(model, names, wire)
         return Field(prop, member, f"::Pellum::Ref<{cls}>", "", "ref", opt, cls)

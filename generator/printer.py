@@ -12,6 +12,13 @@ import textwrap
 from contextlib import contextmanager
 
 _HOLE = re.compile(r"\$([A-Za-z_][A-Za-z0-9_]*)?\$")
+# A raw string literal (left as it is); string and character literals, and the start of a trailing
+# comment: no line is broken inside them.
+_RAW = re.compile(r'(^|[^A-Za-z0-9_])(u8|u|U|L)?R"[^ ()\\]*\(')
+_QUOTED = re.compile(r'"(?:[^"\\\n]|\\.)*"|\'(?:[^\'\\\n]|\\.)*\'|//')
+
+# Lines of generated code stay within the width of the project's format (.clang-format ColumnLimit).
+WIDTH = 110
 
 
 class TemplateError(ValueError):
@@ -73,4 +80,70 @@ class Printer:
         lines = list(self._lines)
         while lines and lines[-1] == "":
             lines.pop()
-        return "\n".join(lines) + "\n" if lines else ""
+        out: list[str] = []
+        for line in lines:
+            out.extend(wrap(line) if len(line) > WIDTH else (line,))
+        return "\n".join(out) + "\n" if out else ""
+
+
+def _breaks(code: str) -> tuple[list[int], list[int], int]:
+    """Where a code line may break: after a comma (the space that follows it dropped), or at a space;
+    never inside a literal, never after the start of a trailing comment. Also the end of the code part."""
+    quoted: list[tuple[int, int]] = []
+    end = len(code)
+    for m in _QUOTED.finditer(code):
+        if m.group() == "//":
+            end = m.start()
+            break
+        quoted.append(m.span())
+    commas, spaces = [], []
+    q = 0
+    for i in range(end):
+        while q < len(quoted) and quoted[q][1] <= i:
+            q += 1
+        if q < len(quoted) and quoted[q][0] <= i:
+            continue
+        if code[i] == " " and i > 0:
+            (commas if code[i - 1] == "," else spaces).append(i)
+    return commas, spaces, end
+
+
+def wrap(line: str, width: int = WIDTH) -> list[str]:
+    """Breaks one long line of generated C++ into lines of at most `width` where it can: comment lines at
+    spaces (each piece a comment of the same indentation), code after commas, else at spaces, continuation
+    lines indented four more than the first. Preprocessor lines, raw strings and a piece with no place to
+    break inside stay long."""
+    body = line.lstrip(" ")
+    indent = line[: len(line) - len(body)]
+    if body.startswith("#") or _RAW.search(body):
+        return [line]
+    if body.startswith("//"):
+        lead = indent + "// "
+        words = body[2:].strip().split(" ")
+        out, cur = [], lead + words[0]
+        for w in words[1:]:
+            if len(cur) + 1 + len(w) > width and cur != lead:
+                out.append(cur)
+                cur = lead + w
+            else:
+                cur += " " + w
+        return out + [cur]
+    commas, spaces, _ = _breaks(line)
+    cont = indent + "    "
+    out, start, offset = [], 0, 0  # offset: the current output line's column of line[start]
+    while len(line) - start + offset > width:
+        limit = start + width - offset
+        fit = [b for b in commas if start < b <= limit] or [b for b in spaces if start < b <= limit]
+        if fit:
+            b = fit[-1]
+        else:  # a piece longer than the width: break at the first place after it
+            later = [b for b in commas if b > start] or [b for b in spaces if b > start]
+            if not later:
+                break
+            b = later[0]
+        piece = line[start:b].rstrip()
+        out.append(cont + piece if out else piece)
+        start, offset = b + 1, len(cont)
+    rest = line[start:]
+    out.append(cont + rest if out else rest)
+    return out
