@@ -45,7 +45,10 @@ PART_BOUND = 240
 # asynchronous stub member and a dispatcher case.
 MANAGED_BOUND = 480
 
+# The runtime headers generated headers start with: data objects, faults and enumerations need less than
+# managed types (no stubs, dispatch or scheduling); sources use the managed one (the precompiled header).
 PRELUDE = "quorl/detail/Prelude.h"
+MANAGED_PRELUDE = "quorl/detail/ManagedPrelude.h"
 
 
 class EmitError(ValueError):
@@ -279,7 +282,8 @@ def emit_unit_header(plan: Plan, unit: Unit) -> str:
     p.blank()
     factories = enum_factory_types(m)
     unit_enums = [t for t in (m.types[n] for n in _all_names(m, unit.top)) if t.kind == ENUM]
-    includes = [PRELUDE] + sorted(plan.fwd_header(x) for x in unit.needs_fwd) + sorted(unit.needs_units)
+    prelude = MANAGED_PRELUDE if unit.managed_classes else PRELUDE
+    includes = [prelude] + sorted(plan.fwd_header(x) for x in unit.needs_fwd) + sorted(unit.needs_units)
     if any(e.name in factories for e in unit_enums):
         includes.insert(0, "ormid/Enum.h")
     for inc in includes:
@@ -382,7 +386,7 @@ def emit_detail(plan: Plan, pkg: Package) -> str:
 
         #include "$prelude$"
 
-        namespace Quorl::Detail {""", pkg=pkg.name, prelude=PRELUDE)
+        namespace Quorl::Detail {""", pkg=pkg.name, prelude=MANAGED_PRELUDE)
     for unit in plan.package_units[pkg.name]:
         for c in unit.data_classes:
             p.print("// $wire$", wire=c.name)

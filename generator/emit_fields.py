@@ -8,6 +8,7 @@ accessors. The class emitter only asks; it never looks at property types itself.
 from __future__ import annotations
 
 from dataclasses import dataclass
+from typing import ClassVar
 
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Property, Type
 from .naming import Names, cpp_string
@@ -79,16 +80,56 @@ def class_of(model: Model, names: Names, wire: str) -> str:
     raise FieldError(f"no class is known for {wire!r}")
 
 
+# -- the classifier ---------------------------------------------------------------------------------
+@dataclass(frozen=True)
+class Storage:
+    """What one value of a schema type is in C++, whatever holds it: a field of a data class here, a
+    parameter, result or property of a managed type in emit_managed.py. The one place that maps schema
+    types to C++ types.
+
+    kind: "plain" (booleans and numbers), "value" (strings, string-valued types, binary, date-time),
+    "enum", "object" (data object or fault), "moref" (reference to a managed object) or "any";
+    `cpp` is the C++ type of one value (the enumeration, the class); `array` the class holding several."""
+
+    kind: str
+    cpp: str
+    array: str
+
+
+def classify(model: Model, names: Names, wire: str) -> Storage:
+    target = model.lookup(wire)
+    if target is None:
+        raise FieldError(f"no C++ storage is known for the type {wire!r}")
+    if wire in PLAIN or wire in VALUES:
+        kind, cpp = ("plain", PLAIN[wire]) if wire in PLAIN else ("value", VALUES[wire])
+        return Storage(kind, cpp, f"::Ormid::Array<{cpp}>")
+    if target.kind == ENUM:
+        cpp = names.qualified(target)
+        return Storage("enum", cpp, f"::Ormid::Array<{cpp}>")
+    if wire == "anyType":
+        return Storage("any", "::Ormid::Any", "::Ormid::DataArray<::Ormid::Any>")
+    if target.kind == MANAGED or wire in RUNTIME_MANAGED:
+        return Storage("moref", "::Ormid::MoRef", "::Ormid::DataArray<::Ormid::MoRef>")
+    if target.kind in (DATA, FAULT):
+        cls = class_of(model, names, wire)
+        return Storage("object", cls, f"::Ormid::DataArray<{cls}>")
+    raise FieldError(f"no C++ storage for the type {wire!r}")
+
+
+# -- one strategy per field storage kind ------------------------------------------------------------
+F = "::Ormid::Field::"  # the accessors' building blocks (ormid/FieldAccess.h)
+
+
 @dataclass
 class Field:
-    """How one property is stored and handled. Statement texts use `self->m` / `o->m` for the fields
-    of the object and of the other object; `$`-free, single-line."""
+    """How one property is stored and handled. Statement texts use `this->m` / `o->m` for the fields of
+    the object and of the other object, `self->m` in accessors; `$`-free, single-line."""
 
+    kind: ClassVar[str] = ""
     prop: Property
     member: str
     ctype: str                  # declared type of the member
     default: str                # member initialiser ("{}", "{-1}")
-    kind: str                   # strategy name
     optional: bool
     element: str | None = None  # referenced class (references) or array class (arrays)
     getter: str | None = None   # array getter name
@@ -102,155 +143,199 @@ class Field:
         return f"{text} // {self.note}" if self.note else text
 
     def copy_init(self) -> str:
-        m = self.member
-        if self.kind in ("ref", "any", "array"):
-            return f"{m}(::Quorl::Detail::CloneRef(other.{m}))"
-        return f"{m}(other.{m})"
+        return f"{self.member}(other.{self.member})"
 
     # -- comparison -------------------------------------------------------------------------------
+    def sides(self) -> tuple[str, str]:
+        return f"this->{self.member}", f"o->{self.member}"
+
     def equal_test(self) -> str:
         """An expression true when the two fields match (`pattern` in scope)."""
-        a, b = f"this->{self.member}", f"o->{self.member}"
-        k = self.kind
-        if k in ("plain", "value"):
-            if self.ctype == "::Ormid::PropertyPath":
-                return f"::Ormid::PropertyPath::Compare({a}, {b}) == 0"
-            if self.ctype == "::Pellum::System::DateTime":
-                return f"{a}.GetUtcTime() == {b}.GetUtcTime()"
-            return f"{a} == {b}"
-        if k == "optbool":
-            return f"::Ormid::Field::MatchOptBool({a}, {b}, pattern)"
-        if k == "optional":
-            return f"::Ormid::Field::MatchOptional({a}, {b}, pattern)"
-        if k == "dedup":
-            return f"::Ormid::Field::MatchDedup({a}, {b}, pattern)"
-        return f"::Ormid::AreEqualAnysInt({a}.GetPtr(), {b}.GetPtr(), {self.flags()}, pattern)"
+        raise NotImplementedError
+
+    def differs(self) -> str:
+        return f"!({self.equal_test()})"
 
     def diff_statement(self) -> str:
-        a, b = f"this->{self.member}", f"o->{self.member}"
-        path = cpp_string("." + self.prop.name)
-        k = self.kind
-        if k in ("ref", "any", "array"):
-            return (f"::Ormid::DiffAnyPropertiesInt({a}.GetPtr(), {b}.GetPtr(), prefix, {path}, {self.flags()}, "
-                    f"diffs);")
-        if k == "optional":
-            test = f"::Ormid::Field::DiffersOptional({a}, {b})"
-        elif k == "optbool":
-            test = f"{a} != {b}"
-        elif k == "dedup":
-            test = f"!({a} == {b})"
-        else:
-            test = f"!({self.equal_test()})"
-        return f"if ({test}) {{ diffs.Add(prefix + {path}); }}"
+        return f"if ({self.differs()}) {{ diffs.Add(prefix + {self.path()}); }}"
+
+    def path(self) -> str:
+        return cpp_string("." + self.prop.name)
 
     def flags(self) -> str:
         return f"0x{self.prop.flags:x}u"
 
-    # -- reflection accessors (`f` is the field expression) ---------------------------------------
+    # -- reflection accessors ---------------------------------------------------------------------
+    def accessors(self, f: str) -> dict[str, str]:
+        """The statements of the reflection accessors (get, ptr, set, swap, isset, reset) for field
+        expression `f`; a required field has no isset or reset."""
+        raise NotImplementedError
+
     def accessor(self, which: str) -> str | None:
-        f = f"self->{self.member}"
-        k = self.kind
-        F = "::Ormid::Field::"
-        c = self.checked
-        if k == "plain" and c:  # enumeration ordinal
-            return {"get": f"{F}GetValue({f}, out);", "ptr": f"return {F}ValuePtr({f});",
-                    "set": f"{F}SetOrdinal({f}, in, {c});", "swap": f"{F}SwapOrdinal({f}, io, {c});"}.get(which)
-        if k in ("plain", "value"):
-            return {"get": f"{F}GetValue({f}, out);", "ptr": f"return {F}ValuePtr({f});",
-                    "set": f"{F}SetValue({f}, in);", "swap": f"{F}SwapValue({f}, io);"}.get(which)
-        if k == "optbool":
-            return {"get": f"{F}GetOptBool({f}, out);", "ptr": f"return {F}OptBoolPtr({f});",
-                    "set": f"{F}SetOptBool({f}, in);", "swap": f"{F}SwapOptBool({f}, io);",
-                    "isset": f"return {F}IsSetOptBool({f});", "reset": f"{F}ResetOptBool({f});"}[which]
-        if k == "optional":
-            setter, args = ("OptionalOrdinal", f", {c}") if c else ("Optional", "")
-            return {"get": f"{F}GetOptional({f}, out);", "ptr": f"return {F}OptionalPtr({f});",
-                    "set": f"{F}Set{setter}({f}, in{args});", "swap": f"{F}Swap{setter}({f}, io{args});",
-                    "isset": f"return {F}IsSetOptional({f});", "reset": f"{F}ResetOptional({f});"}[which]
-        if k == "dedup":
-            return {"get": f"{F}GetDedup({f}, out);", "ptr": f"return {F}DedupPtr({f});",
-                    "set": f"{F}SetDedup({f}, in);", "swap": f"{F}SwapDedup({f}, io);",
-                    "isset": f"return {F}IsSetDedup({f});", "reset": f"{F}ResetDedup({f});"}[which]
-        x = self.element
-        if k in ("ref", "any"):
-            set_, swap = (f"SetMoRef({f}, in, {c})", f"SwapMoRef({f}, io, {c})") if c else \
-                (f"SetRef<{x}>({f}, in)", f"SwapRef<{x}>({f}, io)")
-            return {"get": f"{F}GetRef({f}, out);", "ptr": f"return {F}RefPtr({f});",
-                    "set": f"{F}{set_};", "swap": f"{F}{swap};",
-                    "isset": f"return {F}IsSetRef({f});", "reset": f"{F}ResetRef({f});"}[which]
-        if k == "array":
-            set_, swap = (f"SetMoRef({f}, in, {c})", f"SwapMoRef({f}, io, {c})") if c else \
-                (f"SetRef<{x}>({f}, in)", f"SwapRef<{x}>({f}, io)")
-            return {"get": f"{F}GetArray(self->{self.getter}(), out);", "ptr": f"return {F}ArrayPtr({f});",
-                    "set": f"{F}{set_};", "swap": f"{F}{swap};",
-                    "isset": f"return {F}IsSetArray({f});", "reset": f"{F}ResetRef({f});"}[which]
-        raise FieldError(f"unknown field kind {k}")
+        return self.accessors(f"self->{self.member}").get(which)
+
+
+class PlainField(Field):
+    """A required boolean or number, or an enumeration's ordinal (`checked`: its count and name)."""
+    kind = "plain"
+
+    def equal_test(self) -> str:
+        a, b = self.sides()
+        return f"{a} == {b}"
+
+    def accessors(self, f: str) -> dict[str, str]:
+        setter, args = ("Ordinal", f", {self.checked}") if self.checked else ("Value", "")
+        return {"get": f"{F}GetValue({f}, out);", "ptr": f"return {F}ValuePtr({f});",
+                "set": f"{F}Set{setter}({f}, in{args});", "swap": f"{F}Swap{setter}({f}, io{args});"}
+
+
+class ValueField(PlainField):
+    """A required string, string-valued type, binary or date-time."""
+    kind = "value"
+
+    def equal_test(self) -> str:
+        a, b = self.sides()
+        if self.ctype == "::Ormid::PropertyPath":
+            return f"::Ormid::PropertyPath::Compare({a}, {b}) == 0"
+        if self.ctype == "::Pellum::System::DateTime":
+            return f"{a}.GetUtcTime() == {b}.GetUtcTime()"
+        return f"{a} == {b}"
+
+
+class OptBoolField(Field):
+    """An optional boolean: one signed char, -1 unset."""
+    kind = "optbool"
+
+    def equal_test(self) -> str:
+        return f"{F}MatchOptBool({', '.join(self.sides())}, pattern)"
+
+    def differs(self) -> str:
+        a, b = self.sides()
+        return f"{a} != {b}"
+
+    def accessors(self, f: str) -> dict[str, str]:
+        return {"get": f"{F}GetOptBool({f}, out);", "ptr": f"return {F}OptBoolPtr({f});",
+                "set": f"{F}SetOptBool({f}, in);", "swap": f"{F}SwapOptBool({f}, io);",
+                "isset": f"return {F}IsSetOptBool({f});", "reset": f"{F}ResetOptBool({f});"}
+
+
+class OptionalField(Field):
+    """Any other optional plain or string-valued value, or enumeration ordinal: Pellum::Optional<T>."""
+    kind = "optional"
+
+    def equal_test(self) -> str:
+        return f"{F}MatchOptional({', '.join(self.sides())}, pattern)"
+
+    def differs(self) -> str:
+        return f"{F}DiffersOptional({', '.join(self.sides())})"
+
+    def accessors(self, f: str) -> dict[str, str]:
+        setter, args = ("OptionalOrdinal", f", {self.checked}") if self.checked else ("Optional", "")
+        return {"get": f"{F}GetOptional({f}, out);", "ptr": f"return {F}OptionalPtr({f});",
+                "set": f"{F}Set{setter}({f}, in{args});", "swap": f"{F}Swap{setter}({f}, io{args});",
+                "isset": f"return {F}IsSetOptional({f});", "reset": f"{F}ResetOptional({f});"}
+
+
+class DedupField(Field):
+    """A deduplicated string (PropertyFlags::Deduplicated): a shared handle."""
+    kind = "dedup"
+
+    def equal_test(self) -> str:
+        return f"{F}MatchDedup({', '.join(self.sides())}, pattern)"
+
+    def differs(self) -> str:
+        a, b = self.sides()
+        return f"!({a} == {b})"
+
+    def accessors(self, f: str) -> dict[str, str]:
+        return {"get": f"{F}GetDedup({f}, out);", "ptr": f"return {F}DedupPtr({f});",
+                "set": f"{F}SetDedup({f}, in);", "swap": f"{F}SwapDedup({f}, io);",
+                "isset": f"return {F}IsSetDedup({f});", "reset": f"{F}ResetDedup({f});"}
+
+
+class RefField(Field):
+    """A counted object: a data object or fault (`element` its class), or a managed-object reference
+    (`checked`: the managed type's wire name). Copied deeply, compared and diffed through the runtime."""
+    kind = "ref"
+
+    def copy_init(self) -> str:
+        return f"{self.member}(::Quorl::Detail::CloneRef(other.{self.member}))"
+
+    def equal_test(self) -> str:
+        a, b = self.sides()
+        return f"::Ormid::AreEqualAnysInt({a}.GetPtr(), {b}.GetPtr(), {self.flags()}, pattern)"
+
+    def diff_statement(self) -> str:
+        a, b = self.sides()
+        return (f"::Ormid::DiffAnyPropertiesInt({a}.GetPtr(), {b}.GetPtr(), prefix, {self.path()}, "
+                f"{self.flags()}, diffs);")
+
+    def setters(self, f: str) -> tuple[str, str]:
+        if self.checked:
+            return f"{F}SetMoRef({f}, in, {self.checked});", f"{F}SwapMoRef({f}, io, {self.checked});"
+        return f"{F}SetRef<{self.element}>({f}, in);", f"{F}SwapRef<{self.element}>({f}, io);"
+
+    def accessors(self, f: str) -> dict[str, str]:
+        set_, swap = self.setters(f)
+        return {"get": f"{F}GetRef({f}, out);", "ptr": f"return {F}RefPtr({f});", "set": set_, "swap": swap,
+                "isset": f"return {F}IsSetRef({f});", "reset": f"{F}ResetRef({f});"}
+
+
+class AnyField(RefField):
+    """A value of any type (Ref<Ormid::Any>)."""
+    kind = "any"
+
+
+class ArrayField(RefField):
+    """An array (`element` its class), reached through the class's getter that never answers null."""
+    kind = "array"
+
+    def accessors(self, f: str) -> dict[str, str]:
+        set_, swap = self.setters(f)
+        return {"get": f"{F}GetArray(self->{self.getter}(), out);", "ptr": f"return {F}ArrayPtr({f});",
+                "set": set_, "swap": swap, "isset": f"return {F}IsSetArray({f});",
+                "reset": f"{F}ResetRef({f});"}
 
 
 def field_for(model: Model, names: Names, owner: Type, prop: Property) -> Field:
-    member = names.member(owner, prop.name)
-    opt = prop.optional
+    """The strategy of one property, from the classifier's answer and the property's flags."""
+    member, opt = names.member(owner, prop.name), prop.optional
     target = model.lookup(prop.type)
     if target is None:
         raise FieldError(f"{owner.name}.{prop.name}: unknown type {prop.type}")
-    tkind = target.kind
-    note = None
-    if prop.link:
-        tkind, wire = "primitive", "string"  # a link holds the key of its target
-        note = f"key{'s' if prop.array else ''} of {names.qualified(target)[2:]}"
-    else:
-        wire = prop.type
-
+    note, wire = None, prop.type
+    if prop.link:  # a link holds the key of its target
+        note, wire = f"key{'s' if prop.array else ''} of {names.qualified(target)[2:]}", "string"
+    try:
+        s = classify(model, names, wire)
+    except FieldError as e:
+        raise FieldError(f"{owner.name}.{prop.name}: {e}") from None
     if prop.array:
-        getter = names.array_getter(prop.name)
-        if tkind == "primitive" and wire in PLAIN or wire in VALUES:
-            item = PLAIN.get(wire) or VALUES[wire]
-            arr = f"::Ormid::Array<{item}>"
-        elif tkind == ENUM:
-            arr = f"::Ormid::Array<{names.qualified(target)}>"
-        elif tkind in (MANAGED,) or wire in RUNTIME_MANAGED:
-            return Field(prop, member, "::Pellum::Ref<::Ormid::DataArray<::Ormid::MoRef>>", "", "array", opt,
-                         "::Ormid::DataArray<::Ormid::MoRef>", getter, checked=cpp_string(wire),
-                         note=f"references to {wire}")
-        elif wire == "anyType":
-            arr = "::Ormid::DataArray<::Ormid::Any>"
-        elif tkind in (DATA, FAULT):
-            arr = f"::Ormid::DataArray<{class_of(model, names, wire)}>"
-        else:
-            raise FieldError(f"{owner.name}.{prop.name}: no array storage for {wire}")
-        return Field(prop, member, f"::Pellum::Ref<{arr}>", "", "array", opt, arr, getter, note=note)
-
+        checked = cpp_string(wire) if s.kind == "moref" else None
+        note = f"references to {wire}" if s.kind == "moref" else note
+        return ArrayField(prop, member, f"::Pellum::Ref<{s.array}>", "", opt, s.array,
+                          names.array_getter(prop.name), checked, note)
     if prop.dedup:
-        return Field(prop, member, "::Pellum::Deduplicated<std::string>", "", "dedup", opt)
-    if tkind == "primitive" and wire in PLAIN:
-        ctype = PLAIN[wire]
-        if not opt:
-            return Field(prop, member, ctype, "{}", "plain", opt, note=note)
-        if ctype == "bool":
-            return Field(prop, member, "signed char", "{-1}", "optbool", opt,
-                         note="optional boolean: -1 unset, 0, 1")
-        return Field(prop, member, f"::Pellum::Optional<{ctype}>", "", "optional", opt, note=note)
-    if tkind == "primitive" and wire in VALUES:
-        ctype = VALUES[wire]
-        if not opt:
-            return Field(prop, member, ctype, "", "value", opt)
-        return Field(prop, member, f"::Pellum::Optional<{ctype}>", "", "optional", opt)
-    if tkind == ENUM:
+        return DedupField(prop, member, "::Pellum::Deduplicated<std::string>", "", opt)
+    if s.kind == "enum":
         ordinals = f"{len(target.values)}, {cpp_string(target.name)}"
-        enum = names.qualified(target)[2:]
         if not opt:
-            return Field(prop, member, "int", "{}", "plain", opt, checked=ordinals, note=enum)
-        return Field(prop, member, "::Pellum::Optional<int>", "", "optional", opt, checked=ordinals,
-                     note=f"optional {enum}")
-    if wire == "anyType":
-        return Field(prop, member, "::Pellum::Ref<::Ormid::Any>", "", "any", opt, "::Ormid::Any")
-    if tkind == MANAGED or wire in RUNTIME_MANAGED:
-        return Field(prop, member, "::Pellum::Ref<::Ormid::MoRef>", "", "ref", opt, "::Ormid::MoRef",
-                     checked=cpp_string(wire), note=f"reference to {wire}")
-    if tkind in (DATA, FAULT):
-        cls = class_of(model, names, wire)
-        return Field(prop, member, f"::Pellum::Ref<{cls}>", "", "ref", opt, cls)
-    raise FieldError(f"{owner.name}.{prop.name}: no storage for {wire}")
+            return PlainField(prop, member, "int", "{}", opt, checked=ordinals, note=s.cpp[2:])
+        return OptionalField(prop, member, "::Pellum::Optional<int>", "", opt, checked=ordinals,
+                             note=f"optional {s.cpp[2:]}")
+    if s.kind in ("plain", "value"):
+        if not opt:
+            cls = PlainField if s.kind == "plain" else ValueField
+            return cls(prop, member, s.cpp, "{}" if s.kind == "plain" else "", opt, note=note)
+        if s.cpp == "bool":
+            return OptBoolField(prop, member, "signed char", "{-1}", opt, note="optional boolean: -1 unset, 0, 1")
+        return OptionalField(prop, member, f"::Pellum::Optional<{s.cpp}>", "", opt, note=note)
+    if s.kind == "any":
+        return AnyField(prop, member, "::Pellum::Ref<::Ormid::Any>", "", opt, s.cpp)
+    if s.kind == "moref":
+        return RefField(prop, member, "::Pellum::Ref<::Ormid::MoRef>", "", opt, s.cpp, checked=cpp_string(wire),
+                        note=f"reference to {wire}")
+    return RefField(prop, member, f"::Pellum::Ref<{s.cpp}>", "", opt, s.cpp)
 
 
 def referenced_types(model: Model, prop: Property) -> list[Type]:

@@ -11,7 +11,7 @@ from __future__ import annotations
 
 from dataclasses import dataclass
 
-from .emit_fields import PLAIN, RUNTIME_DATA_CLASSES, RUNTIME_MANAGED, VALUES, header_ref
+from .emit_fields import classify, header_ref
 from .model import DATA, ENUM, FAULT, MANAGED, Method, Model, Param, Property, Type
 from .naming import Names, capitalise, cpp_string, escape
 from .printer import Printer
@@ -94,44 +94,15 @@ TASK_FORM = Form("object", "::Ormid::MoRef", False)
 
 
 def form_of(model: Model, names: Names, wire: str, flags: int) -> Form:
+    """The form of a value from the storage classifier shared with the data classes (emit_fields.py)."""
     array, optional = bool(flags & 0x1), bool(flags & 0x2)
-    target = model.lookup(wire)
-    if target is None:
+    if model.lookup(wire) is None:
         raise ManagedError(f"no C++ form is known for the type {wire!r}")
-    kind = target.kind
+    s = classify(model, names, wire)
     if array:
-        if wire in PLAIN or wire in VALUES:
-            item = PLAIN.get(wire) or VALUES[wire]
-            return Form("array", f"::Ormid::Array<{item}>", optional)
-        if kind == ENUM:
-            return Form("array", f"::Ormid::Array<{names.qualified(target)}>", optional)
-        if kind == MANAGED or wire in RUNTIME_MANAGED:
-            return Form("array", "::Ormid::DataArray<::Ormid::MoRef>", optional)
-        if wire == "anyType":
-            return Form("array", "::Ormid::DataArray<::Ormid::Any>", optional)
-        if kind in (DATA, FAULT):
-            return Form("array", f"::Ormid::DataArray<{_data_class(model, names, wire)}>", optional)
-        raise ManagedError(f"no array form for {wire}")
-    if wire in PLAIN:
-        return Form("plain", PLAIN[wire], optional)
-    if wire in VALUES:
-        return Form("value", VALUES[wire], optional)
-    if kind == ENUM:
-        return Form("plain", names.qualified(target), optional)
-    if wire == "anyType":
-        return Form("object", "::Ormid::Any", optional)
-    if kind == MANAGED or wire in RUNTIME_MANAGED:
-        return Form("object", "::Ormid::MoRef", optional)
-    if kind in (DATA, FAULT):
-        return Form("object", _data_class(model, names, wire), optional)
-    raise ManagedError(f"no C++ form for {wire}")
-
-
-def _data_class(model: Model, names: Names, wire: str) -> str:
-    t = model.types.get(wire)
-    if t is not None:
-        return names.qualified(t)
-    return RUNTIME_DATA_CLASSES[wire]
+        return Form("array", s.array, optional)
+    kind = {"plain": "plain", "enum": "plain", "value": "value"}.get(s.kind, "object")
+    return Form(kind, s.cpp, optional)
 
 
 # Locals of the generated members, kept apart from parameter names.

@@ -417,7 +417,7 @@ def print_registration_header(p: Printer, model: Model) -> None:
         #include "ormid/Registry.h"
         #include "quorl/Versions.h"
         #include "quorl/detail/EnumSupport.h"
-        #include "quorl/detail/Prelude.h"
+        #include "quorl/detail/ManagedPrelude.h"
 
         namespace Quorl::Detail {""")
     for pkg in model.packages:

@@ -14,7 +14,7 @@
 #include "ormid/Primitive.h"
 #include "ormid/Registry.h"
 #include "ormid/ToString.h"
-#include "quorl/detail/Prelude.h"
+#include "quorl/detail/ManagedPrelude.h"
 
 namespace {
 

@@ -1,5 +1,6 @@
-// Included first by every header and source of libquorl-types: the runtime headers the generated classes
-// use, the export macro, the process-wide string constants and the small helpers of generated code.
+// Included first by every header of libquorl-types: the runtime headers that data objects, faults and
+// enumerations use, the export macro, the process-wide string constants and the small helpers of generated
+// code. Headers of managed types include ManagedPrelude.h, which adds stubs, dispatch and scheduling.
 #pragma once
 
 #include <cstdint>
@@ -11,21 +12,17 @@
 #include "ormid/Array.h"
 #include "ormid/BaseTypes.h"
 #include "ormid/FieldAccess.h"
-#include "ormid/ManagedObject.h"
-#include "ormid/ManagedType.h"
 #include "ormid/MethodFault.h"
 #include "ormid/MoRef.h"
 #include "ormid/Primitive.h"
 #include "ormid/Records.h"
 #include "ormid/Strings.h"
-#include "ormid/Stub.h"
 #include "ormid/Type.h"
 #include "pellum/Deduplicated.h"
 #include "pellum/Http.h"
 #include "pellum/Optional.h"
 #include "pellum/Ref.h"
 #include "pellum/System/DateTime.h"
-#include "pellum/System/ScheduledItem.h"
 #include "quorl/Export.h"
 
 namespace Quorl {
