@@ -11,42 +11,26 @@ from __future__ import annotations
 from .emit_enum import print_enum_in_class
 from .emit_fields import RUNTIME_DATA_CLASSES, Field, class_of, field_for
 from .emit_managed import ManagedEmitter
-from .model import DATA, ENUM, FAULT, MANAGED, Model, Type
+from .model import DATA, DEFAULT_RESPONSE_CODE, ENUM, FAULT, MANAGED, Model, Type
 from .naming import Names
 from .printer import Printer
 
-# Faults whose HTTP response code is not InternalServerError (each carries it in its own class).
-RESPONSE_CODES = {
-    "quorl.fault.NoPermission": "Forbidden",
-    "quorl.fault.NotAuthenticated": "Unauthorized",
-    "quorl.fault.InvalidLogin": "Unauthorized",
-    "quorl.fault.InvalidClientCertificate": "Unauthorized",
-    "quorl.fault.PasswordExpired": "Unauthorized",
-    "quorl.fault.InvalidGuestLogin": "Unauthorized",
-    "quorl.fault.InvalidName": "NotFound",
-    "quorl.fault.UserNotFound": "NotFound",
-    "quorl.fault.FileNotFound": "NotFound",
-}
-
-# Runtime base faults whose response code is not InternalServerError.
-RUNTIME_RESPONSE_CODES = {"kobl.fault.SecurityError": "Forbidden", "kobl.fault.ManagedObjectNotFound": "NotFound"}
-
 
 def response_code(model: Model, wire: str) -> str:
-    """The response code a fault answers: its own entry, else InternalServerError."""
-    return RESPONSE_CODES.get(wire, "InternalServerError")
+    """The response code a fault answers: its own (`response <Code>` in the schema), else the default."""
+    return model.types[wire].response or DEFAULT_RESPONSE_CODE
 
 
 def inherited_response_code(model: Model, wire: str | None) -> str:
     """The code a fault class would answer without an override of its own: its nearest base's."""
     while wire is not None:
-        if wire in RESPONSE_CODES:
-            return RESPONSE_CODES[wire]
-        if wire in RUNTIME_RESPONSE_CODES:
-            return RUNTIME_RESPONSE_CODES[wire]
         t = model.lookup(wire)
-        wire = getattr(t, "base", None)
-    return "InternalServerError"
+        if t is None:
+            break
+        if t.response is not None:
+            return t.response
+        wire = t.base
+    return DEFAULT_RESPONSE_CODE
 
 
 ACCESSORS = ("GetField", "GetFieldPtr", "SetField", "SwapField", "IsSet", "Reset")
@@ -80,8 +64,8 @@ class ClassEmitter:
         """Each of the named faults carries its code in its own class; any other fault whose base answers
         another code than InternalServerError overrides it back."""
         t = self.t
-        return self.is_fault and (t.name in RESPONSE_CODES
-                                  or inherited_response_code(self.model, t.base) != "InternalServerError")
+        return self.is_fault and (t.response is not None
+                                  or inherited_response_code(self.model, t.base) != DEFAULT_RESPONSE_CODE)
 
     @property
     def has_optional(self) -> bool:
@@ -318,4 +302,4 @@ class ClassEmitter:
         p.print("}")
 
 
-__all__ = ["ClassEmitter", "RESPONSE_CODES", "RUNTIME_DATA_CLASSES"]
+__all__ = ["ClassEmitter", "RUNTIME_DATA_CLASSES"]

@@ -13,28 +13,17 @@ from .naming import Names, cpp_string, package_symbol
 from .printer import Printer
 
 KIND_CODES = {ENUM: 15, DATA: 16, FAULT: 17, MANAGED: 18}
-MAIN_PACKAGE = "quorl"
-HOST_PACKAGE = "quorl.host"
-
-# The library exports `Ormid::CreateEnumType<E>` for 35 enumerations, all of the host package, and its
-# type-list function builds those through it (the others are built in place). Two of them are fixed by
-# name; the rest are the first other host enumerations in type-list order.
-ENUM_FACTORY_COUNT = 35
-ENUM_FACTORY_NAMED = ("quorl.host.CpuPackage.Vendor", "quorl.host.HostAccessManager.LockdownMode")
 
 
 def enum_factory_types(model: Model) -> frozenset[str]:
-    """Wire names of the enumerations with an exported `Ormid::CreateEnumType<E>` instance."""
-    if HOST_PACKAGE not in {p.name for p in model.packages}:
-        return frozenset()
-    enums = [n for n in model.type_list(HOST_PACKAGE) if model.types[n].kind == ENUM]
-    chosen = [n for n in ENUM_FACTORY_NAMED if n in model.types]
-    for n in enums:
-        if len(chosen) >= ENUM_FACTORY_COUNT:
-            break
-        if n not in chosen:
-            chosen.append(n)
-    return frozenset(chosen)
+    """Wire names of the enumerations with an exported `Ormid::CreateEnumType<E>` instance (`factory` in
+    the schema); the type-list function builds those through it, the others in place."""
+    return frozenset(n for n, t in model.types.items() if t.factory)
+
+
+def uses_dedup_table(model: Model, pkg: Package) -> bool:
+    """Whether a type of the package stores a property deduplicated (its initialiser constructs the table)."""
+    return any(prop.dedup for n in pkg.types for prop in model.types[n].properties)
 
 
 def _str(text: str | None) -> str:
@@ -192,10 +181,10 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
                             n=cpp_string(prop.name), priv=_str(prop.privilege), v=cpp_string(prop.version))
         if managed:
             _print_managed_fill(p, model, names, managed)
-        if pkg.name == MAIN_PACKAGE:
+        if pkg.name == model.namespace.name:  # the root package
             p.print("::Quorl::koblNamespaceId = -1;")
         p.print("new (gLoader) ::Ormid::TypeInfoLoader(&::Quorl::koblVersions, &TypeList);")
-        if pkg.name == HOST_PACKAGE:
+        if uses_dedup_table(model, pkg):
             p.print("::Pellum::Deduplicated<std::string>::_dedupTable.EnsureConstructed();")
     p.print("}")
 

@@ -33,6 +33,12 @@ PRIMITIVES = ("string", "boolean", "byte", "short", "int", "long", "float", "dou
 
 STAGE_NAMES = {0: "released", 1: "stage1", 2: "feature", 3: "unstable", 4: "disabled"}
 
+# The HTTP response codes a fault may answer (`response <Code>`): the runtime's Pellum::Http::ResponseCode
+# constants. A fault that names none answers the default.
+RESPONSE_CODES = ("BadRequest", "Unauthorized", "Forbidden", "NotFound", "Conflict", "InternalServerError",
+                  "NotImplemented", "ServiceUnavailable")
+DEFAULT_RESPONSE_CODE = "InternalServerError"
+
 
 @dataclass(frozen=True, slots=True)
 class RuntimeType:
@@ -41,6 +47,7 @@ class RuntimeType:
     name: str
     kind: str
     base: str | None = None
+    response: str | None = None  # faults: the response code of the runtime's class, when not the default
 
 
 def _runtime_types() -> Mapping[str, RuntimeType]:
@@ -57,7 +64,8 @@ def _runtime_types() -> Mapping[str, RuntimeType]:
     for short in ("InvalidArgument", "InvalidRequest", "InvalidType", "ManagedObjectNotFound",
                   "NotSupported", "RequestCanceled", "SecurityError", "SystemError"):
         name = "kobl.fault." + short
-        table[name] = RuntimeType(name, FAULT, "kobl.RuntimeFault")
+        response = {"SecurityError": "Forbidden", "ManagedObjectNotFound": "NotFound"}.get(short)
+        table[name] = RuntimeType(name, FAULT, "kobl.RuntimeFault", response)
     table["kobl.ManagedObject"] = RuntimeType("kobl.ManagedObject", MANAGED)
     for name in ("kobl.query.PropertyCollector", "kobl.reflect.DynamicTypeManager",
                  "kobl.reflect.ManagedMethodExecuter"):
@@ -169,6 +177,8 @@ class Type:
     values: tuple[EnumValue, ...]
     methods: tuple[Method, ...]
     location: Location
+    response: str | None = None  # faults: the response code written with `response`, if any
+    factory: bool = False        # enumerations: the library exports Ormid::CreateEnumType<E> for it
 
     @property
     def short_name(self) -> str:

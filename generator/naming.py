@@ -18,9 +18,6 @@ import re
 
 from .model import Model, Type
 
-ROOT = "quorl"
-ROOT_NAMESPACE = "Quorl"
-
 CPP_KEYWORDS = frozenset("""
     alignas alignof and and_eq asm auto bitand bitor bool break case catch char char8_t char16_t char32_t
     class compl concept const consteval constexpr constinit const_cast continue co_await co_return co_yield
@@ -65,11 +62,9 @@ def capitalise(word: str) -> str:
 
 
 def package_namespace(package: str) -> tuple[str, ...]:
-    """"quorl.vm.device" -> ("Quorl", "Vm", "Device")."""
-    parts = package.split(".")
-    if parts[0] != ROOT:
-        raise NamingError(f"package {package!r} is not under {ROOT!r}")
-    return (ROOT_NAMESPACE,) + tuple(escape(capitalise(p)) for p in parts[1:])
+    """"quorl.vm.device" -> ("Quorl", "Vm", "Device"): every package is under the namespace's root package,
+    whose name, raised, is the root C++ namespace."""
+    return tuple(escape(capitalise(p)) for p in package.split("."))
 
 
 def package_folder(package: str) -> str:
@@ -144,7 +139,7 @@ class Names:
         """Include path of the header that holds the type's top-level unit."""
         top = self.top_level(t)
         ns = self.namespace(top)
-        folder = [ROOT] + [p for p in top.package.split(".")[1:]]
+        folder = top.package.split(".")
         extra = list(ns[len(package_namespace(top.package)):])
         return "/".join(folder + extra + [escape(top.short_name) + ".h"])
 

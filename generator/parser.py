@@ -138,11 +138,18 @@ class _Parser:
             elif self.is_word("inferred"):
                 self.once(seen, "inferred", self.advance())
                 decl.inferred = True
+            elif self.is_word("response"):
+                self.once(seen, "response", self.advance())
+                code = self.expect_name("the response code after 'response' (such as NotFound)", dotted=False)
+                decl.response = Ref(code.text, code.location)
+            elif self.is_word("factory"):
+                self.once(seen, "factory", self.advance())
+                decl.factory = tok.location
             elif self.is_punct("{") or self.is_punct(";"):
                 break
             else:
-                raise self.error(f"'wsdl \"<name>\"', 'since <version>', 'inferred', '{{' or ';' "
-                                 f"in the declaration of {name.text}")
+                raise self.error(f"'wsdl \"<name>\"', 'since <version>', 'inferred', 'response <code>', 'factory', "
+                                 f"'{{' or ';' in the declaration of {name.text}")
         if decl.since is None:
             raise SchemaError(self.peek().location,
                               f"expected 'since <version>' before {self.peek().describe()}: "

@@ -97,6 +97,8 @@ class TypeDecl:
     wsdl_location: Location | None = None
     since: Ref | None = None
     inferred: bool = False
+    response: Ref | None = None  # `response <Code>` (faults)
+    factory: Location | None = None  # where `factory` was written (enumerations)
     properties: list[PropertyDecl] = field(default_factory=list)
     methods: list[MethodDecl] = field(default_factory=list)
     values: list[EnumValueDecl] = field(default_factory=list)

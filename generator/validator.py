@@ -16,7 +16,8 @@ from types import MappingProxyType
 from .errors import Location, SchemaError, SchemaErrors
 from .model import (
     DATA, ENUM, FAULT, FLAG_ARRAY, FLAG_DEDUP, FLAG_LINK, FLAG_LINKABLE, FLAG_MANAGED_PROPERTY, FLAG_MARKER_40,
-    FLAG_MARKER_400, FLAG_OPTIONAL, FLAG_SECRET, KINDS, MANAGED, PRIMITIVES, RUNTIME_TYPES,
+    FLAG_MARKER_400, FLAG_OPTIONAL, FLAG_SECRET, DEFAULT_RESPONSE_CODE, KINDS, MANAGED, PRIMITIVES, RESPONSE_CODES,
+    RUNTIME_TYPES,
     EnumValue, Method, Model, Namespace, Package, Param, Product, Property,
     Type, Version,
 )
@@ -447,6 +448,22 @@ class _Builder:
                            f"inferred version of {name} is the newest of its base's and enclosing type's "
                            f"versions, {newest}, not {entry.version}")
 
+    def annotations(self) -> None:
+        """`response <Code>` only on faults and naming a code of the runtime; `factory` only on enumerations."""
+        for name in self.order:
+            decl = self.entries[name].decl
+            if decl.response is not None:
+                code = decl.response.text
+                if decl.kind != FAULT:
+                    self.error(decl.response.location, f"'response' belongs to faults; {name} is a {decl.kind} type")
+                elif code not in RESPONSE_CODES:
+                    self.error(decl.response.location, f"unknown response code {code!r} on {name}; one of "
+                                                       f"{', '.join(RESPONSE_CODES)}")
+                elif code == DEFAULT_RESPONSE_CODE:
+                    self.warn(decl.response.location, f"response code of {name} is the default; leave it out")
+            if decl.factory is not None and decl.kind != ENUM:
+                self.error(decl.factory, f"'factory' belongs to enumerations; {name} is a {decl.kind} type")
+
     def wsdl_names(self) -> None:
         seen: dict[str, str] = {}
         for name in self.order:
@@ -821,7 +838,9 @@ class _Builder:
                 e = self.entries[n]
                 types[n] = Type(n, e.kind, e.package, e.wsdl, e.version, e.decl.inferred,
                                 None if e.kind == ENUM else e.base, e.outer, tuple(e.nested),
-                                tuple(e.properties), tuple(e.values), tuple(e.methods), e.location)
+                                tuple(e.properties), tuple(e.values), tuple(e.methods), e.location,
+                                e.decl.response.text if e.decl.response is not None else None,
+                                e.decl.factory is not None)
             packages.append(Package(pname, order, self.package_files[pname].path, names,
                                     MappingProxyType(dict(counts[pname])),
                                     MappingProxyType({k: pentry.expect.get(k, 0) for k in KINDS}),
@@ -851,6 +870,7 @@ def build_model(namespace: tuple[str, str], packages: list[tuple[str, str]]) -> 
     builder.bases()
     builder.type_versions()
     builder.wsdl_names()
+    builder.annotations()
     builder.members()
     builder.inherited()
     counts = builder.package_counts()

@@ -28,7 +28,7 @@ class WordTest(unittest.TestCase):
 
     def test_reserved_and_malformed_words_are_refused(self):
         for fn, bad in ((escape, "_Reserved"), (escape, "two__underscores"), (escape, ""), (escape, "has-dash"),
-                        (escape, "dotted.name"), (package_namespace, "kobl.query")):
+                        (escape, "dotted.name"), (package_namespace, "quorl.has-dash")):
             with self.subTest(bad=bad), self.assertRaises(NamingError):
                 fn(bad)
 

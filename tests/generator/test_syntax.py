@@ -80,8 +80,9 @@ class PackageSyntaxTest(ErrorCase):
                 data Inner since version2;
                 managed M since version2 { enum E since version2 { x, "y", 3z, 4, } }
             }
-            fault F : kobl.MethodFault since version1 { }
+            fault F : kobl.MethodFault since version1 response NotFound { }
             data Name.Dotted since version1;
+            enum E factory since version1 { a }
         """)
         outer = f.decls[0]
         self.assertEqual((outer.kind, outer.name, outer.base.text, outer.wsdl, outer.since.text, outer.inferred),
@@ -92,7 +93,8 @@ class PackageSyntaxTest(ErrorCase):
                           prop.linkable, prop.since.text), ("P", [64, 0x400], True, True, True, True, "version5"))
         self.assertEqual([d.name for d in outer.nested], ["Inner", "M"])
         self.assertEqual([v.name for v in outer.nested[1].nested[0].values], ["x", "y", "3z", "4"])
-        self.assertEqual((f.decls[1].kind, f.decls[1].properties), ("fault", []))
+        self.assertEqual((f.decls[1].kind, f.decls[1].properties, f.decls[1].response.text), ("fault", [], "NotFound"))
+        self.assertEqual((f.decls[3].factory.line, f.decls[3].factory.column), (10, 20))
         self.assertEqual(f.decls[2].name, "Name.Dotted")
 
     def test_method_clauses(self):
@@ -139,6 +141,8 @@ class PackageSyntaxTest(ErrorCase):
             ("record A since version1;", "record", "a declaration (data, fault, enum or managed)"),
             ("data A since version1 wsdl;", ";", "WSDL name as a string", 2),
             ("data A.since version1;", "version1", "'wsdl"),
+            ('fault F : kobl.MethodFault since version1 response "NotFound";', '"NotFound"', "response code"),
+            ("enum E since version1 factory factory { a }", "factory", "written twice", 2),
         ]
         self.assertErrors(parse_package, "quorl.kobl", cases, prefix="package quorl;\n")
         self.assertErrors(parse_package, "quorl.kobl", [

@@ -121,6 +121,13 @@ class KindRefusalTest(SchemaTestCase):
             // `linkable` 'linkable' belongs on properties of data objects and faults
         """})
 
+    def test_annotations_on_the_wrong_kind_or_with_an_unknown_code(self):
+        self.assertAnnounced({"quorl": """
+            fault F : kobl.MethodFault since version1 response Gone;  // `Gone` unknown response code 'Gone' on quorl.F
+            data D since version1 response NotFound;  // `NotFound` 'response' belongs to faults; quorl.D is a data
+            fault G : kobl.MethodFault factory since version1;  // `factory` 'factory' belongs to enumerations
+            enum E since version1 factory { a }"""})
+
     def test_parameter_and_result_types_that_cannot_be_used(self):
         # arrays of short, a fault parameter, arrays of property paths and a secret string result are fine
         self.assertAnnounced({"quorl": """
@@ -259,6 +266,8 @@ class WarningTest(SchemaTestCase):
             // `version2` property b (quorl.version.version2) is older than quorl.A
             data B : A since version2;
             // `version2` quorl.B (version quorl.version.version2) is older than its base quorl.A
+            fault F : kobl.MethodFault since version1 response InternalServerError;
+            // `InternalServerError` response code of quorl.F is the default
             managed M since version5 {
                 method m() -> string since version6 wsdl "M";
                 // `version6` the result of method m of quorl.M has version quorl.version.version6, the method
