@@ -33,7 +33,7 @@ from .emit_registration import (enum_factory_types, print_library_registration, 
                                 print_packages_header, print_packages_source, print_registration_header,
                                 print_versions_header, print_versions_source)
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Package, Type
-from .naming import Names, package_folder, package_stem
+from .naming import EXPORT_HEADER, MANAGED_PRELUDE, MANAGED_SUPPORT, PRELUDE, Names, package_folder, package_stem
 from .printer import Printer
 
 # Classes (data objects and faults) per part source. Every source pays a fixed cost (the precompiled
@@ -45,10 +45,6 @@ PART_BOUND = 240
 # asynchronous stub member and a dispatcher case.
 MANAGED_BOUND = 480
 
-# The runtime headers generated headers start with: data objects, faults and enumerations need less than
-# managed types (no stubs, dispatch or scheduling); sources use the managed one (the precompiled header).
-PRELUDE = "quorl/detail/Prelude.h"
-MANAGED_PRELUDE = "quorl/detail/ManagedPrelude.h"
 
 
 class EmitError(ValueError):
@@ -245,8 +241,9 @@ class Plan:
         return f"{package_folder(pkg)}/{package_stem(pkg)}_detail.h"
 
     def outputs(self) -> list[str]:
-        files = ["quorl/Versions.h", "versions.cpp", "quorl/Packages.h", "packages.cpp",
-                 "quorl/detail/Registration.h", "registration.cpp"]
+        r = self.names.root
+        files = [f"{r}/Versions.h", "versions.cpp", f"{r}/Packages.h", "packages.cpp",
+                 f"{r}/detail/Registration.h", "registration.cpp"]
         for pkg in self.model.packages:
             folder, stem = package_folder(pkg.name), package_stem(pkg.name)
             files += [self.fwd_header(pkg.name), self.all_header(pkg.name), self.detail_header(pkg.name)]
@@ -335,8 +332,8 @@ def emit_fwd(plan: Plan, pkg: Package) -> str:
         #pragma once
 
         #include "ormid/Records.h"
-        #include "quorl/Export.h"
-        """, pkg=pkg.name)
+        #include "$export$"
+        """, pkg=pkg.name, export=EXPORT_HEADER)
     by_ns: dict[tuple[str, ...], list[Type]] = {}
     for unit in plan.package_units[pkg.name]:
         by_ns.setdefault(names.namespace(unit.top), []).append(unit.top)
@@ -386,14 +383,14 @@ def emit_detail(plan: Plan, pkg: Package) -> str:
 
         #include "$prelude$"
 
-        namespace Quorl::Detail {""", pkg=pkg.name, prelude=MANAGED_PRELUDE)
+        namespace $root$::Detail {""", pkg=pkg.name, prelude=MANAGED_PRELUDE, root=plan.names.root_ns)
     for unit in plan.package_units[pkg.name]:
         for c in unit.data_classes:
             p.print("// $wire$", wire=c.name)
             ClassEmitter(plan.model, plan.names, c).print_detail_declarations(p)
         for c in unit.managed_classes:
             ManagedEmitter(plan.model, plan.names, c).print_detail_declarations(p)
-    p.print("} // namespace Quorl::Detail")
+    p.print("} // namespace $root$::Detail", root=plan.names.root_ns)
     return p.text()
 
 
@@ -414,11 +411,11 @@ def emit_part(plan: Plan, pkg: Package, units: list[Unit], index: int) -> str:
     emitters = [ClassEmitter(m, names, c) for u in units for c in u.data_classes]
     for ce in emitters:
         ce.print_definitions(p)
-    p.print("namespace Quorl::Detail {")
+    p.print("namespace $root$::Detail {", root=names.root_ns)
     p.blank()
     for ce in emitters:
         ce.print_accessors(p)
-    p.print("} // namespace Quorl::Detail")
+    p.print("} // namespace $root$::Detail", root=names.root_ns)
     return p.text()
 
 
@@ -489,7 +486,7 @@ def emit_managed_part(plan: Plan, pkg: Package, units: list[Unit], index: int) -
     _banner(p, pkg.file.rsplit("/", 1)[-1])
     p.print("// Managed part $i$ of package $pkg$: interfaces, client stubs, dispatchers.", i=index, pkg=pkg.name)
     p.blank()
-    headers = {plan.detail_header(pkg.name), "quorl/detail/ManagedSupport.h"}
+    headers = {plan.detail_header(pkg.name), MANAGED_SUPPORT}
     for u in units:
         headers |= {u.header, u.stub_header} | u.complete | u.needs_units
     for h in sorted(headers):
@@ -500,18 +497,19 @@ def emit_managed_part(plan: Plan, pkg: Package, units: list[Unit], index: int) -
         me.print_interface_definitions(p)
         me.print_stub_definitions(p)
         p.blank()
-    p.print("namespace Quorl::Detail {")
+    p.print("namespace $root$::Detail {", root=names.root_ns)
     p.blank()
     for me in emitters:
         me.print_server_definitions(p)
-    p.print("} // namespace Quorl::Detail")
+    p.print("} // namespace $root$::Detail", root=names.root_ns)
     return p.text()
 
 
 def emit_registration_unit(plan: Plan, pkg: Package) -> str:
     p = Printer()
     # Property records and bases may name the headers of any package's types.
-    includes = sorted({plan.all_header(pkg.name), plan.detail_header(pkg.name), "quorl/detail/Registration.h"}
+    includes = sorted({plan.all_header(pkg.name), plan.detail_header(pkg.name),
+                       f"{plan.names.root}/detail/Registration.h"}
                       | {plan.fwd_header(other.name) for other in plan.model.packages})
     print_package_registration(p, plan.model, plan.names, pkg, includes)
     return p.text()
@@ -527,11 +525,12 @@ def generate(model: Model) -> dict[str, str]:
         printer_fn(p, model)
         files[path] = p.text()
 
-    put("quorl/Versions.h", print_versions_header)
+    r = plan.names.root
+    put(f"{r}/Versions.h", print_versions_header)
     put("versions.cpp", print_versions_source)
-    put("quorl/Packages.h", print_packages_header)
+    put(f"{r}/Packages.h", print_packages_header)
     put("packages.cpp", print_packages_source)
-    put("quorl/detail/Registration.h", print_registration_header)
+    put(f"{r}/detail/Registration.h", print_registration_header)
     put("registration.cpp", print_library_registration)
     for pkg in model.packages:
         folder, stem = package_folder(pkg.name), package_stem(pkg.name)

@@ -76,7 +76,7 @@ class ClassEmitter:
 
     def descriptor_slots(self) -> list[str]:
         """getField .. reset, create, createArray as C++ expressions (null where the slot is empty)."""
-        d = "::Quorl::Detail::"
+        d = self.names.detail
         if self.fields:
             slots = [d + self.accessor_name(a) for a in ACCESSORS[:5]]
             slots.append(d + self.accessor_name("Reset") if self.has_optional else "nullptr")

@@ -11,7 +11,7 @@ from dataclasses import dataclass
 from typing import ClassVar
 
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Property, Type
-from .naming import Names, cpp_string
+from .naming import SUPPORT, Names, cpp_string
 
 PLAIN = {"boolean": "bool", "byte": "signed char", "short": "short", "int": "int", "long": "long",
          "float": "float", "double": "double"}
@@ -259,7 +259,7 @@ class RefField(Field):
     kind = "ref"
 
     def copy_init(self) -> str:
-        return f"{self.member}(::Quorl::Detail::CloneRef(other.{self.member}))"
+        return f"{self.member}({SUPPORT}CloneRef(other.{self.member}))"
 
     def equal_test(self) -> str:
         a, b = self.sides()

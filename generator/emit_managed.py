@@ -13,7 +13,7 @@ from dataclasses import dataclass
 
 from .emit_fields import classify, header_ref
 from .model import DATA, ENUM, FAULT, MANAGED, Method, Model, Param, Property, Type
-from .naming import Names, capitalise, cpp_string, escape
+from .naming import SUPPORT, Names, capitalise, cpp_string, escape
 from .printer import Printer
 
 
@@ -431,10 +431,10 @@ class ManagedEmitter:
                 "::Pellum::Ref<::Ormid::Any>& result) {", d=self.fn("Dispatch"))
         with p.indent():
             p.print("result = nullptr;")
-            p.print("$q$* self = ::Quorl::Detail::DispatchTarget<$q$>(target, $t$);", q=q,
+            p.print("$q$* self = $s$DispatchTarget<$q$>(target, $t$);", s=SUPPORT, q=q,
                     t=cpp_string(self.t.name))
             if not self.members:
-                p.print("::Quorl::Detail::ThrowBadDispatch($t$, index, args.size());", t=cpp_string(self.t.name))
+                p.print("$s$ThrowBadDispatch($t$, index, args.size());", s=SUPPORT, t=cpp_string(self.t.name))
                 p.print("(void)self;")
                 p.print("(void)result;")
                 p.print("}")
@@ -461,15 +461,15 @@ class ManagedEmitter:
                     p.print("return;")
             p.print("default: break;")
             p.print("}")
-            p.print("::Quorl::Detail::ThrowBadDispatch($t$, index, args.size());", t=cpp_string(self.t.name))
+            p.print("$s$ThrowBadDispatch($t$, index, args.size());", s=SUPPORT, t=cpp_string(self.t.name))
         p.print("}")
 
     # --- descriptor records ----------------------------------------------------------------------
     def descriptor(self, props: str, methods: str) -> str:
         return ("{&::" + self.names.header_symbol(self.t) + ", &" + header_ref(self.model, self.names, self.t.base)
                 + ", " + props + ", " + methods + ", "
-                + (f"::Quorl::Detail::{self.fn('PropertyIndex')}" if self.t.properties else "nullptr") + ", "
-                + f"::Quorl::Detail::{self.fn('Dispatch')}, ::Quorl::Detail::{self.fn('CreateStub')}, "
+                + (self.names.detail + self.fn('PropertyIndex') if self.t.properties else "nullptr") + ", "
+                + f"{self.names.detail}{self.fn('Dispatch')}, {self.names.detail}{self.fn('CreateStub')}, "
                 + f"::{self.table_symbol}}}")
 
 

@@ -9,7 +9,7 @@ from .emit_enum import print_constant_definitions, print_names_list
 from .emit_fields import header_ref
 from .emit_managed import ManagedEmitter, param_record
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Package
-from .naming import Names, cpp_string, package_symbol
+from .naming import ENUM_SUPPORT, EXPORT_HEADER, MANAGED_PRELUDE, SUPPORT, Names, cpp_string, package_symbol, root_namespace
 from .printer import Printer
 
 KIND_CODES = {ENUM: 15, DATA: 16, FAULT: 17, MANAGED: 18}
@@ -131,7 +131,7 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
                 p.print("gTypes[$slot$] = ::Ormid::CreateEnumType<$q$>(&kEnums[$i$]);",
                         slot=len(data) + i, q=names.qualified(e), i=i)
             else:
-                p.print("gTypes[$slot$] = new ::Ormid::EnumType(&kEnums[$i$], ::Quorl::Detail::EnumFunctions<$q$>::kFuncs);",
+                p.print("gTypes[$slot$] = new ::Ormid::EnumType(&kEnums[$i$], $s$EnumFunctions<$q$>::kFuncs);", s=SUPPORT,
                         slot=len(data) + i, q=names.qualified(e), i=i)
         for i, me in enumerate(managed):
             p.print("gTypes[$slot$] = ::Ormid::CreateManagedObjectType(&kManaged[$i$]);",
@@ -160,13 +160,14 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
         for e in enums:
             if e.name in enum_factory_types(model):
                 p.print("template <> EnumType* CreateEnumType<$q$>(const EnumTypeInfo* info) {", q=names.qualified(e))
-                p.print("   return new EnumType(info, ::Quorl::Detail::EnumFunctions<$q$>::kFuncs);", q=names.qualified(e))
+                p.print("   return new EnumType(info, $s$EnumFunctions<$q$>::kFuncs);", s=SUPPORT, q=names.qualified(e))
                 p.print("}")
         p.print("} // namespace Ormid")
         p.blank()
 
     # Initialiser.
-    p.print("void Quorl::Detail::$fn$() {", fn=register_function(pkg))
+    r = names.root_ns
+    p.print("void $r$::Detail::$fn$() {", r=r, fn=register_function(pkg))
     with p.indent():
         if prop_count:
             p.print("::Ormid::PropertyRecord* r = gProperties;")
@@ -182,8 +183,8 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
         if managed:
             _print_managed_fill(p, model, names, managed)
         if pkg.name == model.namespace.name:  # the root package
-            p.print("::Quorl::koblNamespaceId = -1;")
-        p.print("new (gLoader) ::Ormid::TypeInfoLoader(&::Quorl::koblVersions, &TypeList);")
+            p.print("::$r$::koblNamespaceId = -1;", r=r)
+        p.print("new (gLoader) ::Ormid::TypeInfoLoader(&::$r$::koblVersions, &TypeList);", r=r)
         if uses_dedup_table(model, pkg):
             p.print("::Pellum::Deduplicated<std::string>::_dedupTable.EnsureConstructed();")
     p.print("}")
@@ -313,8 +314,8 @@ def print_library_registration(p: Printer, model: Model) -> None:
         #include <chrono>
         #include <cstdint>
 
-        #include "quorl/Packages.h"
-        #include "quorl/detail/Registration.h"
+        #include "$root$/Packages.h"
+        #include "$root$/detail/Registration.h"
 
         namespace {
 
@@ -329,10 +330,10 @@ def print_library_registration(p: Printer, model: Model) -> None:
         }
 
         struct Registration {
-           Registration() {""", n=len(model.packages))
+           Registration() {""", n=len(model.packages), root=model.namespace.name)
     with p.indent(2):
         for i, pkg in enumerate(model.packages):
-            p.print("Run($i$, &::Quorl::Detail::$fn$);", i=i, fn=register_function(pkg))
+            p.print("Run($i$, &::$r$::Detail::$fn$);", i=i, r=root_namespace(model), fn=register_function(pkg))
     p.print("""
            }
         };
@@ -341,9 +342,9 @@ def print_library_registration(p: Printer, model: Model) -> None:
 
         } // namespace
 
-        std::int64_t Quorl::GetRegistrationNanoseconds(int package) {
+        std::int64_t $r$::GetRegistrationNanoseconds(int package) {
            return package >= 0 && package < kPackageCount ? gRegistrationNanoseconds[package] : -1;
-        }""")
+        }""", r=root_namespace(model))
 
 
 def print_packages_header(p: Printer, model: Model) -> None:
@@ -355,9 +356,9 @@ def print_packages_header(p: Printer, model: Model) -> None:
 
         #include <cstdint>
 
-        #include "quorl/Export.h"
+        #include "$export$"
 
-        namespace Quorl {
+        namespace $r$ {
 
         struct PackageInfo {
            const char* name;
@@ -377,15 +378,17 @@ def print_packages_header(p: Printer, model: Model) -> None:
         // records, its type-list function and the runtime's type objects. -1 for an index out of range.
         QUORL_API std::int64_t GetRegistrationNanoseconds(int package);
 
-        } // namespace Quorl""", ns=model.namespace.name, n=len(model.packages))
+        } // namespace $r$""", ns=model.namespace.name, n=len(model.packages), export=EXPORT_HEADER,
+            r=root_namespace(model))
 
 
 def print_packages_source(p: Printer, model: Model) -> None:
     p.print("""
         // Generated from schema/namespace.kobl by `python3 -m generator emit`: do not edit.
-        #include "quorl/Packages.h"
+        #include "$root$/Packages.h"
 
-        const Quorl::PackageInfo Quorl::packages[$n$] = {""", n=len(model.packages))
+        const $r$::PackageInfo $r$::packages[$n$] = {""", n=len(model.packages), root=model.namespace.name,
+            r=root_namespace(model))
     with p.indent():
         for pkg in model.packages:
             c, e = pkg.counts, pkg.expected
@@ -403,15 +406,14 @@ def print_registration_header(p: Printer, model: Model) -> None:
 
         #include <new>
 
-        #include "ormid/Registry.h"
-        #include "quorl/Versions.h"
-        #include "quorl/detail/EnumSupport.h"
-        #include "quorl/detail/ManagedPrelude.h"
-
-        namespace Quorl::Detail {""")
+        #include "ormid/Registry.h\"""")
+    for h in sorted((f"{model.namespace.name}/Versions.h", ENUM_SUPPORT, MANAGED_PRELUDE)):
+        p.print('#include "$h$"', h=h)
+    p.blank()
+    p.print("namespace $r$::Detail {", r=root_namespace(model))
     for pkg in model.packages:
         p.print("void $fn$();", fn=register_function(pkg))
-    p.print("} // namespace Quorl::Detail")
+    p.print("} // namespace $r$::Detail", r=root_namespace(model))
 
 
 def print_versions_header(p: Printer, model: Model) -> None:
@@ -424,9 +426,9 @@ def print_versions_header(p: Printer, model: Model) -> None:
         #include <cstdint>
 
         #include "ormid/Records.h"
-        #include "quorl/Export.h"
+        #include "$export$"
 
-        namespace Quorl {
+        namespace $r$ {
 
         // Number of slots in officialVersions and internalVersions.
         inline constexpr unsigned kVersionSlotCount = $slots$;
@@ -442,7 +444,7 @@ def print_versions_header(p: Printer, model: Model) -> None:
         // The current version slot of the record (null until the runtime stores one).
         QUORL_API const ::Ormid::Version* GetRcVersion();
 
-        } // namespace Quorl""", ns=ns.name, slots=ns.version_slots)
+        } // namespace $r$""", ns=ns.name, slots=ns.version_slots, export=EXPORT_HEADER, r=root_namespace(model))
 
 
 def print_versions_source(p: Printer, model: Model) -> None:
@@ -450,16 +452,16 @@ def print_versions_source(p: Printer, model: Model) -> None:
     counts = list(ns.counts) + [0, 0, 0]
     p.print("""
         // Generated from schema/namespace.kobl by `python3 -m generator emit`: do not edit.
-        #include "quorl/Versions.h"
+        #include "$root$/Versions.h"
 
-        int32_t Quorl::koblNamespaceId = 0;
-        const ::Ormid::Version* Quorl::officialVersions[$slots$] = {};
-        const ::Ormid::Version* Quorl::internalVersions[$slots$] = {};
+        int32_t $r$::koblNamespaceId = 0;
+        const ::Ormid::Version* $r$::officialVersions[$slots$] = {};
+        const ::Ormid::Version* $r$::internalVersions[$slots$] = {};
 
         namespace {
 
         const ::Ormid::Version* gCurrentVersion = nullptr;
-        """, slots=ns.version_slots)
+        """, slots=ns.version_slots, root=ns.name, r=root_namespace(model))
     deps = ", ".join(cpp_string(d) for d in ns.dependencies)
     p.print("const char* const kDependencies[] = {$deps$};", deps=deps)
     for i, prod in enumerate(ns.products):
@@ -490,16 +492,16 @@ def print_versions_source(p: Printer, model: Model) -> None:
 
         } // namespace
 
-        const ::Ormid::KoblVersions Quorl::koblVersions = {
-           $name$, &::Quorl::koblNamespaceId, kDependencies, kProducts, kVersions, kParents,
-           ::Quorl::officialVersions, ::Quorl::internalVersions, &gCurrentVersion,
+        const ::Ormid::KoblVersions $r$::koblVersions = {
+           $name$, &::$r$::koblNamespaceId, kDependencies, kProducts, kVersions, kParents,
+           ::$r$::officialVersions, ::$r$::internalVersions, &gCurrentVersion,
            $nv$, $slots$,
            $np$, $nd$,
            $nprod$, $c0$,
            $c1$, $c2$,
         };
 
-        const ::Ormid::Version* Quorl::GetRcVersion() {
+        const ::Ormid::Version* $r$::GetRcVersion() {
            return gCurrentVersion;
-        }""", name=cpp_string(ns.name), nv=len(ns.versions), slots=ns.version_slots, np=len(ns.parents),
+        }""", r=root_namespace(model), name=cpp_string(ns.name), nv=len(ns.versions), slots=ns.version_slots, np=len(ns.parents),
             nd=len(ns.dependencies), nprod=len(ns.products), c0=counts[0], c1=counts[1], c2=counts[2])

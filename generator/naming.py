@@ -37,6 +37,18 @@ MACRO_NAMES = frozenset("""
 _IDENT = re.compile(r"[A-Za-z0-9_]+\Z")
 
 
+# The support of generated code, shared by every namespace the generator emits: the export macro QUORL_API
+# (quorl/Export.h), the prelude and helpers of registration/quorl/detail/ and managed/quorl/detail/.
+SUPPORT = "::Quorl::Detail::"
+# The runtime headers generated headers start with: data objects, faults and enumerations need less than
+# managed types (no stubs, dispatch or scheduling); sources use the managed one (the precompiled header).
+PRELUDE = "quorl/detail/Prelude.h"
+MANAGED_PRELUDE = "quorl/detail/ManagedPrelude.h"
+EXPORT_HEADER = "quorl/Export.h"
+ENUM_SUPPORT = "quorl/detail/EnumSupport.h"
+MANAGED_SUPPORT = "quorl/detail/ManagedSupport.h"
+
+
 class NamingError(ValueError):
     pass
 
@@ -67,6 +79,11 @@ def package_namespace(package: str) -> tuple[str, ...]:
     return tuple(escape(capitalise(p)) for p in package.split("."))
 
 
+def root_namespace(model: Model) -> str:
+    """The C++ namespace of the schema's root package: "quorl" -> "Quorl"."""
+    return package_namespace(model.namespace.name)[0]
+
+
 def package_folder(package: str) -> str:
     """"quorl.vm.device" -> "quorl/vm/device"."""
     return package.replace(".", "/")
@@ -88,6 +105,9 @@ class Names:
     def __init__(self, model: Model):
         self.model = model
         self._packages = {p.name for p in model.packages}
+        self.root = model.namespace.name                 # "quorl": the folder of the namespace-wide files
+        self.root_ns = root_namespace(model)             # "Quorl"
+        self.detail = f"::{self.root_ns}::Detail::"      # the namespace of the generated internal functions
 
     # --- types -----------------------------------------------------------------------------------
     def top_level(self, t: Type) -> Type:
