@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
-using QTest::Part;
+using Ormidtest::Part;
 
 TEST(Accessors, OptionalFieldsKeepTheirValueWhenReset) {
    DataObjectType* t = GetDoType<Part>();
@@ -47,12 +47,12 @@ TEST(Accessors, CheckedWrappersRefuseBadCalls) {
    EXPECT_EQ(key, "k");
    // A type without own properties has no value accessors; a derived object is accepted by its base type,
    // never the reverse.
-   Pellum::Ref<QTest::SubPart> sub(new QTest::SubPart());
+   Pellum::Ref<Ormidtest::SubPart> sub(new Ormidtest::SubPart());
    t->SetField(sub.GetPtr(), 0, &key);
    EXPECT_EQ(sub->key, "k");
    EXPECT_THROW(GetDoType<RuntimeFault>()->GetFieldPtr(sub.GetPtr(), 0), Pellum::Exception);
-   EXPECT_THROW(GetDoType<QTest::SubPart>()->GetFieldPtr(part.GetPtr(), 0), Pellum::Exception);
-   EXPECT_TRUE(GetDoType<QTest::SubPart>()->IsSet(sub.GetPtr(), 0)); // the shared always-true isSet
+   EXPECT_THROW(GetDoType<Ormidtest::SubPart>()->GetFieldPtr(part.GetPtr(), 0), Pellum::Exception);
+   EXPECT_TRUE(GetDoType<Ormidtest::SubPart>()->IsSet(sub.GetPtr(), 0)); // the shared always-true isSet
 }
 
 TEST(Accessors, FieldKinds) {
@@ -61,14 +61,14 @@ TEST(Accessors, FieldKinds) {
       FieldKind kind;
    } rows[] = {
        {{&gBoolTypeInfo, PropertyFlags::Optional, "enabled", nullptr, "v"}, FieldKind::Bool},
-       {{&QTest::gColorTypeInfo, 0, "color", nullptr, "v"}, FieldKind::Enum},
+       {{&::gOrmidtestColorTypeInfo, 0, "color", nullptr, "v"}, FieldKind::Enum},
        {{&gBinaryTypeInfo, 0, "blob", nullptr, "v"}, FieldKind::Binary},
-       {{&QTest::gPartTypeInfo, PropertyFlags::Optional, "part", nullptr, "v"}, FieldKind::Reference},
+       {{&::gOrmidtestPartTypeInfo, PropertyFlags::Optional, "part", nullptr, "v"}, FieldKind::Reference},
        {{&gKoblManagedObjectTypeInfo, 0, "owner", nullptr, "v"}, FieldKind::Reference},
        {{&gAnyTypeInfo, PropertyFlags::Optional, "extra", nullptr, "v"}, FieldKind::Any},
-       {{&QTest::gColorTypeInfo, PropertyFlags::Array, "colors", nullptr, "v"}, FieldKind::Array},
+       {{&::gOrmidtestColorTypeInfo, PropertyFlags::Array, "colors", nullptr, "v"}, FieldKind::Array},
        // A link holds the key of its target, a string.
-       {{&QTest::gPartTypeInfo, PropertyFlags::Link | PropertyFlags::Optional, "partKey", nullptr, "v"},
+       {{&::gOrmidtestPartTypeInfo, PropertyFlags::Link | PropertyFlags::Optional, "partKey", nullptr, "v"},
         FieldKind::String},
    };
    for (const auto& row : rows) {

@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
-using QTest::Color;
+using Ormidtest::Color;
 
 TEST(EnumType, TagsAndValues) {
    EnumType* color = GetEnumType<Color>();
@@ -61,7 +61,7 @@ TEST(EnumType, ConversionFunctions) {
    Pellum::Ref<Any> boxed(f.box(2));
    EXPECT_EQ(boxed->GetRefCount(), 1); // created with count zero; the Ref took the first
    EXPECT_EQ(boxed->_GetType(), type);
-   EXPECT_EQ(static_cast<Primitive<Color>*>(boxed.GetPtr())->GetValue(), Color::Blue);
+   EXPECT_EQ(static_cast<Primitive<Color>*>(boxed.GetPtr())->GetValue(), Color::blue);
    EXPECT_EQ(f.unbox(boxed.GetPtr()), 2);
    EXPECT_THROW(f.unbox(Box(2).GetPtr()), Pellum::TypeMismatchException);
 
@@ -70,7 +70,7 @@ TEST(EnumType, ConversionFunctions) {
    auto* colors = dynamic_cast<Array<Color>*>(ordinals.GetPtr());
    ASSERT_NE(colors, nullptr);
    ASSERT_EQ(colors->size(), 3u);
-   EXPECT_EQ(colors->GetEnum(0), Color::Blue);
+   EXPECT_EQ(colors->GetEnum(0), Color::blue);
    EXPECT_EQ((*colors)[1], 0);
    EXPECT_EQ(colors->_values, colors);
    EXPECT_EQ(colors->_GetType(), type->GetArrayType());

@@ -9,10 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
-using QTest::Part;
+using Ormidtest::Part;
 
 namespace {
 
@@ -49,10 +49,10 @@ TEST(Equality, EqualityPatternAndDifferenceAgree) {
       return held.back().GetPtr();
    };
    Any* part = keep(MakePart("a"));
-   auto* sub = new QTest::SubPart();
+   auto* sub = new Ormidtest::SubPart();
    sub->key = "a";
    keep(sub);
-   auto* nan = new QTest::SubPart();
+   auto* nan = new Ormidtest::SubPart();
    nan->depth = std::numeric_limits<double>::quiet_NaN();
    keep(nan);
    Any* empty = keep(new DataArray<Part>());

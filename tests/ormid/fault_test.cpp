@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
 

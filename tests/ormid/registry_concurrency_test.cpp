@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
 
@@ -40,7 +40,7 @@ TEST(RegistryConcurrency, ArrayTypeIsCreatedOnce) {
    static const TypeInfo header{KindEnum, "ormidtest.concurrent.Shade", "ConcurrentShade", "v"};
    static const char* const names[] = {"light", "dark", nullptr};
    static const EnumTypeInfo info{&header, names};
-   EnumType* type = CreateEnumType<QTest::Color>(&info);
+   EnumType* type = CreateEnumType<Ormidtest::Color>(&info);
    ArrayType* seen[kThreads] = {};
    RunTogether([&](int i) { seen[i] = type->GetArrayType(); });
    for (ArrayType* t : seen) {
@@ -63,7 +63,7 @@ TEST(RegistryConcurrency, ReadsDuringRegistration) {
       names.push_back("ormidtest.concurrent.T" + std::to_string(i));
       names.push_back("ConcurrentT" + std::to_string(i));
       headers.push_back(TypeInfo{KindDataObject, names[2 * i].c_str(), names[2 * i + 1].c_str(), "v"});
-      descriptors.push_back(QTest::EmptyDescriptor(&headers[i], &QTest::gPartTypeInfo));
+      descriptors.push_back(QTest::EmptyDescriptor(&headers[i], &::gOrmidtestPartTypeInfo));
    }
    static Type* slots[kTypes];
    static int next = 0;
@@ -87,12 +87,12 @@ TEST(RegistryConcurrency, ReadsDuringRegistration) {
       while (!done.load()) {
          for (int k = 0; k < kTypes; k += 7) {
             if (Type* t = TypeRegistry::Get().FindByName(names[2 * k])) {
-               EXPECT_EQ(static_cast<DataObjectType*>(t)->GetBase(), GetDoType<QTest::Part>());
+               EXPECT_EQ(static_cast<DataObjectType*>(t)->GetBase(), GetDoType<Ormidtest::Part>());
                EXPECT_EQ(TypeRegistry::Get().FindByWsdlName(names[2 * k + 1]), t);
                found.fetch_add(1);
             }
          }
-         EXPECT_EQ(TypeRegistry::Get().FindByHeader(&QTest::gSubPartTypeInfo), GetDoType<QTest::SubPart>());
+         EXPECT_EQ(TypeRegistry::Get().FindByHeader(&::gOrmidtestSubPartTypeInfo), GetDoType<Ormidtest::SubPart>());
          EXPECT_TRUE(VersionCatalogue::Get().IsPartOf("ormidtest.version.v1", "ormidtest.version.unstable"));
          EXPECT_GE(TypeRegistry::Get().GetTypes().size(), 4u);
       }
@@ -105,10 +105,10 @@ TEST(RegistryConcurrency, ReadsDuringRegistration) {
 // The array getter of every generated class is Ormid::GetOrCreateArray on its field.
 TEST(RegistryConcurrency, ArrayGetterInstallsOneArray) {
    for (int round = 0; round < 20; ++round) {
-      Pellum::Ref<DataArray<QTest::Part>> field;
-      DataArray<QTest::Part>* seen[kThreads] = {};
+      Pellum::Ref<DataArray<Ormidtest::Part>> field;
+      DataArray<Ormidtest::Part>* seen[kThreads] = {};
       RunTogether([&](int i) { seen[i] = GetOrCreateArray(field); });
-      for (DataArray<QTest::Part>* a : seen) {
+      for (DataArray<Ormidtest::Part>* a : seen) {
          ASSERT_EQ(a, seen[0]);
       }
       EXPECT_EQ(field->GetRefCount(), 1); // the losers' arrays were destroyed, none leaked

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
 
@@ -43,8 +43,8 @@ TEST(Registry, TypesAreRegisteredAtLoadAndFoundOnlyByTheirOwnKeys) {
        {&gKoblMethodFaultTypeInfo, GetDoType<MethodFault>(), "kobl.MethodFault", KindFault},
        {&gKoblFaultSystemErrorTypeInfo, GetDoType<Fault::SystemError>(), "kobl.fault.SystemError", KindFault},
        // and the test package's
-       {&QTest::gSubPartTypeInfo, GetDoType<QTest::SubPart>(), "ormidtest.SubPart", KindDataObject},
-       {&QTest::gColorTypeInfo, GetEnumType<QTest::Color>(), "ormidtest.Color", KindEnum},
+       {&::gOrmidtestSubPartTypeInfo, GetDoType<Ormidtest::SubPart>(), "ormidtest.SubPart", KindDataObject},
+       {&::gOrmidtestColorTypeInfo, GetEnumType<Ormidtest::Color>(), "ormidtest.Color", KindEnum},
    };
    for (const Expect& e : expected) {
       SCOPED_TRACE(e.name);
@@ -62,7 +62,7 @@ TEST(Registry, TypesAreRegisteredAtLoadAndFoundOnlyByTheirOwnKeys) {
    EXPECT_TRUE(collector->IsManaged());
    EXPECT_EQ(collector->GetBaseType(), GetNoType<MoRef>());
 
-   EXPECT_EQ(r.FindDataObjectType("ormidtest.Part"), GetDoType<QTest::Part>());
+   EXPECT_EQ(r.FindDataObjectType("ormidtest.Part"), GetDoType<Ormidtest::Part>());
    EXPECT_EQ(r.FindEnumType("ormidtest.Part"), nullptr); // of another kind
    EXPECT_EQ(r.FindByName("ormidtest.Nothing"), nullptr);
    EXPECT_EQ(r.FindByName("ormidtest.part"), nullptr); // case matters
@@ -79,12 +79,14 @@ TEST(Registry, TypesAndNamespacesInRegistrationOrder) {
    EXPECT_EQ(PositionOf(types, GetNoType<bool>()), 0);
    const int dynamicData = PositionOf(types, GetDoType<DynamicData>());
    const int methodFault = PositionOf(types, GetDoType<MethodFault>());
-   const int part = PositionOf(types, GetDoType<QTest::Part>());
+   const int part = PositionOf(types, GetDoType<Ormidtest::Part>());
    EXPECT_LT(dynamicData, methodFault);
    EXPECT_LT(methodFault, part);
-   // Within a package: the type-list order.
-   EXPECT_EQ(PositionOf(types, GetDoType<QTest::SubPart>()), part + 1);
-   EXPECT_EQ(PositionOf(types, GetEnumType<QTest::Color>()), part + 2);
+   // Within a package the type-list order: data objects (Part, SubPart, Sample, Task), enumerations,
+   // managed types.
+   EXPECT_EQ(PositionOf(types, GetDoType<Ormidtest::SubPart>()), part + 1);
+   EXPECT_EQ(PositionOf(types, GetEnumType<Ormidtest::Color>()), part + 4);
+   EXPECT_EQ(PositionOf(types, GetMoType<Ormidtest::Lease>()), part + 5);
 
    std::vector<const NamespaceInfo*> namespaces = TypeRegistry::Get().GetNamespaces();
    ASSERT_GE(namespaces.size(), 4u);
@@ -94,13 +96,13 @@ TEST(Registry, TypesAndNamespacesInRegistrationOrder) {
    for (std::size_t i = 0; i < namespaces.size(); ++i) {
       EXPECT_EQ(namespaces[i]->id, static_cast<int32_t>(i));
    }
-   EXPECT_EQ(TypeRegistry::Get().FindNamespace("ormidtest")->record, &QTest::kTestVersions);
+   EXPECT_EQ(TypeRegistry::Get().FindNamespace("ormidtest")->record, &Ormidtest::koblVersions);
    EXPECT_EQ(TypeRegistry::Get().FindNamespace("nowhere"), nullptr);
 }
 
 TEST(Registry, ArrayTypesAreCreatedOnceAndFoundByName) {
    TypeRegistry& r = TypeRegistry::Get();
-   Type* item = GetDoType<QTest::Part>();
+   Type* item = GetDoType<Ormidtest::Part>();
    ArrayType* array = item->GetArrayType();
    ASSERT_NE(array, nullptr);
    EXPECT_EQ(item->GetArrayType(), array);
@@ -119,8 +121,8 @@ TEST(Registry, ArrayTypesAreCreatedOnceAndFoundByName) {
 }
 
 TEST(Registry, TypeRelations) {
-   DataObjectType* part = GetDoType<QTest::Part>();
-   DataObjectType* sub = GetDoType<QTest::SubPart>();
+   DataObjectType* part = GetDoType<Ormidtest::Part>();
+   DataObjectType* sub = GetDoType<Ormidtest::SubPart>();
    EXPECT_EQ(sub->GetBase(), part);
    EXPECT_EQ(part->GetBase(), GetDoType<DynamicData>());
    EXPECT_EQ(GetDoType<DynamicData>()->GetBase(), nullptr);
@@ -218,7 +220,7 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
       std::vector<const DataTypeInfo*> package;
       const char* message;
    } cases[] = {
-       {{&QTest::kPartDescriptor}, "type ormidtest.Part is registered twice (same header)"},
+       {{&*GetDoType<Ormidtest::Part>()->GetDescriptor()}, "type ormidtest.Part is registered twice (same header)"},
        {{&dSameName}, "type name ormidtest.Part is registered twice"},
        {{&dSameWsdl}, "WSDL name TestPart of type ormidtest.Other is already taken by ormidtest.Part"},
        // Two types of one package with the same name: the first is not registered either.
@@ -249,10 +251,10 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
    DataTypeInfo noBase = QTest::EmptyDescriptor(&header, nullptr);
    DataTypeInfo noFactory = QTest::EmptyDescriptor(&header, &gKoblDynamicDataTypeInfo);
    noFactory.createArray = nullptr;
-   DataTypeInfo noAccessors = QTest::kPartDescriptor;
+   DataTypeInfo noAccessors = *GetDoType<Ormidtest::Part>()->GetDescriptor();
    noAccessors.type = &header;
    noAccessors.swapField = nullptr;
-   DataTypeInfo noReset = QTest::kPartDescriptor;
+   DataTypeInfo noReset = *GetDoType<Ormidtest::Part>()->GetDescriptor();
    noReset.type = &header;
    noReset.reset = nullptr;
    const std::vector<const DataTypeInfo*> broken = {nullptr,    &wrongKind,   &noBase,

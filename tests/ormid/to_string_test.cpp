@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
 
@@ -14,14 +14,14 @@ TEST(ToString, NestedValuesArraysReferencesAndBoxes) {
    Pellum::Ref<Fault::ManagedObjectNotFound> fault(
        new Fault::ManagedObjectNotFound(new MoRef("ormidtest.Thing", "t-1")));
    Pellum::Ref<LocalizableMessage> message(new LocalizableMessage("k", "line \"one\"\n"));
-   Pellum::Ref<QTest::SubPart> part(new QTest::SubPart());
+   Pellum::Ref<Ormidtest::SubPart> part(new Ormidtest::SubPart());
    part->weight = 3;
    part->depth = 0.5;
    message->GetArg()->Append(Pellum::Ref<KeyAnyValue>(new KeyAnyValue("part", part.GetPtr())));
    message->GetArg()->Append(Pellum::Ref<KeyAnyValue>(
        new KeyAnyValue("blob", Box(std::vector<unsigned char>{0xde, 0xad}).GetPtr())));
    message->GetArg()->Append(
-       Pellum::Ref<KeyAnyValue>(new KeyAnyValue("colors", new Array<QTest::Color>{QTest::Color::Green})));
+       Pellum::Ref<KeyAnyValue>(new KeyAnyValue("colors", new Array<Ormidtest::Color>{Ormidtest::Color::green})));
    fault->GetFaultMessage()->Append(message);
 
    EXPECT_EQ(fault->ToString(), "(kobl.fault.ManagedObjectNotFound) {\n"
@@ -64,7 +64,7 @@ TEST(ToString, ValuesOfEveryShapeAndSecrets) {
        {ToString(ticket.GetPtr(), 0), "(string) \"ticket-123\""},
        {ToString(nullptr, PropertyFlags::Secret), "<unset>"},
        {DynamicData().ToString(), "(kobl.DynamicData) {}"},
-       {Pellum::Ref<Any>(new Primitive<QTest::Color>(QTest::Color::Red))->ToString(),
+       {Pellum::Ref<Any>(new Primitive<Ormidtest::Color>(Ormidtest::Color::red))->ToString(),
         "(ormidtest.Color) red"},
        {Array<int>{1, 2}.ToString(), "(int[]) [\n   1,\n   2\n]"},
        {Array<std::string>().ToString(), "(string[]) []"},

@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
-using QTest::Color;
-using QTest::Part;
+using Ormidtest::Color;
+using Ormidtest::Part;
 
 TEST(Values, BoxesAreImmutableAndShared) {
    Pellum::Ref<Any> five = Box(5);
@@ -20,7 +20,7 @@ TEST(Values, BoxesAreImmutableAndShared) {
    EXPECT_EQ(five->_GetType(), GetNoType<int>());
    EXPECT_EQ(Unbox<int>(five.GetPtr()), 5);
    EXPECT_EQ(Unbox<std::string>(Box("text").GetPtr()), "text");
-   Pellum::Ref<Any> blue(new Primitive<Color>(Color::Blue));
+   Pellum::Ref<Any> blue(new Primitive<Color>(Color::blue));
    EXPECT_EQ(blue->_Clone(), blue.GetPtr());
    EXPECT_EQ(blue->_GetType(), GetEnumType<Color>());
 
@@ -41,7 +41,7 @@ TEST(Values, BoxesAreImmutableAndShared) {
    // An enumeration box against a box of its ordinal, an array of its enumeration or a string: every
    // direct comparison is a type mismatch (expected class first) and records nothing, while the runtime's
    // comparison checks the classes first (unequal, one difference, no exception).
-   const Pellum::Ref<Any> others[] = {Box(2), Pellum::Ref<Any>(new Array<Color>{Color::Blue}), Box("blue")};
+   const Pellum::Ref<Any> others[] = {Box(2), Pellum::Ref<Any>(new Array<Color>{Color::blue}), Box("blue")};
    for (const Pellum::Ref<Any>& other : others) {
       const Any& otherValue = *other;
       SCOPED_TRACE(Pellum::DemangleTypeName(typeid(otherValue)));
@@ -76,7 +76,7 @@ TEST(Values, BoxesAreImmutableAndShared) {
 TEST(Values, ArraysCompareByClassAndValuesAndNeverThrow) {
    // Enumeration arrays compare with plain int arrays by their ordinals; through the runtime's comparison the
    // classes must agree.
-   Pellum::Ref<Array<Color>> colors(new Array<Color>{Color::Red, Color::Blue});
+   Pellum::Ref<Array<Color>> colors(new Array<Color>{Color::red, Color::blue});
    Array<int> ints{0, 2};
    EXPECT_EQ(colors->_GetType(), GetEnumType<Color>()->GetArrayType());
    EXPECT_TRUE(colors->_IsEqual(&ints, false));
@@ -96,11 +96,11 @@ TEST(Values, ArraysCompareByClassAndValuesAndNeverThrow) {
        {oneTwoThree.GetPtr(), Pellum::Ref<Any>(new Array<long>{1, 2, 3})},
        {oneTwoThree.GetPtr(), nullptr},
        {nan.GetPtr(), nanCopy},
-       {colors.GetPtr(), Pellum::Ref<Any>(new Primitive<Color>(Color::Red))},
+       {colors.GetPtr(), Pellum::Ref<Any>(new Primitive<Color>(Color::red))},
        {colors.GetPtr(), Pellum::Ref<Any>(new Array<long>{0, 2})},
        {colors.GetPtr(), Pellum::Ref<Any>(new Array<std::string>{"red", "blue"})},
        {colors.GetPtr(), Pellum::Ref<Any>(new Array<int>{2, 0})},
-       {colors.GetPtr(), Pellum::Ref<Any>(new Array<Color>{Color::Red})},
+       {colors.GetPtr(), Pellum::Ref<Any>(new Array<Color>{Color::red})},
        {colors.GetPtr(), Pellum::Ref<Any>(new DataArray<Any>{Box(0).GetPtr()})},
        {colors.GetPtr(), nullptr},
    };
@@ -121,7 +121,7 @@ TEST(Values, ArraysCompareByClassAndValuesAndNeverThrow) {
    auto* copy = dynamic_cast<Array<Color>*>(clone.GetPtr());
    ASSERT_NE(copy, nullptr);
    EXPECT_EQ(copy->_values, copy);
-   copy->Append(Color::Green);
+   copy->Append(Color::green);
    EXPECT_EQ(colors->GetCollectionLength(), 2);
    EXPECT_EQ(copy->GetCollectionLength(), 3);
 
@@ -166,7 +166,7 @@ TEST(Values, DataArrayCloneSharesReferencesAndCopiesDataObjects) {
    EXPECT_THROW(parts.Append(static_cast<Part*>(nullptr)), Pellum::Exception);
    Pellum::Ref<Any> wrong(new KeyAnyValue());
    EXPECT_THROW(parts.AppendAny(wrong.GetPtr()), Pellum::TypeMismatchException);
-   parts.AppendAny(new QTest::SubPart());
+   parts.AppendAny(new Ormidtest::SubPart());
    EXPECT_EQ(parts.size(), 2u);
    EXPECT_THROW(parts.GetAny(2), Pellum::Exception);
 }

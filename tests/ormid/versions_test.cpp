@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "ormid_test_types.h"
+#include "test_catalogues.h"
 
 using namespace Ormid;
 
@@ -67,7 +67,7 @@ TEST(Versions, InclusionFollowsParentPairsTransitively) {
 
 TEST(Versions, RecordsParentsStagesAndNamespaceSlots) {
    const Version& unstable = V("ormidtest.version.unstable");
-   EXPECT_EQ(unstable.GetRecord(), &QTest::kTestVersionRecords[1]);
+   EXPECT_EQ(unstable.GetRecord(), &Ormidtest::koblVersions.versions[1]);
    EXPECT_EQ(unstable.GetStage(), StageUnstable);
    std::vector<const Version*> parents = unstable.GetParents();
    EXPECT_EQ(parents,
@@ -80,7 +80,7 @@ TEST(Versions, RecordsParentsStagesAndNamespaceSlots) {
    const NamespaceInfo* ns = VersionCatalogue::Get().FindNamespace("ormidtest");
    ASSERT_NE(ns, nullptr);
    EXPECT_EQ(unstable.GetNamespace(), ns);
-   EXPECT_EQ(QTest::testNamespaceId, ns->id);
+   EXPECT_EQ(Ormidtest::koblNamespaceId, ns->id);
    EXPECT_GE(ns->id, 3); // after the runtime's three namespaces
    // Official: the released versions in record order (newest first), then null. Internal: unstable, then
    // the released versions. Current: the newest release.
@@ -88,23 +88,23 @@ TEST(Versions, RecordsParentsStagesAndNamespaceSlots) {
    const Version* v2 = &V("ormidtest.version.v2");
    const Version* v3 = &V("ormidtest.version.v3");
    using Slots = std::vector<const Version*>;
-   EXPECT_EQ(Slots(QTest::testOfficialVersions, QTest::testOfficialVersions + 4),
+   EXPECT_EQ(Slots(Ormidtest::officialVersions, Ormidtest::officialVersions + 4),
              (Slots{v3, v2, v1, nullptr}));
-   EXPECT_EQ(Slots(QTest::testInternalVersions, QTest::testInternalVersions + 4),
+   EXPECT_EQ(Slots(Ormidtest::internalVersions, Ormidtest::internalVersions + 4),
              (Slots{&unstable, v3, v2, v1}));
-   EXPECT_EQ(QTest::testCurrentVersion, v3);
+   EXPECT_EQ(Ormidtest::GetRcVersion(), v3);
    EXPECT_EQ(ns->current, v3);
    ASSERT_EQ(ns->versions.size(), 7u);
    EXPECT_EQ(ns->versions[0], &V("ormidtest.version.disabled"));
 
    // A second loader of the same namespace registers types only; the slots keep their values.
-   const int32_t id = QTest::testNamespaceId;
+   const int32_t id = Ormidtest::koblNamespaceId;
    auto noTypes = [](int& count) -> Type* const* {
       count = 0;
       return nullptr;
    };
-   TypeInfoLoader again(&QTest::kTestVersions, noTypes);
-   EXPECT_EQ(QTest::testNamespaceId, id);
+   TypeInfoLoader again(&Ormidtest::koblVersions, noTypes);
+   EXPECT_EQ(Ormidtest::koblNamespaceId, id);
    EXPECT_EQ(VersionCatalogue::Get().FindNamespace("ormidtest"), ns);
 }
 
