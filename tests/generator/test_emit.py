@@ -1,11 +1,15 @@
 """The back end on small schemas: the planned files, deterministic output, rewriting only what changed, the
-order of nested classes. What the emitted code does is tested by compiling it and by the library's tests."""
+refusals (a circular definition order, a member hiding a nested type). What the emitted code does (nested
+classes in the order they need each other, skeletons) is tested by compiling the test namespace of
+tests/schemas and the library, and by the skeleton and conformance tests."""
 
 import tempfile
 import unittest
 from pathlib import Path
 
 from generator.emit import EmitError, generate, output_list, write_files
+from generator.emit_managed import ManagedEmitter, ManagedError
+from generator.naming import Names
 
 from .schema_fixtures import build
 
@@ -52,17 +56,6 @@ class EmitTest(unittest.TestCase):
             self.assertFalse(Path(tmp, "quorl/Gone.h").exists())
             self.assertTrue(Path(tmp, "quorl/notes.h").exists())
 
-    def test_nested_classes_follow_what_they_need(self):
-        text = self.files["quorl/Outer.h"]
-        outer = text.index("class QUORL_API Outer : public ::Ormid::DynamicData")
-        inner = text.index("class QUORL_API Outer::Inner :")
-        leaf = text.index("class QUORL_API Outer::Inner::Leaf :")
-        user = text.index("class QUORL_API Outer::User :")
-        self.assertLess(outer, inner)
-        self.assertLess(inner, min(leaf, user))  # User's fields name Inner::Leaf, declared inside Inner
-        # The derived class includes its base's unit.
-        self.assertIn('#include "quorl/Outer.h"', self.files["quorl/Child.h"])
-
     def test_a_class_naming_a_type_nested_deeper_in_itself_is_refused(self):
         model, _ = build({"quorl": """
             data Outer since version1 {
@@ -71,3 +64,12 @@ class EmitTest(unittest.TestCase):
             }"""})
         with self.assertRaisesRegex(EmitError, "circular definition order"):
             generate(model)
+
+    def test_member_hiding_a_nested_type_is_refused(self):
+        model, _ = build({"quorl": """
+            managed Box since version1 {
+                method info() wsdl "BoxInfo";
+                data Info since version1;
+            }"""})
+        with self.assertRaisesRegex(ManagedError, "Info would hide the nested type"):
+            ManagedEmitter(model, Names(model), model.types["quorl.Box"])
