@@ -61,6 +61,9 @@ TEST(Faults, FaultsAreDataObjectsWithResponseCodes) {
    EXPECT_EQ(Fault::InvalidArgument().GetResponseCode(), Pellum::Http::ResponseCode::InternalServerError);
    EXPECT_EQ(Fault::SecurityError().GetResponseCode().GetCode(), 403);
    EXPECT_EQ(Fault::ManagedObjectNotFound().GetResponseCode().GetCode(), 404);
+   // A generated fault answers its own code (`response NotFound`) or the default, never its base's.
+   EXPECT_EQ(&Ormidtest::Fault::Expired().GetResponseCode(), &Pellum::Http::ResponseCode::NotFound);
+   EXPECT_EQ(&Ormidtest::Fault::Denied().GetResponseCode(), &Pellum::Http::ResponseCode::InternalServerError);
 
    Pellum::Ref<Fault::InvalidArgument> fault(new Fault::InvalidArgument("spec.size"));
    fault->faultCause = new Fault::RequestCanceled();
