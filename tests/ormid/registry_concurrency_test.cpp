@@ -92,7 +92,8 @@ TEST(RegistryConcurrency, ReadsDuringRegistration) {
                found.fetch_add(1);
             }
          }
-         EXPECT_EQ(TypeRegistry::Get().FindByHeader(&::gOrmidtestSubPartTypeInfo), GetDoType<Ormidtest::SubPart>());
+         EXPECT_EQ(TypeRegistry::Get().FindByHeader(&::gOrmidtestSubPartTypeInfo),
+                   GetDoType<Ormidtest::SubPart>());
          EXPECT_TRUE(VersionCatalogue::Get().IsPartOf("ormidtest.version.v1", "ormidtest.version.unstable"));
          EXPECT_GE(TypeRegistry::Get().GetTypes().size(), 4u);
       }

@@ -220,7 +220,8 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
       std::vector<const DataTypeInfo*> package;
       const char* message;
    } cases[] = {
-       {{&*GetDoType<Ormidtest::Part>()->GetDescriptor()}, "type ormidtest.Part is registered twice (same header)"},
+       {{&*GetDoType<Ormidtest::Part>()->GetDescriptor()},
+        "type ormidtest.Part is registered twice (same header)"},
        {{&dSameName}, "type name ormidtest.Part is registered twice"},
        {{&dSameWsdl}, "WSDL name TestPart of type ormidtest.Other is already taken by ormidtest.Part"},
        // Two types of one package with the same name: the first is not registered either.

@@ -20,8 +20,8 @@ TEST(ToString, NestedValuesArraysReferencesAndBoxes) {
    message->GetArg()->Append(Pellum::Ref<KeyAnyValue>(new KeyAnyValue("part", part.GetPtr())));
    message->GetArg()->Append(Pellum::Ref<KeyAnyValue>(
        new KeyAnyValue("blob", Box(std::vector<unsigned char>{0xde, 0xad}).GetPtr())));
-   message->GetArg()->Append(
-       Pellum::Ref<KeyAnyValue>(new KeyAnyValue("colors", new Array<Ormidtest::Color>{Ormidtest::Color::green})));
+   message->GetArg()->Append(Pellum::Ref<KeyAnyValue>(
+       new KeyAnyValue("colors", new Array<Ormidtest::Color>{Ormidtest::Color::green})));
    fault->GetFaultMessage()->Append(message);
 
    EXPECT_EQ(fault->ToString(), "(kobl.fault.ManagedObjectNotFound) {\n"
