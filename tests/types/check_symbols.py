@@ -12,9 +12,17 @@ more, no fewer):
   interface typeinfo     typeinfo for <Interface> per managed type
   stub typeinfo          typeinfo for <Interface>Stub per managed type
 
+and how the library's references to its own definitions are bound (registration/preemptible_data.py):
+
+  bound at link time     no dynamic relocation names a function, virtual table, VTT or type_info object of
+                         the library (each would be a symbol lookup at every load)
+  preemptible headers    every type header is reached through a relocation naming it (a program holding
+                         a copy of the header, made by a copy relocation, must be the one the registry
+                         knows)
+
     python3 tests/types/check_symbols.py <path of libquorl-types.so>
 
-Runs nm twice (mangled with sizes, demangled) and prints one line per family.
+Runs nm twice (mangled with sizes, demangled) and readelf -r, and prints one line per family.
 """
 
 import subprocess
@@ -33,6 +41,8 @@ from generator.naming import Names  # noqa: E402
 
 DATA_CLASSES = ("R", "r", "D", "d", "B", "b", "V", "u")
 POINTER_SIZE = 8
+# Virtual tables, VTTs, construction virtual tables, type_info objects and their names.
+CLASS_DATA = ("_ZTV", "_ZTT", "_ZTC", "_ZTI", "_ZTS")
 
 
 def run_nm(library: str, *flags: str) -> list[str]:
@@ -62,11 +72,23 @@ def demangled_symbols(library: str) -> dict[str, str]:
     return out
 
 
+def symbolic_relocations(library: str) -> set[str]:
+    """The symbols that the library's dynamic relocations name (`readelf -rW`; versions stripped)."""
+    out = subprocess.run(["readelf", "-rW", library], check=True, capture_output=True, text=True).stdout
+    names = set()
+    for line in out.splitlines():
+        parts = line.split()
+        if len(parts) >= 5 and parts[2].startswith("R_") and not parts[4].startswith(("+", "-")):
+            names.add(parts[4].split("@")[0])
+    return names
+
+
 class Report:
     def __init__(self) -> None:
         self.failed = False
 
-    def family(self, label: str, expected: set[str], actual: set[str], problems: list[str] = ()) -> None:
+    def family(self, label: str, expected: set[str], actual: set[str], problems: list[str] = (),
+               found: str = "exported") -> None:
         missing, extra = sorted(expected - actual), sorted(actual - expected)
         for name in missing[:10]:
             print(f"  {label}: missing {name}")
@@ -76,7 +98,7 @@ class Report:
             print(f"  {label}: {text}")
         bad = bool(missing or extra or problems)
         self.failed |= bad
-        print(f"{label}: {len(actual)} exported, {len(expected)} expected, {len(missing)} missing, "
+        print(f"{label}: {len(actual)} {found}, {len(expected)} expected, {len(missing)} missing, "
               f"{len(extra)} unexpected{', ' + str(len(problems)) + ' other problems' if problems else ''}"
               f"{'  FAIL' if bad else ''}")
 
@@ -165,6 +187,13 @@ def main() -> int:
     actual_stubs = {c for c in rest if c in stubs or (c.endswith("Stub") and c not in interfaces)}
     report.family("interface typeinfo", interfaces, rest - actual_stubs)
     report.family("stub typeinfo", stubs, actual_stubs)
+
+    # Binding of the library's references to its own definitions.
+    named = symbolic_relocations(library) & mangled.keys()
+    report.family("own functions and class data resolved at load", set(),
+                  {n for n in named if mangled[n][0] not in DATA_CLASSES or n.startswith(CLASS_DATA)}, found="named")
+    headers = {names.header_symbol(t) for t in model.types.values()}
+    report.family("type headers resolved at load (preemptible)", headers, named & headers, found="named")
     return 1 if report.failed else 0
 
 
