@@ -1,12 +1,13 @@
 // The type registry and the registration object of packages.
 
+#include <algorithm>
 #include <cctype>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "ormid/Registry.h"
@@ -136,39 +137,58 @@ void TypeRegistry::Register(const KoblVersions* versions, Type* const* types, in
 
    RegistryState& s = State();
    std::unique_lock lock(s.mutex);
-   // Check the whole batch first, so that a refused package leaves nothing behind.
-   std::unordered_set<std::string_view> names;
-   std::unordered_set<std::string_view> wsdlNames;
-   std::unordered_set<const TypeInfo*> headers;
+   // One pass: every type goes into the maps as it is checked (one hash per name and map, no allocation
+   // but the maps' nodes); the first refusal takes out again what this batch put in, so that a refused
+   // package leaves nothing behind.
+   // Room for the batch, growing geometrically: a library registers its packages one after the other.
+   const auto batch = static_cast<std::size_t>(count);
+   const auto room = [batch](auto& map) {
+      const std::size_t needed = map.size() + batch;
+      if (static_cast<float>(needed) > static_cast<float>(map.bucket_count()) * map.max_load_factor()) {
+         map.reserve(std::max(needed, 2 * map.size()));
+      }
+   };
+   room(s.byHeader);
+   room(s.byName);
+   room(s.byWsdlName);
+   if (s.order.capacity() < s.order.size() + batch) {
+      s.order.reserve(std::max(s.order.size() + batch, 2 * s.order.capacity()));
+   }
+   const std::size_t first = s.order.size();
+   const auto refuse = [&](std::string message) {
+      for (std::size_t i = first; i < s.order.size(); ++i) {
+         const Type* type = s.order[i];
+         s.byHeader.erase(type->GetHeader());
+         s.byName.erase(type->GetName());
+         if (type->GetWsdlName() != nullptr) {
+            s.byWsdlName.erase(type->GetWsdlName());
+         }
+      }
+      s.order.resize(first);
+      throw Pellum::Exception(std::move(message));
+   };
    for (int i = 0; i < count; ++i) {
-      const Type* type = types[i];
+      Type* type = types[i];
       if (type == nullptr) {
-         throw Pellum::Exception(Pellum::ASPrint("entry %1 of a type list of namespace %2 is null", i, ns));
+         refuse(Pellum::ASPrint("entry %1 of a type list of namespace %2 is null", i, ns));
       }
       const std::string_view name = type->GetName();
-      if (s.byHeader.count(type->GetHeader()) != 0 || !headers.insert(type->GetHeader()).second) {
-         throw Pellum::Exception(Pellum::ASPrint("type %1 is registered twice (same header)", name));
+      if (!s.byHeader.emplace(type->GetHeader(), type).second) {
+         refuse(Pellum::ASPrint("type %1 is registered twice (same header)", name));
       }
-      if (s.byName.count(name) != 0 || !names.insert(name).second) {
-         throw Pellum::Exception(Pellum::ASPrint("type name %1 is registered twice", name));
+      if (!s.byName.emplace(name, type).second) {
+         s.byHeader.erase(type->GetHeader());
+         refuse(Pellum::ASPrint("type name %1 is registered twice", name));
       }
       if (type->GetWsdlName() != nullptr) {
          const std::string_view wsdl = type->GetWsdlName();
-         if (s.byWsdlName.count(wsdl) != 0 || !wsdlNames.insert(wsdl).second) {
-            Type* other = Find(s.byWsdlName, wsdl);
-            throw Pellum::Exception(Pellum::ASPrint("WSDL name %1 of type %2 is already taken%3", wsdl, name,
-                                                    other != nullptr ? std::string(" by ") + other->GetName()
-                                                                     : std::string(" within the package")));
+         auto [at, added] = s.byWsdlName.emplace(wsdl, type);
+         if (!added) {
+            s.byHeader.erase(type->GetHeader());
+            s.byName.erase(name);
+            refuse(Pellum::ASPrint("WSDL name %1 of type %2 is already taken by %3", wsdl, name,
+                                   at->second->GetName()));
          }
-      }
-   }
-   s.order.reserve(s.order.size() + static_cast<std::size_t>(count));
-   for (int i = 0; i < count; ++i) {
-      Type* type = types[i];
-      s.byHeader.emplace(type->GetHeader(), type);
-      s.byName.emplace(type->GetName(), type);
-      if (type->GetWsdlName() != nullptr) {
-         s.byWsdlName.emplace(type->GetWsdlName(), type);
       }
       s.order.push_back(type);
    }
