@@ -3,8 +3,10 @@
 //   BM_ProcessStart/types  spawn + wait of probe_types (runtime + type library, every type registered)
 //   BM_Dlopen/lazy|now     dlopen of the type library inside a fresh probe_dlopen (manual time: the
 //                          dlopen call alone, timed by the child)
-// Counters: the child's peak resident set (wait4 ru_maxrss, averaged over the iterations) and, from one
-// --report run of each probe done before timing, its registry size and /proc memory figures.
+// Counters: the child's peak resident set, CPU time (user + system) and minor page faults (wait4's rusage,
+// averaged over the iterations: the CPU time is steadier than the wall time on a machine shared with other
+// work) and, from one --report run of each probe done before timing, its registry size and /proc memory
+// figures.
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -28,6 +30,8 @@ namespace {
 struct ChildResult {
    std::string out;
    long maxRssKiB = 0;
+   double cpuMs = 0;
+   long minorFaults = 0;
 };
 
 std::string Errno(const char* what) {
@@ -89,6 +93,9 @@ ChildResult Run(const std::vector<std::string>& args, bool capture) {
       throw std::runtime_error(args[0] + " did not exit cleanly (wait status " + std::to_string(status) + ")");
    }
    result.maxRssKiB = usage.ru_maxrss;
+   result.cpuMs = (static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                   static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3);
+   result.minorFaults = usage.ru_minflt;
    return result;
 }
 
@@ -146,10 +153,17 @@ void BM_ProcessStart(benchmark::State& state, const char* probe) {
          }
       }
       double maxRss = 0;
+      double cpuMs = 0;
+      double minorFaults = 0;
       for (auto _ : state) {
-         maxRss += static_cast<double>(Run({probe}, false).maxRssKiB);
+         const ChildResult child = Run({probe}, false);
+         maxRss += static_cast<double>(child.maxRssKiB);
+         cpuMs += child.cpuMs;
+         minorFaults += static_cast<double>(child.minorFaults);
       }
       state.counters["maxrss_KiB"] = benchmark::Counter(maxRss, benchmark::Counter::kAvgIterations);
+      state.counters["cpu_ms"] = benchmark::Counter(cpuMs, benchmark::Counter::kAvgIterations);
+      state.counters["minflt"] = benchmark::Counter(minorFaults, benchmark::Counter::kAvgIterations);
    } catch (const std::exception& e) {
       state.SkipWithError(e.what());
    }
