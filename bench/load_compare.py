@@ -9,7 +9,7 @@ A PROBE is a program path, or DIR:PROGRAM to run PROGRAM with LD_LIBRARY_PATH=DI
 another build of the libraries), e.g.
 
     python3 bench/load_compare.py 40 build/default/bench/quorl_probe_base \\
-        build/default/bench/quorl_probe_types /tmp/before:build/default/bench/quorl_probe_types
+        build/default/bench/quorl_probe_types before/lib:build/default/bench/quorl_probe_types
 """
 
 import os
