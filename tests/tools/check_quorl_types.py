@@ -3,21 +3,24 @@
 Usage: check_quorl_types.py <path to quorl-types> [--schema]
 With --schema the tool is linked with libquorl-types, and its dump of the "quorl" namespace, written from
 the runtime's registry and descriptors, is compared with the schema's own JSON model.
+The programs of a cross build run through the emulator in QUORL_EMULATOR (set by tests/CMakeLists.txt).
 """
 
 import json
+import os
+import shlex
 import subprocess
 import sys
 import unittest
 from pathlib import Path
 
-TOOL = None
+TOOL = []  # the tool, after the emulator of a cross build (QUORL_EMULATOR)
 WITH_SCHEMA = False
 ROOT = Path(__file__).resolve().parents[2]
 
 
 def run(*args):
-    return subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=60)
+    return subprocess.run([*TOOL, *args], capture_output=True, text=True, timeout=60)
 
 
 def shown(name):
@@ -167,16 +170,16 @@ class ExampleValueTest(unittest.TestCase):
         as_json = run("encode", "quorl.vm.ConfigSpec", "--json")
         self.assertEqual(as_json.returncode, 0, as_json.stderr)
         self.assertTrue(as_json.stdout.startswith('{"_type":"VirtualMachineConfigSpec"'), as_json.stdout[:80])
-        as_xml = subprocess.run([TOOL, "decode", "-"], input=as_json.stdout, capture_output=True, text=True)
+        as_xml = subprocess.run([*TOOL, "decode", "-"], input=as_json.stdout, capture_output=True, text=True)
         self.assertEqual(as_xml.returncode, 0, as_xml.stderr)
         self.assertIn('xsi:type="VirtualMachineConfigSpec"', as_xml.stdout)
-        back = subprocess.run([TOOL, "decode"], input=as_xml.stdout, capture_output=True, text=True)
+        back = subprocess.run([*TOOL, "decode"], input=as_xml.stdout, capture_output=True, text=True)
         self.assertEqual(back.stdout, as_json.stdout)
         # An older version leaves out what is newer; a bad document names the place and fails.
         old = run("encode", "quorl.vm.BootOptions", "--version", "4.1")
         self.assertNotIn("efiSecureBootEnabled", old.stdout)
         self.assertIn("<bootDelay>", old.stdout)
-        bad = subprocess.run([TOOL, "decode"], input='{"_type":"VirtualMachineBootOptions","bootDelay":"x"}',
+        bad = subprocess.run([*TOOL, "decode"], input='{"_type":"VirtualMachineBootOptions","bootDelay":"x"}',
                              capture_output=True, text=True)
         self.assertEqual(bad.returncode, 1)
         self.assertIn("bootDelay:", bad.stderr)
@@ -225,7 +228,7 @@ class ExampleValueTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    TOOL = sys.argv.pop(1)
+    TOOL = [*shlex.split(os.environ.get("QUORL_EMULATOR", "")), sys.argv.pop(1)]
     if "--schema" in sys.argv:
         sys.argv.remove("--schema")
         WITH_SCHEMA = True

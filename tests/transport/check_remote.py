@@ -3,12 +3,14 @@
 (examples/remote-power-on). The server stops gracefully on SIGTERM.
 
 usage: check_remote.py <quorl-types> <remote-power-on> <quorl.wsdl>
-Exits 77 (skipped) when zeep is missing.
+Exits 77 (skipped) when zeep is missing. The programs of a cross build run through the emulator in QUORL_EMULATOR (set by tests/CMakeLists.txt).
 """
 
 from __future__ import annotations
 
+import os
 import re
+import shlex
 import signal
 import subprocess
 import sys
@@ -55,10 +57,11 @@ print("zeep: anonymous content, NotAuthenticated, InvalidLogin, NoPermission, po
 
 def main() -> int:
     tool, example, wsdl = sys.argv[1:4]
+    emulator = shlex.split(os.environ.get("QUORL_EMULATOR", ""))  # a cross build's programs run through it
     if subprocess.run([DEBIAN_PYTHON, "-c", "import zeep"], capture_output=True).returncode != 0:
         print("Python's zeep is missing (Debian package python3-zeep): skipped")
         return 77
-    server = subprocess.Popen([tool, "serve", "--port", "0", "--user", "admin:secret",
+    server = subprocess.Popen([*emulator, tool, "serve", "--port", "0", "--user", "admin:secret",
                                "--user", "viewer:view:System.View"],
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
     try:
@@ -71,9 +74,9 @@ def main() -> int:
         zeep_run = subprocess.run([DEBIAN_PYTHON, "-c", ZEEP_CLIENT, wsdl, url], capture_output=True, text=True,
                                   timeout=120)
         print(zeep_run.stdout, zeep_run.stderr[-3000:])
-        client = subprocess.run([example, url, "admin", "secret"], capture_output=True, text=True, timeout=60)
+        client = subprocess.run([*emulator, example, url, "admin", "secret"], capture_output=True, text=True, timeout=60)
         print(client.stdout, client.stderr)
-        refused = subprocess.run([example, url, "admin", "nope"], capture_output=True, text=True, timeout=60)
+        refused = subprocess.run([*emulator, example, url, "admin", "nope"], capture_output=True, text=True, timeout=60)
         ok = (zeep_run.returncode == 0 and client.returncode == 0 and "InvalidPowerState" in client.stdout
               and refused.returncode == 1 and "InvalidLogin" in refused.stderr)
     finally:

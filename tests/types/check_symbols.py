@@ -20,9 +20,10 @@ and how the library's references to its own definitions are bound (registration/
                          a copy of the header, made by a copy relocation, must be the one the registry
                          knows)
 
-    python3 tests/types/check_symbols.py <path of libquorl-types.so>
+    python3 tests/types/check_symbols.py <path of libquorl-types.so> [<nm> <pointer size in bytes>]
 
-Runs nm twice (mangled with sizes, demangled) and readelf -r, and prints one line per family.
+Runs nm twice (mangled with sizes, demangled) and readelf -r, and prints one line per family. A cross build
+passes its toolchain's nm and the target's pointer size (the defaults: the host's nm, 8 bytes).
 """
 
 import subprocess
@@ -40,13 +41,14 @@ from generator.model import ENUM, FAULT, MANAGED  # noqa: E402
 from generator.naming import Names  # noqa: E402
 
 DATA_CLASSES = ("R", "r", "D", "d", "B", "b", "V", "u")
+NM = "nm"
 POINTER_SIZE = 8
 # Virtual tables, VTTs, construction virtual tables, type_info objects and their names.
 CLASS_DATA = ("_ZTV", "_ZTT", "_ZTC", "_ZTI", "_ZTS")
 
 
 def run_nm(library: str, *flags: str) -> list[str]:
-    return subprocess.run(["nm", "-D", "--defined-only", *flags, library], check=True, capture_output=True,
+    return subprocess.run([NM, "-D", "--defined-only", *flags, library], check=True, capture_output=True,
                           text=True).stdout.splitlines()
 
 
@@ -108,10 +110,13 @@ def strip_global(qualified: str) -> str:
 
 
 def main() -> int:
-    if len(sys.argv) != 2:
+    global NM, POINTER_SIZE
+    if len(sys.argv) not in (2, 4):
         print(__doc__)
         return 2
     library = sys.argv[1]
+    if len(sys.argv) == 4:
+        NM, POINTER_SIZE = sys.argv[2], int(sys.argv[3])
     model, _ = load_schema(ROOT / "schema")
     names = Names(model)
     mangled = mangled_symbols(library)

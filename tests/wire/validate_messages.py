@@ -2,12 +2,13 @@
 xmllint: the codec and the service description must agree on every type of the namespace.
 
 usage: validate_messages.py <wire_tests program> <quorl.xsd> <work folder in the build tree>
-Exits 77 (skipped) when xmllint is missing.
+Exits 77 (skipped) when xmllint is missing. The programs of a cross build run through the emulator in QUORL_EMULATOR (set by tests/CMakeLists.txt).
 """
 
 from __future__ import annotations
 
 import os
+import shlex
 import shutil
 import subprocess
 import sys
@@ -22,7 +23,7 @@ def main() -> int:
     messages = work / "messages"
     shutil.rmtree(messages, ignore_errors=True)
     env = dict(os.environ, QUORL_WIRE_MESSAGES=str(messages))
-    run = subprocess.run([program, "--gtest_filter=WireRoundTrip.*"], env=env, capture_output=True, text=True)
+    run = subprocess.run([*shlex.split(os.environ.get("QUORL_EMULATOR", "")), program, "--gtest_filter=WireRoundTrip.*"], env=env, capture_output=True, text=True)
     if run.returncode != 0:
         print(run.stdout[-4000:], run.stderr[-4000:])
         return 1
