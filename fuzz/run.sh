@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset and runs each fuzz target of the wire decoders for SECONDS (default 60), one after
-# the other, on a scratch copy of its seed corpus in the build tree (fuzz/corpus/ is never written). Prints
+# Builds the fuzz preset and runs each fuzz target (the wire decoders', the server's, values through
+# reflection) for SECONDS (default 60), one after the other, on a scratch copy of its seed corpus in the build tree (fuzz/corpus/ is never written). Prints
 # each target's executions per second and coverage; fails when a target found a crash, leak, hang or
 # round-trip mismatch: the input is kept in build/fuzz/fuzz/run/<target>/findings/, the log beside it.
 #   fuzz/run.sh [seconds] [target...]      targets: decode_xml decode_json decode_request decode_response
-#                                          handle_request
+#                                          handle_request reflect
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 shift || true
 targets=("$@")
 if [ "${#targets[@]}" -eq 0 ]; then
-  targets=(decode_xml decode_json decode_request decode_response handle_request)
+  targets=(decode_xml decode_json decode_request decode_response handle_request reflect)
 fi
 
 bash scripts/setup.sh
@@ -27,9 +27,15 @@ for target in "${targets[@]}"; do
     echo "fuzz: no target $target" >&2
     exit 2
   fi
-  dict=fuzz/xml.dict
+  # Documents get their format's dictionary; the reflection target reads bytes, not text, and stops after
+  # 64 operations.
+  dict=(-dict=fuzz/xml.dict)
+  max_len=65536
   if [ "$target" = decode_json ]; then
-    dict=fuzz/json.dict
+    dict=(-dict=fuzz/json.dict)
+  elif [ "$target" = reflect ]; then
+    dict=()
+    max_len=4096
   fi
   work="$bin/run/$target"
   rm -rf "$work"
@@ -41,7 +47,7 @@ for target in "${targets[@]}"; do
   fi
   cp fuzz/corpus/"$seeds"/* "$work/corpus/"
   status=0
-  "$bin/fuzz_$target" "$work/corpus" -max_total_time="$seconds" -dict="$dict" -max_len=65536 -timeout=10 \
+  "$bin/fuzz_$target" "$work/corpus" -max_total_time="$seconds" "${dict[@]}" -max_len="$max_len" -timeout=10 \
     -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$work/findings/" >"$work/log" 2>&1 || status=$?
   # libFuzzer's last status line ("#N DONE cov: C ft: F corp: U/S ...") and its final statistics.
   last=$(grep -E '^#[0-9]+' "$work/log" | tail -n 1 || true)
