@@ -77,6 +77,7 @@ class Unit:
     needs_units: set[str] = field(default_factory=set)  # other unit headers
     needs_fwd: set[str] = field(default_factory=set)    # packages whose Fwd.h is needed
     complete: set[str] = field(default_factory=set)     # unit headers the definitions need
+    field_units: set[str] = field(default_factory=set)  # unit headers of the classes fields hold
     stub_needs: set[str] = field(default_factory=set)   # stub headers of other units (base stubs)
     skeleton_needs: set[str] = field(default_factory=set)   # skeleton headers of other units (bases)
 
@@ -145,6 +146,8 @@ class Plan:
                         self._need_declaration(unit, r)
                         if r.kind != ENUM:
                             unit.complete.add(self.unit_of(r).header)
+                            if self.unit_of(r) is not unit:
+                                unit.field_units.add(self.unit_of(r).header)
             for c in unit.managed_classes:
                 me = ManagedEmitter(m, names, c)
                 if me.base is not None:
@@ -312,6 +315,15 @@ def emit_unit_header(plan: Plan, unit: Unit) -> str:
                 p.print("template <> QUORL_API EnumType* CreateEnumType<$q$>(const EnumTypeInfo* info);",
                         q=names.qualified(e))
         p.print("} // namespace Ormid")
+    # The classes the fields hold, complete after this unit's own definitions (so that units naming each
+    # other need no order): a field converts to ::Ormid::Any* and an array field is usable with this
+    # header alone.
+    trailing = sorted(unit.field_units - unit.needs_units)
+    if trailing:
+        p.blank()
+        p.print("// The classes held by the fields above.")
+        for inc in trailing:
+            p.print('#include "$inc$"', inc=inc)
     return p.text()
 
 

@@ -142,7 +142,7 @@ class ClassEmitter:
                 ::Ormid::Any* _Clone() const override;
                 bool _IsEqual(const ::Ormid::Any* other, bool pattern) const override;""", n=self.name)
             if not self.is_fault:
-                p.print("void _DiffProperties(const ::Ormid::Any* other, const std::string& prefix, "
+                p.print("void _DiffProperties(const ::Ormid::Any* other, const ::Ormid::DiffPath& prefix, "
                         "::Ormid::PropertyDiffSet& diffs) const override;")
             p.print("::Ormid::DataObjectType* _GetDataType() const override;")
             if self.is_fault:
@@ -227,9 +227,9 @@ class ClassEmitter:
 
     def print_diff(self, p: Printer) -> None:
         g = self.global_name
-        sig = "const ::Ormid::Any* other, const std::string& prefix, ::Ormid::PropertyDiffSet& diffs"
+        sig = "const ::Ormid::Any* other, const ::Ormid::DiffPath& prefix, ::Ormid::PropertyDiffSet& diffs"
         if self.base_is_dynamic_data and not self.fields:
-            p.print("void $g$::_DiffProperties(const ::Ormid::Any*, const std::string&, "
+            p.print("void $g$::_DiffProperties(const ::Ormid::Any*, const ::Ormid::DiffPath&, "
                     "::Ormid::PropertyDiffSet&) const {}", g=g)
             return
         p.print("void $g$::_DiffProperties($sig$) const {", g=g, sig=sig)

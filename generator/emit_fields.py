@@ -157,7 +157,7 @@ class Field:
         return f"!({self.equal_test()})"
 
     def diff_statement(self) -> str:
-        return f"if ({self.differs()}) {{ diffs.Add(prefix + {self.path()}); }}"
+        return f"if ({self.differs()}) {{ diffs.Add(prefix, {self.path()}); }}"
 
     def path(self) -> str:
         return cpp_string("." + self.prop.name)

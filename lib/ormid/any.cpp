@@ -15,7 +15,26 @@
 namespace Ormid {
 
 // ---------------------------------------------------------------------------------------------------------
-// PropertyDiffSet
+// DiffPath, PropertyDiffSet
+
+void DiffPath::AppendTo(std::string& out) const {
+   if (_parent != nullptr) {
+      _parent->AppendTo(out);
+   }
+   if (_index == kNoIndex) {
+      out += _text;
+   } else {
+      out += '[';
+      out += std::to_string(_index);
+      out += ']';
+   }
+}
+
+std::string DiffPath::ToString() const {
+   std::string out;
+   AppendTo(out);
+   return out;
+}
 
 bool PropertyDiffSet::Contains(std::string_view path) const noexcept {
    for (const std::string& p : _changed) {
@@ -62,7 +81,7 @@ bool DynamicData::_IsEqual(const Any* /*other*/, bool /*pattern*/) const {
    return true;
 }
 
-void DynamicData::_DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const {
+void DynamicData::_DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const {
    const DynamicData* o = dynamic_cast<const DynamicData*>(other);
    if (o == nullptr || typeid(*o) != typeid(*this)) {
       diffs.Add(prefix); // outside the contract; report the whole value rather than guess
@@ -80,15 +99,33 @@ void DynamicData::_DiffProperties(const Any* other, const std::string& prefix, P
       const void* b = ptr(that, index);
       const FieldKind kind = GetFieldKind(record);
       if (IsReferenceKind(kind)) {
-         const Any* va = static_cast<const Any*>(a);
-         const Any* vb = static_cast<const Any*>(b);
-         if (!AreEqualAnysInt(va, vb, record.flags, false)) {
-            DiffAnyPropertiesInt(va, vb, prefix, (std::string(".") + record.name).c_str(), record.flags,
-                                 diffs);
-         }
+         const DiffPath dot(prefix, ".");
+         DiffAnyPropertiesInt(static_cast<const Any*>(a), static_cast<const Any*>(b), dot, record.name,
+                              record.flags, diffs);
       } else if (!Detail::SamePlainField(kind, a, b)) {
          diffs.Add(prefix + "." + record.name);
       }
+   });
+}
+
+void DynamicData::CopyFrom(const DynamicData& other) {
+   if (typeid(other) != typeid(*this)) {
+      const Type* from = other._GetType();
+      const Type* to = _GetType();
+      throw Pellum::Exception(Pellum::ASPrint("cannot copy a value of type %1 into an object of type %2",
+                                              from != nullptr ? from->GetName() : typeid(other).name(),
+                                              to != nullptr ? to->GetName() : typeid(*this).name()));
+   }
+   if (&other == this) {
+      return;
+   }
+   // The whole copy first (it may throw: a cycle, memory), then field by field into this object; the
+   // exchanges move values of the same class and do not throw.
+   Pellum::Ref<Any> copy(CloneNested(&other));
+   DynamicData* from = static_cast<DynamicData*>(copy.GetPtr());
+   const DataObjectType* type = _GetDataType();
+   type->ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
+      Detail::MoveField(owner->GetDescriptor()->swapField, record, from, this, index);
    });
 }
 
@@ -148,25 +185,22 @@ bool AreEqualAnysInt(const Any* a, const Any* b, unsigned /*flags*/, bool patter
    return a->_IsEqual(b, pattern) || (pattern && IsEmptyArray(b));
 }
 
-void DiffAnyPropertiesInt(const Any* a, const Any* b, const std::string& prefix, const char* name,
+void DiffAnyPropertiesInt(const Any* a, const Any* b, const DiffPath& prefix, const char* name,
                           unsigned /*flags*/, PropertyDiffSet& diffs) {
    if (a == b) {
       return;
    }
-   // Null and an empty array are equal; two empty arrays only when they are of the same class.
-   if (IsNullOrEmptyArray(a) && IsNullOrEmptyArray(b) &&
-       (a == nullptr || b == nullptr || typeid(*a) == typeid(*b))) {
+   const DiffPath named(prefix, name != nullptr ? name : "");
+   const DiffPath& path = name != nullptr ? named : prefix;
+   if (a != nullptr && b != nullptr && typeid(*a) == typeid(*b)) {
+      a->_DiffProperties(b, path, diffs); // two empty arrays of one class report nothing there
       return;
    }
-   std::string path = prefix;
-   if (name != nullptr) {
-      path += name;
-   }
-   if (a == nullptr || b == nullptr || typeid(*a) != typeid(*b)) {
-      diffs.Add(std::move(path));
+   // Null and an empty array are equal; values of different classes never are.
+   if ((a == nullptr && IsEmptyArray(b)) || (b == nullptr && IsEmptyArray(a))) {
       return;
    }
-   a->_DiffProperties(b, path, diffs);
+   diffs.Add(path);
 }
 
 PropertyDiffSet DiffProperties(const Any* a, const Any* b, const std::string& prefix) {

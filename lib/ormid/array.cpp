@@ -76,8 +76,12 @@ void DataArrayBase::ThrowNullElement() {
 }
 
 bool DataArrayBase::_IsEqual(const Any* other, bool pattern) const {
-   const DataArrayBase* o = dynamic_cast<const DataArrayBase*>(other);
-   if (o == nullptr || typeid(*o) != typeid(*this) || o->_items.size() != _items.size()) {
+   // The same class first (one comparison), so that no cross-cast is needed.
+   if (other == nullptr || typeid(*other) != typeid(*this)) {
+      return false;
+   }
+   const DataArrayBase* o = static_cast<const DataArrayBase*>(other);
+   if (o->_items.size() != _items.size()) {
       return false;
    }
    for (std::size_t i = 0; i < _items.size(); ++i) {
@@ -88,18 +92,16 @@ bool DataArrayBase::_IsEqual(const Any* other, bool pattern) const {
    return true;
 }
 
-void DataArrayBase::_DiffProperties(const Any* other, const std::string& prefix,
-                                    PropertyDiffSet& diffs) const {
-   const DataArrayBase* o = dynamic_cast<const DataArrayBase*>(other);
-   if (o == nullptr || typeid(*o) != typeid(*this) || o->_items.size() != _items.size()) {
+void DataArrayBase::_DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const {
+   if (other == nullptr || typeid(*other) != typeid(*this) ||
+       static_cast<const DataArrayBase*>(other)->_items.size() != _items.size()) {
       diffs.Add(prefix);
       return;
    }
+   const DataArrayBase* o = static_cast<const DataArrayBase*>(other);
+   // Each element once: DiffAnyPropertiesInt finds the differences (or none) itself.
    for (std::size_t i = 0; i < _items.size(); ++i) {
-      if (!AreEqualAnysInt(_items[i], o->_items[i], 0, false)) {
-         DiffAnyPropertiesInt(_items[i], o->_items[i], prefix, ("[" + std::to_string(i) + "]").c_str(), 0,
-                              diffs);
-      }
+      DiffAnyPropertiesInt(_items[i], o->_items[i], DiffPath(prefix, i), nullptr, 0, diffs);
    }
 }
 

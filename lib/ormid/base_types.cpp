@@ -80,7 +80,7 @@ bool KeyAnyValue::_IsEqual(const Any* other, bool pattern) const {
    return key == o->key && AreEqualAnysInt(value.GetPtr(), o->value.GetPtr(), 0, pattern);
 }
 
-void KeyAnyValue::_DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const {
+void KeyAnyValue::_DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const {
    const KeyAnyValue* o = static_cast<const KeyAnyValue*>(other);
    if (key != o->key) {
       diffs._changed.push_back(prefix + ".key");
@@ -212,7 +212,7 @@ bool LocalizableMessage::_IsEqual(const Any* other, bool pattern) const {
           Field::MatchOptional(message, o->message, pattern);
 }
 
-void LocalizableMessage::_DiffProperties(const Any* other, const std::string& prefix,
+void LocalizableMessage::_DiffProperties(const Any* other, const DiffPath& prefix,
                                          PropertyDiffSet& diffs) const {
    const LocalizableMessage* o = static_cast<const LocalizableMessage*>(other);
    if (key != o->key) {
@@ -372,7 +372,7 @@ bool DynamicProperty::_IsEqual(const Any* other, bool pattern) const {
    return name == o->name && AreEqualAnysInt(val.GetPtr(), o->val.GetPtr(), 0, pattern);
 }
 
-void DynamicProperty::_DiffProperties(const Any* other, const std::string& prefix,
+void DynamicProperty::_DiffProperties(const Any* other, const DiffPath& prefix,
                                       PropertyDiffSet& diffs) const {
    const DynamicProperty* o = static_cast<const DynamicProperty*>(other);
    if (name != o->name) {

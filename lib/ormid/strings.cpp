@@ -118,7 +118,7 @@ bool MoRef::_IsEqual(const Any* other, bool /*pattern*/) const {
    return o != nullptr && Equals(*o);
 }
 
-void MoRef::_DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const {
+void MoRef::_DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const {
    if (!_IsEqual(other, false)) {
       diffs.Add(prefix);
    }

@@ -369,6 +369,44 @@ bool DataObjectType::IsInstance(const Any* value) const {
    return type != nullptr && type->IsA(this);
 }
 
+void DataObjectType::ThrowNotInstance(const DynamicData* obj, const char* what, const char* property,
+                                      int index) const {
+   if (obj == nullptr) {
+      throw Pellum::Exception(Pellum::ASPrint("%1 of property %2 of data type %3: null object", what,
+                                              property != nullptr ? property : "(all)", GetName()));
+   }
+   const DataObjectType* actual = obj->_GetDataType();
+   if (property == nullptr) {
+      throw Pellum::Exception(Pellum::ASPrint("%1 of data type %2 on an object of type %3", what, GetName(),
+                                              actual != nullptr ? actual->GetName() : "(unregistered)"));
+   }
+   throw Pellum::Exception(Pellum::ASPrint("%1 of property %2 (index %3) of data type %4 on an object of type %5",
+                                           what, property, index, GetName(),
+                                           actual != nullptr ? actual->GetName() : "(unregistered)"));
+}
+
+// Whether `obj` (not null) is an instance of this type. The class last seen to be described by exactly this
+// type is remembered (its type_info, one atomic word): objects of that class pass on one comparison.
+static bool IsInstanceOf(const DataObjectType* self, const DynamicData* obj,
+                         std::atomic<const std::type_info*>& exact) {
+   const std::type_info* cls = &typeid(*obj);
+   if (cls == exact.load(std::memory_order_relaxed)) {
+      return true;
+   }
+   const DataObjectType* actual = obj->_GetDataType();
+   if (actual == self) {
+      exact.store(cls, std::memory_order_relaxed);
+      return true;
+   }
+   return actual != nullptr && actual->IsA(self);
+}
+
+void DataObjectType::CheckInstance(const DynamicData* obj, const char* what) const {
+   if (obj == nullptr || !IsInstanceOf(this, obj, _exactClass)) {
+      ThrowNotInstance(obj, what, nullptr, -1);
+   }
+}
+
 void DataObjectType::Check(const DynamicData* obj, int index, const void* accessor, const char* what) const {
    if (obj == nullptr) {
       throw Pellum::Exception(
@@ -383,12 +421,8 @@ void DataObjectType::Check(const DynamicData* obj, int index, const void* access
           Pellum::ASPrint("%1 of property %2 (index %3): data type %4 has no such accessor", what,
                           _descriptor->properties[index].name, index, GetName()));
    }
-   const DataObjectType* actual = obj->_GetDataType();
-   if (actual != this && (actual == nullptr || !actual->IsA(this))) {
-      throw Pellum::Exception(
-          Pellum::ASPrint("%1 of property %2 (index %3) of data type %4 on an object of type %5", what,
-                          _descriptor->properties[index].name, index, GetName(),
-                          actual != nullptr ? actual->GetName() : "(unregistered)"));
+   if (!IsInstanceOf(this, obj, _exactClass)) {
+      ThrowNotInstance(obj, what, _descriptor->properties[index].name, index);
    }
 }
 

@@ -16,6 +16,7 @@
 #include "ormid/Registry.h"
 #include "quorl/TaskInfo.h"
 #include "quorl/TaskReasonUser.h"
+#include "quorl/fault/AdminDisabled.h"
 #include "quorl/host/PatchManager.h"
 #include "quorl/vm/BootOptions.h"
 #include "quorl/vm/device/VirtualDevice.h"
@@ -202,15 +203,24 @@ TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
    EXPECT_EQ(xml.owner->GetSlotType(xml.index, true), typeid(Pellum::Deduplicated<std::string>));
 }
 
-TEST(DataObject, CopyClonesNestedObjectsAsTheirOwnClassAndSharesReferences) {
+TEST(DataObject, CopiesCloneNestedObjectsAsTheirOwnClassAndShareReferences) {
    Ref<VirtualDevice> dev(new VirtualDevice());
    Ref<Ormid::MoRef> datastore(new Ormid::MoRef("quorl.Datastore", "ds-1"));
    Ref<VirtualDevice::FileBackingInfo> backing(new VirtualDevice::FileBackingInfo());
    backing->fileName = "[ds1] web/web.vmdk";
    backing->datastore = datastore;
    dev->backing = backing; // held through its base class BackingInfo
-   {
-      Ref<VirtualDevice> copy(static_cast<VirtualDevice*>(dev->_Clone()));
+   Ref<VirtualDevice::BackingInfo> old(new VirtualDevice::BackingInfo());
+   // The copy constructor, and CopyFrom into an object that holds values of its own.
+   for (bool into : {false, true}) {
+      Ref<VirtualDevice> copy(into ? new VirtualDevice() : static_cast<VirtualDevice*>(dev->_Clone()));
+      if (into) {
+         copy->backing = old;
+         copy->unitNumber.Set(3);
+         copy->CopyFrom(*dev);
+         EXPECT_EQ(old->GetRefCount(), 1) << "the value the field held is released";
+         EXPECT_FALSE(copy->unitNumber.IsSet());
+      }
       auto* copiedBacking = dynamic_cast<VirtualDevice::FileBackingInfo*>(copy->backing.GetPtr());
       ASSERT_NE(copiedBacking, nullptr) << "the nested object lost its class";
       EXPECT_NE(copiedBacking, backing.GetPtr());
@@ -223,8 +233,38 @@ TEST(DataObject, CopyClonesNestedObjectsAsTheirOwnClassAndSharesReferences) {
       EXPECT_EQ(backing->fileName, "[ds1] web/web.vmdk");
       EXPECT_EQ(Paths(Ormid::DiffProperties(dev.GetPtr(), copy.GetPtr(), "device")),
                 (std::vector<std::string>{"device.backing.fileName"}));
+      copy->CopyFrom(*copy);
+      EXPECT_EQ(copiedBacking->GetRefCount(), 1) << "copying an object into itself changes nothing";
    }
    EXPECT_EQ(datastore->GetRefCount(), 2);
+
+   // CopyFrom refuses another class and a source in a cycle, and changes nothing then.
+   Ref<VirtualDisk> disk(new VirtualDisk());
+   Ref<Quorl::Fault::AdminDisabled> cycle(new Quorl::Fault::AdminDisabled());
+   cycle->faultCause = cycle;
+   Ref<Quorl::Fault::AdminDisabled> fault(new Quorl::Fault::AdminDisabled());
+   fault->faultCause = Ref<Quorl::Fault::AdminDisabled>(new Quorl::Fault::AdminDisabled());
+   const struct {
+      Ormid::DynamicData* to;
+      Ormid::DynamicData* from;
+      const char* message;
+   } refused[] = {
+       {dev.GetPtr(), disk.GetPtr(),
+        "cannot copy a value of type quorl.vm.device.VirtualDisk into an object of type quorl.vm.device.VirtualDevice"},
+       {disk.GetPtr(), dev.GetPtr(), "of type quorl.vm.device.VirtualDevice into"},
+       {fault.GetPtr(), cycle.GetPtr(), "cannot copy a value of type quorl.fault.AdminDisabled that holds itself"},
+   };
+   for (const auto& row : refused) {
+      Ref<Ormid::Any> before(row.to->_Clone());
+      try {
+         row.to->CopyFrom(*row.from);
+         ADD_FAILURE() << "copied: " << row.message;
+      } catch (const Pellum::Exception& e) {
+         EXPECT_NE(std::string(e.what()).find(row.message), std::string::npos) << e.what();
+      }
+      EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), row.to)) << row.message;
+   }
+   cycle->faultCause.Reset();
 }
 
 TEST(ToString, SecretsNeverShowAtAnyDepth) {
@@ -308,6 +348,7 @@ void CopyProperty(const Ormid::DataObjectType& owner, int index, const Ormid::Pr
 TEST(Equality, AgreesWithTheDifferenceOnRandomPairsOfEveryClass) {
    // Pairs of values of every data object and fault: mixes of three examples (plain values, edge values,
    // required properties only), property by property. Equal exactly when no path differs, either way round.
+   // Each second value is also copied into a new object (CopyFrom) and its set properties listed.
    std::mt19937 random(20261206);
    const quorl_types::ExampleOptions variants[] = {
        {.depth = 1, .optionals = true, .complete = true, .edgeValues = false},
@@ -336,6 +377,20 @@ TEST(Equality, AgreesWithTheDifferenceOnRandomPairsOfEveryClass) {
                    CopyProperty(*owner, index, record, pick(), b.GetPtr());
                 }
              });
+         // A copy into an existing object equals its source and has the same properties set, listed in one
+         // pass as by each property's checked isSet.
+         Ref<Ormid::DynamicData> into = type.Create();
+         into->CopyFrom(*b);
+         std::vector<const Ormid::PropertyRecord*> set, setOneByOne;
+         type.ForEachSetProperty(into.GetPtr(), [&](auto*, int, const auto& record) { set.push_back(&record); });
+         type.ForEachProperty([&](const Ormid::DataObjectType* owner, int index, const auto& record) {
+            if (owner->IsSet(b.GetPtr(), index)) {
+               setOneByOne.push_back(&record);
+            }
+         });
+         if ((!Ormid::AreEqual(into.GetPtr(), b.GetPtr()) || set != setOneByOne) && ++failures <= 10) {
+            ADD_FAILURE() << t->GetName() << ": CopyFrom or ForEachSetProperty\n" << b->ToString();
+         }
          for (bool swapped : {false, true}) {
             const Ormid::Any* x = swapped ? b.GetPtr() : a.GetPtr();
             const Ormid::Any* y = swapped ? a.GetPtr() : b.GetPtr();

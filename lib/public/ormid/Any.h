@@ -32,7 +32,7 @@
 //   - otherwise a null side is unequal to a non-null side;
 //   - values of different dynamic classes are unequal (never an exception);
 //   - otherwise a->_IsEqual(b, pattern).
-// Rules of DiffAnyPropertiesInt(a, b, prefix, name, flags, diffs), path = prefix + name:
+// Rules of DiffAnyPropertiesInt(a, b, prefix, name, flags, diffs), path = prefix + name (name may be null):
 //   - equal by the first four rules above (null/null, same object, null against empty array): nothing;
 //   - one side null (and not an empty array), or different dynamic classes (two empty arrays included):
 //     the path;
@@ -41,14 +41,16 @@
 //     of different lengths the path; arrays of plain values, boxed values and MoRef report the path.
 // So a difference is reported exactly when AreEqualAnysInt(a, b, flags, false) is false.
 // The flag word is the property's (PropertyFlags); the comparison gives no meaning to its bits beyond
-// what the values themselves carry. Neither function allocates, except the path strings of differences.
+// what the values themselves carry. Neither function allocates, except the path strings of differences:
+// paths are DiffPath chains on the stack, written out only for a difference, and a difference is looked
+// for once per value (no equality test ahead of it).
 #pragma once
 
 #include <cstddef>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "ormid/Export.h"
 #include "ormid/Type.h"
@@ -56,12 +58,43 @@
 
 namespace Ormid {
 
-// The paths of the properties that differ between two values, in the order they were found.
+// The place of a value inside the values being compared, built on the stack as the difference walks down
+// (a root text, then one ".property" or "[i]" step per level) and written out as a string only when a
+// difference is reported there: a walk that finds no difference allocates nothing. A path refers to its
+// parent and its texts without copying them: it lives no longer than the call it is made for.
+class ORMID_API DiffPath {
+public:
+   DiffPath(const char* root) noexcept : _text(root != nullptr ? root : "") {}
+   DiffPath(const std::string& root) noexcept : _text(root) {}
+   // `step` is the property's step, ".name".
+   DiffPath(const DiffPath& parent, const char* step) noexcept : _parent(&parent), _text(step) {}
+   // The element `index` of an array.
+   DiffPath(const DiffPath& parent, std::size_t index) noexcept : _parent(&parent), _index(index) {}
+
+   void AppendTo(std::string& out) const;
+   std::string ToString() const;
+   friend std::string operator+(const DiffPath& path, std::string_view step) {
+      std::string out = path.ToString();
+      out += step;
+      return out;
+   }
+
+private:
+   static constexpr std::size_t kNoIndex = static_cast<std::size_t>(-1);
+   const DiffPath* _parent = nullptr;
+   std::string_view _text;
+   std::size_t _index = kNoIndex;
+};
+
+// The paths of the properties that differ between two values, in the order they were found. Empty, it
+// holds no memory.
 class ORMID_API PropertyDiffSet {
 public:
-   using const_iterator = std::deque<std::string>::const_iterator;
+   using const_iterator = std::vector<std::string>::const_iterator;
 
    void Add(std::string path) { _changed.push_back(std::move(path)); }
+   void Add(const DiffPath& path) { _changed.push_back(path.ToString()); }
+   void Add(const DiffPath& path, std::string_view step) { _changed.push_back(path + step); }
    bool Contains(std::string_view path) const noexcept;
    std::size_t size() const noexcept { return _changed.size(); }
    bool empty() const noexcept { return _changed.empty(); }
@@ -72,8 +105,7 @@ public:
    // The paths, one per line.
    std::string ToString() const;
 
-   // Generated comparison code appends to the list directly.
-   std::deque<std::string> _changed;
+   std::vector<std::string> _changed;
 };
 
 class ORMID_API Any : public Pellum::ObjectImpl {
@@ -88,8 +120,7 @@ public:
    virtual Type* _GetType() const = 0;
    virtual Any* _Clone() const = 0;
    virtual bool _IsEqual(const Any* other, bool pattern) const = 0;
-   virtual void _DiffProperties(const Any* other, const std::string& prefix,
-                                PropertyDiffSet& diffs) const = 0;
+   virtual void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const = 0;
 };
 
 // The base of every data object: holds nothing but the object header, so its copy only starts a new count
@@ -110,8 +141,15 @@ public:
    // through the descriptors' getFieldPtr), appends prefix + "." + name for each plain property that
    // differs and hands nested values to DiffAnyPropertiesInt. Classes that do not generate their own
    // difference (faults) inherit it. `other` must be of the same class.
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override;
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override;
    virtual DataObjectType* _GetDataType() const;
+
+   // Makes this object a deep copy of `other`, by the copy constructor's rules (nested data objects and
+   // arrays copied through CloneNested, so a cycle is refused; MoRef and boxed values shared). `other`
+   // must be of exactly this object's class: another class raises Pellum::Exception naming both. Either
+   // the whole copy is made or nothing changes (the copy is made apart first, then exchanged field by
+   // field). Copying an object into itself changes nothing.
+   void CopyFrom(const DynamicData& other);
 };
 
 // The copy of a nested value (a field's or an array element's): value->_Clone(), or null for null. Throws
@@ -123,7 +161,7 @@ template <class X> X* CloneNested(const Pellum::Ref<X>& field) {
 
 // Equality and difference of one nested value (rules at the top of this header).
 ORMID_API bool AreEqualAnysInt(const Any* a, const Any* b, unsigned flags, bool pattern);
-ORMID_API void DiffAnyPropertiesInt(const Any* a, const Any* b, const std::string& prefix, const char* name,
+ORMID_API void DiffAnyPropertiesInt(const Any* a, const Any* b, const DiffPath& prefix, const char* name,
                                     unsigned flags, PropertyDiffSet& diffs);
 
 // Equality of two whole values: AreEqualAnysInt(a, b, 0, pattern).

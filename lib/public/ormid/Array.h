@@ -95,7 +95,7 @@ public:
    void RemoveAt(std::size_t i);
 
    bool _IsEqual(const Any* other, bool pattern) const override;
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override;
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override;
 
 protected:
    // Stores `item` (not null, already of the element class) at the end / at i, taking a reference.
@@ -312,7 +312,7 @@ public:
       }
       return true;
    }
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override {
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override {
       if (!this->_IsEqual(other, false)) {
          diffs.Add(prefix);
       }

@@ -31,7 +31,7 @@ public:
    Type* _GetType() const override;
    Any* _Clone() const override;
    bool _IsEqual(const Any* other, bool pattern) const override;
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override;
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override;
    DataObjectType* _GetDataType() const override;
 
    std::string key;
@@ -48,7 +48,7 @@ public:
    Type* _GetType() const override;
    Any* _Clone() const override;
    bool _IsEqual(const Any* other, bool pattern) const override;
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override;
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override;
    DataObjectType* _GetDataType() const override;
 
    // The arguments, installing an empty array first when the field is null (thread-safe).
@@ -69,7 +69,7 @@ public:
    Type* _GetType() const override;
    Any* _Clone() const override;
    bool _IsEqual(const Any* other, bool pattern) const override;
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override;
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override;
    DataObjectType* _GetDataType() const override;
 
    std::string name;

@@ -46,7 +46,7 @@ public:
    // Equal when `other` is a MoRef with the same type name and id; any other value is unequal.
    bool _IsEqual(const Any* other, bool pattern) const override;
    // Appends `prefix` when not equal.
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override;
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override;
 
    // Function objects for hashed containers keyed by references (by value, not by address).
    struct Hasher {

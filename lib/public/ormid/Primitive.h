@@ -61,7 +61,7 @@ public:
    Type* _GetType() const override { return GetNoType<T>(); }
    Any* _Clone() const override { return const_cast<Primitive*>(this); }
    bool _IsEqual(const Any* other, bool /*pattern*/) const override { return _value == Cast(other)->_value; }
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override {
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override {
       if (!(_value == Cast(other)->_value)) {
          diffs.Add(prefix);
       }
@@ -97,7 +97,7 @@ public:
    Type* _GetType() const override { return GetEnumType<E>(); }
    Any* _Clone() const override { return const_cast<Primitive*>(this); }
    bool _IsEqual(const Any* other, bool /*pattern*/) const override { return _value == Cast(other)->_value; }
-   void _DiffProperties(const Any* other, const std::string& prefix, PropertyDiffSet& diffs) const override {
+   void _DiffProperties(const Any* other, const DiffPath& prefix, PropertyDiffSet& diffs) const override {
       if (_value != Cast(other)->_value) {
          diffs.Add(prefix);
       }

@@ -244,6 +244,8 @@ public:
    // references are unset by swapping null in); it refuses a required plain or string property (it would
    // have no meaning). The accessor's own exceptions (type mismatch, a value the field cannot hold) pass
    // through, and the field is unchanged then.
+   // An object of the class this type was last found to describe exactly passes the class check with one
+   // comparison (no virtual call, no walk up the bases).
    void GetField(DynamicData* obj, int index, void* out) const;
    void* GetFieldPtr(DynamicData* obj, int index) const;
    void SetField(DynamicData* obj, int index, const void* in) const;
@@ -255,6 +257,27 @@ public:
    // swapField (`swap` true), from its record (Records.h): references, any values and arrays answer
    // Pellum::Ref<Ormid::Any> for all three.
    const std::type_info& GetSlotType(int index, bool swap) const;
+
+   // Calls f(const DataObjectType* owner, int index, const PropertyRecord& record) for every property of
+   // `obj` (own and inherited, in ForEachProperty's order) that is set: `obj` is checked once (Pellum::
+   // Exception when it is null or not an instance of this type), then each type's isSet is asked directly.
+   // f may return void, or bool: false stops the walk. Answers the number of set properties visited.
+   template <class F> int ForEachSetProperty(const DynamicData* obj, F&& f) const {
+      CheckInstance(obj, "ForEachSetProperty");
+      int count = 0;
+      bool go = true;
+      ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
+         if (go && owner->_descriptor->isSet(obj, index)) {
+            ++count;
+            if constexpr (std::is_same_v<decltype(f(owner, index, record)), bool>) {
+               go = f(owner, index, record);
+            } else {
+               f(owner, index, record);
+            }
+         }
+      });
+      return count;
+   }
    // Typed forms of GetField, SetField and SwapField: the argument's C++ type is checked against
    // GetSlotType first; another type raises Pellum::TypeMismatchException (the slot type expected, the
    // type given) before anything is read or changed. SetFieldAs of a reference takes the Ref<Any> slot.
@@ -278,10 +301,14 @@ public:
 private:
    void CheckSlot(int index, bool swap, const std::type_info& given) const;
    void Check(const DynamicData* obj, int index, const void* accessor, const char* what) const;
+   void CheckInstance(const DynamicData* obj, const char* what) const;
+   [[noreturn]] void ThrowNotInstance(const DynamicData* obj, const char* what, const char* property,
+                                      int index) const;
 
    const DataTypeInfo* _descriptor;
    int _ownCount = 0;
    mutable std::atomic<DataObjectType*> _base{nullptr};
+   mutable std::atomic<const std::type_info*> _exactClass{nullptr}; // a class whose _GetDataType() is this
 };
 
 class ORMID_API EnumType final : public Type {
