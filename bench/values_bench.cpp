@@ -15,7 +15,9 @@ namespace {
 using Ormid::Any;
 using Ormid::DynamicData;
 using Pellum::Ref;
+using Ormid::MoRef;
 using Quorl::TaskInfo;
+using Quorl::Vm::BootOptions;
 using Quorl::Vm::ConfigSpec;
 using QuorlBench::BuildTree;
 using QuorlBench::CountValues;
