@@ -103,6 +103,15 @@ void Types() {
    static_assert(Ormid::Detail::PlainKindOf<long>() == Ormid::FieldKind::Long &&
                  Ormid::Detail::OptionalValue<Optional<long>>::value &&
                  Ormid::Detail::RefTarget<Ref<BootOptions>>::value);
+   // The raw slots, typed: GetFieldAs, SetFieldAs, SwapFieldAs.
+   Ormid::DataObjectType* type = Ormid::GetDoType<BootOptions>();
+   const int delayIndex = type->FindOwnProperty("bootDelay");
+   long raw = 9;
+   type->SetFieldAs(boot.GetPtr(), delayIndex, raw);
+   type->GetFieldAs(boot.GetPtr(), delayIndex, raw);
+   Optional<long> rawWhole(7);
+   type->SwapFieldAs(boot.GetPtr(), delayIndex, rawWhole);
+   Expect(raw == 9 && rawWhole.GetValue() == 9, "GetFieldAs SetFieldAs SwapFieldAs");
    const Ormid::Property order(*Ormid::GetDoType<BootOptions>(), "bootOrder");
    Ref<Ormid::DataArray<BootOptions::BootableDevice>> devices;
    order.Swap(boot.GetPtr(), devices);
