@@ -2,8 +2,9 @@
 # Installs the default build into a temporary prefix, then builds and runs the example programs
 # against the installed package only: the consumer once through find_package(QuorlTypes CONFIG) and once
 # through pkg-config, the power-on example (examples/power-on) through find_package, the wire example
-# (examples/wire-values) through find_package and pkg-config, and the remote example (examples/remote-power-on)
-# against the installed tool's server.
+# (examples/wire-values) through find_package and pkg-config, the remote example (examples/remote-power-on)
+# against the installed tool's server, and a consumer that instantiates every template of the installed
+# headers once (examples/templates).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -26,6 +27,13 @@ done <"$work/own"
 grep -v -x -F -f "$work/own" "$work/headers" | sed "s|^$inc/\(.*\)|#include \"\1\"|" >"$work/generated.cpp"
 g++ -std=c++20 -fsyntax-only -I"$inc" "$work/generated.cpp"
 echo "check-install: $(wc -l <"$work/own") hand-written headers alone, $(wc -l <"$work/generated.cpp") generated ones together"
+# Every template the installed headers declare, instantiated once in a program linked against the
+# installed libraries: a template whose body calls a helper no library exports does not link.
+python3 scripts/public_templates.py "$inc" --check examples/templates/main.cpp
+cmake -S examples/templates -B "$work/templates" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" \
+  -DCMAKE_CXX_FLAGS="-Wall -Wextra -Werror" >/dev/null
+cmake --build "$work/templates" >/dev/null
+"$work/templates/templates"
 cmake -S examples/consumer -B "$work/consumer" -G Ninja -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
 cmake --build "$work/consumer" >/dev/null
 "$work/consumer/consumer"

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 #include <vector>
 
 #include "ormid/Array.h"
 #include "ormid/MoRef.h"
 #include "ormid/Primitive.h"
+#include "ormid/Property.h"
 #include "ormid/Registry.h"
 #include "ormid/ToString.h"
 #include "pellum/Exception.h"
@@ -85,51 +87,23 @@ void EnumName(std::string& out, const Type* type, int ordinal) {
    }
 }
 
-// One plain value of kind `kind` stored at `p`.
-void Plain(std::string& out, FieldKind kind, const void* p, const TypeInfo* valueType) {
-   switch (kind) {
-   case FieldKind::Bool:
-      out += *static_cast<const unsigned char*>(p) != 0 ? "true" : "false";
-      break;
-   case FieldKind::Byte:
-      out += std::to_string(static_cast<int>(*static_cast<const signed char*>(p)));
-      break;
-   case FieldKind::Short:
-      out += std::to_string(*static_cast<const short*>(p));
-      break;
-   case FieldKind::Int:
-      out += std::to_string(*static_cast<const int*>(p));
-      break;
-   case FieldKind::Long:
-      out += std::to_string(*static_cast<const long*>(p));
-      break;
-   case FieldKind::Float:
-      out += Pellum::PrintFormatter::Render(*static_cast<const float*>(p));
-      break;
-   case FieldKind::Double:
-      out += Pellum::PrintFormatter::Render(*static_cast<const double*>(p));
-      break;
-   case FieldKind::Enum:
-      EnumName(out, TypeRegistry::Get().FindByHeader(valueType), *static_cast<const int*>(p));
-      break;
-   case FieldKind::String:
-   case FieldKind::Uri:
-   case FieldKind::TypeName:
-   case FieldKind::MethodName:
-   case FieldKind::PropertyPath:
-      // The string-valued classes derive from std::string and add nothing.
-      Quoted(out, *static_cast<const std::string*>(p));
-      break;
-   case FieldKind::Binary:
-      Binary(out, *static_cast<const std::vector<unsigned char>*>(p));
-      break;
-   case FieldKind::DateTime:
-      out += static_cast<const Pellum::System::DateTime*>(p)->ToString();
-      break;
-   case FieldKind::Reference:
-   case FieldKind::Any:
-   case FieldKind::Array:
-      break;
+// One plain value: a number, a string or string-valued object, a binary or a date-time.
+template <class T> void Plain(std::string& out, const T& value) {
+   if constexpr (std::is_same_v<T, bool>) {
+      out += value ? "true" : "false";
+   } else if constexpr (std::is_same_v<T, signed char>) {
+      out += std::to_string(int{value});
+   } else if constexpr (std::is_integral_v<T>) {
+      out += std::to_string(value);
+   } else if constexpr (std::is_floating_point_v<T>) {
+      out += Pellum::PrintFormatter::Render(value);
+   } else if constexpr (std::is_base_of_v<std::string, T>) {
+      Quoted(out, value); // the string-valued classes derive from std::string and add nothing
+   } else if constexpr (std::is_same_v<T, std::vector<unsigned char>>) {
+      Binary(out, value);
+   } else {
+      static_assert(std::is_same_v<T, Pellum::System::DateTime>);
+      out += value.ToString();
    }
 }
 
@@ -172,27 +146,29 @@ private:
       _out += ") {";
       bool any = false;
       if (type != nullptr) {
-         DynamicData* self = const_cast<DynamicData*>(data);
          type->ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
-            const void* p = owner->GetDescriptor()->getFieldPtr(self, index);
-            if (p == nullptr) {
-               return; // unset, null or empty
-            }
-            _out += any ? ",\n" : "\n";
-            any = true;
-            Indent(_out, level + 1);
-            _out += record.name;
-            _out += " = ";
-            if ((record.flags & PropertyFlags::Secret) != 0) {
-               _out += kSecretMask;
-               return;
-            }
-            const FieldKind kind = GetFieldKind(record);
-            if (IsReferenceKind(kind)) {
-               Value(static_cast<const Any*>(p), level + 1);
-            } else {
-               Plain(_out, kind, p, record.type);
-            }
+            const Property property(*owner, index);
+            property.Visit(data, [&](const auto& value) { // only a property with a value
+               using T = std::remove_cvref_t<decltype(value)>;
+               _out += any ? ",\n" : "\n";
+               any = true;
+               Indent(_out, level + 1);
+               _out += record.name;
+               _out += " = ";
+               if ((record.flags & PropertyFlags::Secret) != 0) {
+                  _out += kSecretMask;
+               } else if constexpr (std::is_same_v<T, const Any*>) {
+                  Value(value, level + 1);
+               } else if constexpr (std::is_same_v<T, int>) {
+                  if (property.GetKind() == FieldKind::Enum) {
+                     EnumName(_out, TypeRegistry::Get().FindByHeader(record.type), value);
+                  } else {
+                     Plain(_out, value);
+                  }
+               } else {
+                  Plain(_out, value);
+               }
+            });
          });
       }
       if (any) {
@@ -223,7 +199,7 @@ private:
            [&](std::size_t i) { Value(array->GetAny(i), level + 1); });
    }
 
-   template <class T> bool TryPlainArray(const ArrayBase* value, FieldKind kind, int level) {
+   template <class T> bool TryPlainArray(const ArrayBase* value, int level) {
       const Array<T>* array = dynamic_cast<const Array<T>*>(value);
       if (array == nullptr) {
          return false;
@@ -238,34 +214,28 @@ private:
                return;
             }
          }
-         Plain(_out, kind, &v, nullptr);
+         Plain(_out, v);
       });
       return true;
    }
 
    void PlainArray(const ArrayBase* value, int level) {
-      TryPlainArray<bool>(value, FieldKind::Bool, level) ||
-          TryPlainArray<signed char>(value, FieldKind::Byte, level) ||
-          TryPlainArray<short>(value, FieldKind::Short, level) ||
-          TryPlainArray<int>(value, FieldKind::Int, level) ||
-          TryPlainArray<long>(value, FieldKind::Long, level) ||
-          TryPlainArray<float>(value, FieldKind::Float, level) ||
-          TryPlainArray<double>(value, FieldKind::Double, level) ||
-          TryPlainArray<std::string>(value, FieldKind::String, level) ||
-          TryPlainArray<std::vector<unsigned char>>(value, FieldKind::Binary, level) ||
-          TryPlainArray<Pellum::System::DateTime>(value, FieldKind::DateTime, level) ||
-          TryPlainArray<TypeName>(value, FieldKind::TypeName, level) ||
-          TryPlainArray<MethodName>(value, FieldKind::MethodName, level) ||
-          TryPlainArray<Uri>(value, FieldKind::Uri, level) ||
-          TryPlainArray<PropertyPath>(value, FieldKind::PropertyPath, level) || Opaque(value);
+      TryPlainArray<bool>(value, level) || TryPlainArray<signed char>(value, level) ||
+          TryPlainArray<short>(value, level) || TryPlainArray<int>(value, level) ||
+          TryPlainArray<long>(value, level) || TryPlainArray<float>(value, level) ||
+          TryPlainArray<double>(value, level) || TryPlainArray<std::string>(value, level) ||
+          TryPlainArray<std::vector<unsigned char>>(value, level) ||
+          TryPlainArray<Pellum::System::DateTime>(value, level) || TryPlainArray<TypeName>(value, level) ||
+          TryPlainArray<MethodName>(value, level) || TryPlainArray<Uri>(value, level) ||
+          TryPlainArray<PropertyPath>(value, level) || Opaque(value);
    }
 
-   template <class T> bool TryBox(const Any* value, FieldKind kind) {
+   template <class T> bool TryBox(const Any* value) {
       const Primitive<T>* box = dynamic_cast<const Primitive<T>*>(value);
       if (box == nullptr) {
          return false;
       }
-      Plain(_out, kind, &box->GetValue(), nullptr);
+      Plain(_out, box->GetValue());
       return true;
    }
 
@@ -279,15 +249,11 @@ private:
          EnumName(_out, e, e->GetFuncs().unbox(value));
          return;
       }
-      TryBox<bool>(value, FieldKind::Bool) || TryBox<signed char>(value, FieldKind::Byte) ||
-          TryBox<short>(value, FieldKind::Short) || TryBox<int>(value, FieldKind::Int) ||
-          TryBox<long>(value, FieldKind::Long) || TryBox<float>(value, FieldKind::Float) ||
-          TryBox<double>(value, FieldKind::Double) || TryBox<std::string>(value, FieldKind::String) ||
-          TryBox<std::vector<unsigned char>>(value, FieldKind::Binary) ||
-          TryBox<Pellum::System::DateTime>(value, FieldKind::DateTime) ||
-          TryBox<TypeName>(value, FieldKind::TypeName) || TryBox<MethodName>(value, FieldKind::MethodName) ||
-          TryBox<Uri>(value, FieldKind::Uri) || TryBox<PropertyPath>(value, FieldKind::PropertyPath) ||
-          (_out += "<value>", true);
+      TryBox<bool>(value) || TryBox<signed char>(value) || TryBox<short>(value) || TryBox<int>(value) ||
+          TryBox<long>(value) || TryBox<float>(value) || TryBox<double>(value) ||
+          TryBox<std::string>(value) || TryBox<std::vector<unsigned char>>(value) ||
+          TryBox<Pellum::System::DateTime>(value) || TryBox<TypeName>(value) || TryBox<MethodName>(value) ||
+          TryBox<Uri>(value) || TryBox<PropertyPath>(value) || (_out += "<value>", true);
    }
 
    bool Opaque(const Any* value) {

@@ -16,6 +16,7 @@
 #include "ormid/ManagedType.h"
 #include "ormid/MethodFault.h"
 #include "ormid/MoRef.h"
+#include "ormid/Property.h"
 #include "ormid/Registry.h"
 #include "ormid/Versions.h"
 #include "pellum/Exception.h"
@@ -250,13 +251,14 @@ struct HttpServer::Impl {
          fault = dynamic_cast<Ormid::MethodFault*>(made.GetPtr());
          if (fault && privilege != nullptr) {
             if (Ormid::PropertyRef p = type->FindProperty("privilegeId")) {
-               const std::string id = privilege;
-               p.owner->SetField(fault.GetPtr(), p.index, &id);
+               const Ormid::Property id(p);
+               id.IsOptional() ? id.Set(fault.GetPtr(), Pellum::Optional<std::string>(privilege))
+                               : id.Set(fault.GetPtr(), std::string(privilege));
             }
          }
          if (fault) {
             if (Ormid::PropertyRef p = type->FindProperty("object")) {
-               p.owner->SetField(fault.GetPtr(), p.index, target);
+               Ormid::Property(p).Set(fault.GetPtr(), Pellum::Ref<Ormid::Any>(target));
             }
          }
       }

@@ -13,6 +13,7 @@
 
 #include "example_value.h"
 #include "ormid/Primitive.h"
+#include "ormid/Property.h"
 #include "ormid/Registry.h"
 #include "quorl/TaskInfo.h"
 #include "quorl/TaskReasonUser.h"
@@ -84,33 +85,6 @@ TEST(Reflection, ReferencesNarrowAndCount) {
    EXPECT_EQ(ref->GetRefCount(), 1);
 }
 
-TEST(Reflection, OptionalBooleansAndInstalledArrays) {
-   using Quorl::Vm::BootOptions;
-   Ormid::DataObjectType* t = Ormid::GetDoType<BootOptions>();
-   Ref<BootOptions> b(new BootOptions());
-   // An optional boolean is one signed byte, -1 unset; false is a value.
-   const int enter = t->FindOwnProperty("enterBIOSSetup");
-   signed char flag = 5;
-   t->GetField(b.GetPtr(), enter, &flag);
-   EXPECT_EQ(flag, -1);
-   flag = 0;
-   t->SetField(b.GetPtr(), enter, &flag);
-   EXPECT_EQ(t->GetFieldPtr(b.GetPtr(), enter), &b->enterBIOSSetup);
-   t->Reset(b.GetPtr(), enter);
-   EXPECT_EQ(b->enterBIOSSetup, -1);
-
-   // getField goes through the array getter: the field holds an empty array from then on, which the
-   // getter answers again; it is not set until it holds an element.
-   const int order = t->FindOwnProperty("bootOrder");
-   Ref<Ormid::Any> slot;
-   t->GetField(b.GetPtr(), order, &slot);
-   ASSERT_NE(slot.GetPtr(), nullptr);
-   EXPECT_EQ(b->GetBootOrder(), slot.GetPtr());
-   EXPECT_FALSE(t->IsSet(b.GetPtr(), order));
-   b->GetBootOrder()->Append(new BootOptions::BootableDiskDevice());
-   EXPECT_TRUE(t->IsSet(b.GetPtr(), order));
-}
-
 Ormid::DataObjectType& DataType(const char* name) {
    auto* type = dynamic_cast<Ormid::DataObjectType*>(Ormid::TypeRegistry::Get().FindByName(name));
    if (type == nullptr) {
@@ -119,25 +93,29 @@ Ormid::DataObjectType& DataType(const char* name) {
    return *type;
 }
 
-// Actions through the checked accessors of the type that declares a property.
-using Action = std::function<void(const Ormid::DataObjectType&, Ormid::DynamicData*, int)>;
+// Actions on a property: typed (Ormid::Property) or, for bytes no typed value can carry, raw.
+using Action = std::function<void(const Ormid::Property&, Ormid::DynamicData*)>;
 template <class T> Action Set(T value) {
-   return
-       [value](const Ormid::DataObjectType& t, Ormid::DynamicData* o, int i) { t.SetFieldAs(o, i, value); };
+   return [value](const Ormid::Property& p, Ormid::DynamicData* o) { p.Set(o, value); };
 }
 template <class T> Action Swap(T value) {
-   return [value](const Ormid::DataObjectType& t, Ormid::DynamicData* o, int i) {
+   return [value](const Ormid::Property& p, Ormid::DynamicData* o) {
       T io = value;
-      t.SwapFieldAs(o, i, io);
+      p.Swap(o, io);
    };
 }
-const Action kReset = [](const Ormid::DataObjectType& t, Ormid::DynamicData* o, int i) { t.Reset(o, i); };
+Action RawByte(signed char byte, bool swap) {
+   return [byte, swap](const Ormid::Property& p, Ormid::DynamicData* o) {
+      signed char io = byte;
+      swap ? p.GetOwner().SwapField(o, p.GetIndex(), &io) : p.GetOwner().SetField(o, p.GetIndex(), &io);
+   };
+}
+const Action kReset = [](const Ormid::Property& p, Ormid::DynamicData* o) { p.Reset(o); };
 Ref<Ormid::Any> MoRef(const char* type, const char* id) {
    return Ref<Ormid::Any>(new Ormid::MoRef(type, id));
 }
 
 TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
-   using SC = signed char;
    // Each row acts on an example of the type (every property set): a refused action names the reason and
    // leaves the object equal to a copy taken before; an accepted one changes it.
    const struct {
@@ -146,15 +124,10 @@ TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
       Action act;
       const char* refusal; // part of the message; null when accepted
    } rows[] = {
-       {"quorl.vm.BootOptions", "enterBIOSSetup", Set<SC>(-2), "byte -2"},
-       {"quorl.vm.BootOptions", "enterBIOSSetup", Swap<SC>(7), "byte 7"},
-       {"quorl.vm.BootOptions", "enterBIOSSetup", Set<SC>(0), nullptr},
-       {"quorl.TaskInfo", "cancelled",
-        [](const Ormid::DataObjectType& t, Ormid::DynamicData* o, int i) {
-           const SC byte = 7; // not a bool: handed over as raw storage
-           t.SetField(o, i, &byte);
-        },
-        "byte 7"},
+       {"quorl.vm.BootOptions", "enterBIOSSetup", RawByte(-2, false), "byte -2"},
+       {"quorl.vm.BootOptions", "enterBIOSSetup", RawByte(7, true), "byte 7"},
+       {"quorl.vm.BootOptions", "enterBIOSSetup", RawByte(0, false), nullptr},
+       {"quorl.TaskInfo", "cancelled", RawByte(7, false), "byte 7"},
        {"quorl.TaskInfo", "cancelled", Set(false), nullptr},
        {"quorl.TaskInfo", "state", Set(99), "ordinal 99"},
        {"quorl.TaskInfo", "state", Swap(-1), "ordinal -1"},
@@ -171,24 +144,23 @@ TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
         Set(Ref<Ormid::Any>(new Ormid::DataArray<Ormid::MoRef>{new Ormid::MoRef("quorl.HostSystem", "host-1"),
                                                                new Ormid::MoRef("quorl.Folder", "group-1")})),
         "quorl.Folder:group-1 where quorl.HostSystem"},
-       // A deduplicated string is swapped as its handle, never as an optional string.
-       {"quorl.host.PatchManager.Result", "xmlResult", Swap(Pellum::Optional<std::string>("<x/>")),
+       // A deduplicated string is an optional string to the typed layer, never its handle.
+       {"quorl.host.PatchManager.Result", "xmlResult", Swap(Pellum::Deduplicated<std::string>()),
         "type mismatch"},
-       {"quorl.host.PatchManager.Result", "xmlResult", Swap(Pellum::Deduplicated<std::string>()), nullptr},
+       {"quorl.host.PatchManager.Result", "xmlResult", Swap(Pellum::Optional<std::string>("<x/>")), nullptr},
        // Reset is there for every reference, on classes with and without optional properties alike.
        {"quorl.TaskReasonAlarm", "alarm", kReset, nullptr},
        {"quorl.TaskInfo", "task", kReset, nullptr},
        {"quorl.TaskInfo", "key", kReset, "cannot be unset"},
    };
    for (const auto& row : rows) {
-      const Ormid::PropertyRef property = DataType(row.type).FindProperty(row.property);
-      ASSERT_TRUE(property) << row.type << "." << row.property;
+      const Ormid::Property property(DataType(row.type), row.property);
       Ref<Ormid::DynamicData> value = quorl_types::BuildExampleValue(
           DataType(row.type), {.depth = 1, .optionals = true, .complete = true, .edgeValues = false});
       Ref<Ormid::Any> before(value->_Clone());
       const std::string what = std::string(row.type) + "." + row.property;
       try {
-         row.act(*property.owner, value.GetPtr(), property.index);
+         row.act(property, value.GetPtr());
          EXPECT_EQ(row.refusal, nullptr) << what << ": accepted";
          EXPECT_FALSE(Ormid::AreEqual(before.GetPtr(), value.GetPtr())) << what << ": unchanged";
       } catch (const Pellum::Exception& e) {
@@ -197,10 +169,115 @@ TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
          EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), value.GetPtr())) << what << ": changed";
       }
    }
-   // The descriptor says how the deduplicated string is stored.
-   const Ormid::PropertyRef xml = DataType("quorl.host.PatchManager.Result").FindProperty("xmlResult");
-   EXPECT_EQ(xml.record->flags, Ormid::PropertyFlags::Optional | Ormid::PropertyFlags::Deduplicated);
-   EXPECT_EQ(xml.owner->GetSlotType(xml.index, true), typeid(Pellum::Deduplicated<std::string>));
+}
+
+// Whether a typed value stands for a set property: a set optional, a reference to something other than
+// an empty array, any plain value.
+template <class V> bool HasValue(const V& v) {
+   if constexpr (Ormid::Detail::RefTarget<V>::value) {
+      return !Ormid::IsNullOrEmptyArray(v.GetPtr());
+   } else if constexpr (Ormid::Detail::OptionalValue<V>::value) {
+      return v.IsSet();
+   } else {
+      return true;
+   }
+}
+template <class V> bool Same(const V& a, const V& b) {
+   if constexpr (Ormid::Detail::RefTarget<V>::value) {
+      return a.GetPtr() == b.GetPtr();
+   } else {
+      return a == b;
+   }
+}
+
+// Sets `a` and reads it back, swaps `b` in, and tries every other value type, which must be refused by
+// Get, Set and Swap with the object unchanged.
+template <class V> Action RoundTrip(V a, V b) {
+   return [a, b](const Ormid::Property& p, Ormid::DynamicData* o) {
+      EXPECT_EQ(p.GetValueType(), Ormid::Detail::RefTarget<V>::value ? typeid(Ref<Ormid::Any>) : typeid(V));
+      p.Set(o, a);
+      EXPECT_TRUE(Same(p.Get<V>(o), a));
+      EXPECT_EQ(p.IsSet(o), HasValue(a));
+      EXPECT_EQ(p.Visit(o, [](const auto&) {}), HasValue(a));
+      V io = b;
+      p.Swap(o, io);
+      EXPECT_TRUE(Same(io, a));
+      EXPECT_TRUE(Same(p.Get<V>(o), b));
+      Ref<Ormid::Any> before(o->_Clone());
+      auto refused = [&]<class W>() {
+         if constexpr (!std::is_same_v<W, V>) {
+            if (p.Takes<W>()) {
+               return; // another Ref<X>: checked by the class of the value
+            }
+            W w{};
+            EXPECT_THROW(p.Get<W>(o), Pellum::TypeMismatchException) << typeid(W).name();
+            EXPECT_THROW(p.Set(o, w), Pellum::TypeMismatchException) << typeid(W).name();
+            EXPECT_THROW(p.Swap(o, w), Pellum::TypeMismatchException) << typeid(W).name();
+            EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), o)) << typeid(W).name();
+         }
+      };
+      refused.template operator()<bool>();
+      refused.template operator()<signed char>();
+      refused.template operator()<int>();
+      refused.template operator()<long>();
+      refused.template operator()<std::string>();
+      refused.template operator()<Pellum::System::DateTime>();
+      refused.template operator()<Pellum::Optional<bool>>();
+      refused.template operator()<Pellum::Optional<int>>();
+      refused.template operator()<Pellum::Optional<std::string>>();
+      refused.template operator()<Pellum::Deduplicated<std::string>>();
+      refused.template operator()<Ref<Ormid::Any>>();
+      if constexpr (Ormid::Detail::RefTarget<V>::value) {
+         // A value of another class is refused both ways; nothing moves.
+         if (p.GetKind() != Ormid::FieldKind::Any) {
+            EXPECT_ANY_THROW(p.Set(o, Ref<Ormid::Any>(new Ormid::LocalizableMessage())));
+         }
+         Ref<Ormid::LocalizableMessage> narrow;
+         if (p.Get<Ref<Ormid::Any>>(o) != nullptr) {
+            EXPECT_THROW(p.Swap(o, narrow), Pellum::TypeMismatchException);
+         }
+         EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), o));
+      }
+   };
+}
+
+TEST(Reflection, TypedPropertiesOnEveryStorageKind) {
+   using Pellum::Optional;
+   using Pellum::System::DateTime;
+   using Devices = Ormid::DataArray<Quorl::Vm::BootOptions::BootableDevice>;
+   const struct {
+      const char* type;
+      const char* property;
+      Action check;
+   } rows[] = {
+       {"quorl.TaskInfo", "eventChainId", RoundTrip(7, -1)},
+       {"quorl.TaskInfo", "state", RoundTrip(2, 0)},
+       {"quorl.TaskInfo", "key", RoundTrip<std::string>("task-9", "")},
+       {"quorl.TaskInfo", "queueTime",
+        RoundTrip(DateTime::FromUtcTime(1'700'000'000'000'000, 60), DateTime::FromUtcTime(0))},
+       {"quorl.TaskInfo", "startTime", RoundTrip(Optional<DateTime>(DateTime::FromUtcTime(5)), {})},
+       {"quorl.vm.BootOptions", "bootDelay", RoundTrip(Optional<long>(500), {})},
+       {"quorl.vm.BootOptions", "enterBIOSSetup", RoundTrip(Optional<bool>(false), Optional<bool>(true))},
+       {"quorl.vm.BootOptions", "enterBIOSSetup", RoundTrip(Optional<bool>(true), {})},
+       {"quorl.host.PatchManager.Result", "xmlResult", RoundTrip(Optional<std::string>("<x/>"), {})},
+       {"quorl.TaskInfo", "reason",
+        RoundTrip(Ref<Quorl::TaskReason>(new Quorl::TaskReasonUser()), Ref<Quorl::TaskReason>())},
+       {"quorl.TaskInfo", "task", RoundTrip(MoRef("quorl.Task", "t-1"), {})},
+       {"quorl.TaskInfo", "result", RoundTrip(Ormid::Box(42), Ref<Ormid::Any>(new Ormid::KeyAnyValue()))},
+       {"quorl.vm.BootOptions", "bootOrder",
+        RoundTrip(Ref<Devices>(new Devices{new Quorl::Vm::BootOptions::BootableDevice()}),
+                  Ref<Devices>(new Devices()))},
+   };
+   for (const auto& row : rows) {
+      SCOPED_TRACE(std::string(row.type) + "." + row.property);
+      const Ormid::Property property(DataType(row.type), row.property);
+      row.check(property, quorl_types::BuildExampleValue(DataType(row.type), {.optionals = true}).GetPtr());
+   }
+   // A property is found on a derived class too; an object of an unrelated class is refused.
+   const Ormid::Property key(DataType("quorl.vm.device.VirtualDevice"), "key");
+   EXPECT_EQ(key.Get<int>(Ref<VirtualDisk>(new VirtualDisk()).GetPtr()), 0);
+   EXPECT_THROW(key.Get<int>(Ref<Quorl::TaskInfo>(new Quorl::TaskInfo()).GetPtr()), Pellum::Exception);
+   EXPECT_THROW(Ormid::Property(DataType("quorl.TaskInfo"), "nosuch"), Pellum::Exception);
 }
 
 TEST(DataObject, CopiesCloneNestedObjectsAsTheirOwnClassAndShareReferences) {

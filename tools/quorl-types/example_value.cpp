@@ -1,9 +1,8 @@
 // Example values for `quorl-types show`.
 //
 // The example is made the way the runtime itself handles values it knows only by descriptor: the type's
-// create factory makes the object, and each property is stored with the setField accessor of the type
-// that declares it, in the value representation of its storage kind (Ormid::GetFieldKind). Sample values
-// by kind:
+// create factory makes the object, and each property is stored through its typed handle
+// (Ormid::Property), with the value type of its storage kind. Sample values by kind:
 //
 //   boolean true; byte, short, int, long 1; float 0.5; double 1.5; enumeration its first value;
 //   string "example" (a link: "example-key"); binary 4 bytes 01020304; date-time 2024-01-01T00:00:00Z;
@@ -25,6 +24,7 @@
 #include "ormid/Array.h"
 #include "ormid/MoRef.h"
 #include "ormid/Primitive.h"
+#include "ormid/Property.h"
 #include "ormid/Registry.h"
 #include "ormid/ToString.h"
 #include "pellum/Exception.h"
@@ -177,51 +177,54 @@ Ref<Any> ExampleArray(const Context& cx, const PropertyRecord& record, int depth
    }
 }
 
-template <class T>
-void Store(const DataObjectType& owner, Ormid::DynamicData* obj, int index, const T& value) {
-   owner.SetField(obj, index, &value);
+// Stores `value` in a property whose value type is T, or Pellum::Optional<T> when it is optional.
+template <class T> void Store(const Ormid::Property& property, Ormid::DynamicData* obj, const T& value) {
+   if (property.IsOptional()) {
+      property.Set(obj, Pellum::Optional<T>(value));
+   } else {
+      property.Set(obj, value);
+   }
 }
 
-void StoreExample(const Context& cx, const DataObjectType& self, const DataObjectType& owner,
-                  Ormid::DynamicData* obj, int index, const PropertyRecord& record, int depth) {
+void StoreExample(const Context& cx, const DataObjectType& self, const Ormid::Property& property,
+                  Ormid::DynamicData* obj, int depth) {
    const Samples& s = cx.samples;
-   const bool optional = (record.flags & Ormid::PropertyFlags::Optional) != 0;
+   const PropertyRecord& record = property.GetRecord();
+   const bool optional = property.IsOptional();
    if (optional && !cx.options.optionals) {
       return;
    }
-   switch (Ormid::GetFieldKind(record)) {
+   switch (property.GetKind()) {
    case FieldKind::Bool:
-      // An optional boolean is one signed byte (-1 unset), a required one a bool.
-      return optional ? Store(owner, obj, index, static_cast<signed char>(1))
-                      : Store(owner, obj, index, true);
+      return Store(property, obj, true);
    case FieldKind::Byte:
-      return Store(owner, obj, index, s.byteValue);
+      return Store(property, obj, s.byteValue);
    case FieldKind::Short:
-      return Store(owner, obj, index, s.shortValue);
+      return Store(property, obj, s.shortValue);
    case FieldKind::Int:
-      return Store(owner, obj, index, s.intValue);
+      return Store(property, obj, s.intValue);
    case FieldKind::Long:
-      return Store(owner, obj, index, s.longValue);
+      return Store(property, obj, s.longValue);
    case FieldKind::Float:
-      return Store(owner, obj, index, s.floatValue);
+      return Store(property, obj, s.floatValue);
    case FieldKind::Double:
-      return Store(owner, obj, index, s.doubleValue);
+      return Store(property, obj, s.doubleValue);
    case FieldKind::Enum:
-      return Store(owner, obj, index, cx.Ordinal(EnumOf(record)));
+      return Store(property, obj, cx.Ordinal(EnumOf(record)));
    case FieldKind::String:
-      return Store(owner, obj, index, (record.flags & Ormid::PropertyFlags::Link) != 0 ? s.linkKey : s.text);
+      return Store(property, obj, (record.flags & Ormid::PropertyFlags::Link) != 0 ? s.linkKey : s.text);
    case FieldKind::Binary:
-      return Store(owner, obj, index, s.bytes);
+      return Store(property, obj, s.bytes);
    case FieldKind::DateTime:
-      return Store(owner, obj, index, s.time);
+      return Store(property, obj, s.time);
    case FieldKind::Uri:
-      return Store(owner, obj, index, Ormid::Uri("https://example.invalid/"));
+      return Store(property, obj, Ormid::Uri("https://example.invalid/"));
    case FieldKind::TypeName:
-      return Store(owner, obj, index, Ormid::TypeName(self.GetName()));
+      return Store(property, obj, Ormid::TypeName(self.GetName()));
    case FieldKind::MethodName:
-      return Store(owner, obj, index, Ormid::MethodName("exampleMethod"));
+      return Store(property, obj, Ormid::MethodName("exampleMethod"));
    case FieldKind::PropertyPath:
-      return Store(owner, obj, index, Ormid::PropertyPath("example.path"));
+      return Store(property, obj, Ormid::PropertyPath("example.path"));
    case FieldKind::Reference: {
       Ref<Any> value;
       if (record.type->kind == Ormid::KindManaged) {
@@ -229,16 +232,12 @@ void StoreExample(const Context& cx, const DataObjectType& self, const DataObjec
       } else if (depth > 0 || (cx.options.complete && !optional && depth > -kCompleteDepth)) {
          value = Build(cx, DataTypeOf(record.type), depth - 1).GetPtr();
       }
-      return owner.SetField(obj, index, value.GetPtr());
+      return property.Set(obj, value);
    }
-   case FieldKind::Any: {
-      Ref<Any> value = Ormid::Box(s.text);
-      return owner.SetField(obj, index, value.GetPtr());
-   }
-   case FieldKind::Array: {
-      Ref<Any> value = ExampleArray(cx, record, depth);
-      return owner.SetField(obj, index, value.GetPtr());
-   }
+   case FieldKind::Any:
+      return property.Set(obj, Ormid::Box(s.text));
+   case FieldKind::Array:
+      return property.Set(obj, ExampleArray(cx, record, depth));
    }
 }
 
@@ -246,7 +245,7 @@ Ref<Ormid::DynamicData> Build(const Context& cx, const DataObjectType& type, int
    Ref<Ormid::DynamicData> obj = type.Create();
    type.ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
       try {
-         StoreExample(cx, type, *owner, obj.GetPtr(), index, record, depth);
+         StoreExample(cx, type, Ormid::Property(*owner, index), obj.GetPtr(), depth);
       } catch (const std::exception& e) {
          throw Pellum::Exception(std::string("cannot build an example of ") + type.GetName() + ": property " +
                                  record.name + ": " + e.what());

@@ -15,6 +15,7 @@
 #include "ormid/MoRef.h"
 #include "ormid/NotServed.h"
 #include "ormid/Primitive.h"
+#include "ormid/Property.h"
 #include "ormid/Records.h"
 #include "ormid/Registry.h"
 #include "ormid/Strings.h"

@@ -181,7 +181,8 @@ inline bool IsReferenceKind(FieldKind kind) noexcept {
 }
 ORMID_API const char* GetFieldKindName(FieldKind kind) noexcept;
 
-// A property found by name: the type that declares it, its own index there and its record.
+// A property found by name: the type that declares it, its own index there and its record. Ormid::Property
+// (Property.h) reads and writes it with typed values.
 struct PropertyRef {
    const DataObjectType* owner = nullptr;
    int index = -1;
@@ -237,7 +238,8 @@ public:
    bool IsInstance(const Any* value) const;
 
    // Checked reflection accessors on an own property (index relative to this type; see Records.h for the
-   // value arguments). Each raises Pellum::Exception naming the type and the index when `obj` is null or
+   // value arguments, which change with the storage kind: Ormid::Property, Property.h, is the typed form
+   // over them). Each raises Pellum::Exception naming the type and the index when `obj` is null or
    // not an instance of this type, the index is out of range, or the descriptor has no such accessor.
    // Reset unsets every optional property and every reference (data object, MoRef, any value, array),
    // required or not, on every class (a class without optional properties has no reset accessor: its
