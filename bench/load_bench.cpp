@@ -90,7 +90,8 @@ ChildResult Run(const std::vector<std::string>& args, bool capture) {
       }
    }
    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-      throw std::runtime_error(args[0] + " did not exit cleanly (wait status " + std::to_string(status) + ")");
+      throw std::runtime_error(args[0] + " did not exit cleanly (wait status " + std::to_string(status) +
+                               ")");
    }
    result.maxRssKiB = usage.ru_maxrss;
    result.cpuMs = (static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
@@ -140,7 +141,8 @@ void BM_ProcessStart(benchmark::State& state, const char* probe) {
       const bool isTypes = std::string(probe) == QUORL_BENCH_PROBE_TYPES;
       if (isTypes != (types > baseTypes)) {
          state.SkipWithError(("unexpected registry sizes: " + std::to_string(types) + " against " +
-                              std::to_string(baseTypes) + " for the baseline").c_str());
+                              std::to_string(baseTypes) + " for the baseline")
+                                 .c_str());
          return;
       }
       state.counters["types"] = types;
@@ -168,15 +170,20 @@ void BM_ProcessStart(benchmark::State& state, const char* probe) {
       state.SkipWithError(e.what());
    }
 }
-BENCHMARK_CAPTURE(BM_ProcessStart, base, QUORL_BENCH_PROBE_BASE)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK_CAPTURE(BM_ProcessStart, types, QUORL_BENCH_PROBE_TYPES)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_ProcessStart, base, QUORL_BENCH_PROBE_BASE)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK_CAPTURE(BM_ProcessStart, types, QUORL_BENCH_PROBE_TYPES)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 void BM_Dlopen(benchmark::State& state, const char* mode) {
    try {
       double typesAdded = 0;
       std::map<std::string, double> deltas;
       for (auto _ : state) {
-         const auto report = ParseReport(Run({QUORL_BENCH_PROBE_DLOPEN, QUORL_BENCH_TYPES_LIBRARY, mode}, true).out);
+         const auto report =
+             ParseReport(Run({QUORL_BENCH_PROBE_DLOPEN, QUORL_BENCH_TYPES_LIBRARY, mode}, true).out);
          const double added = Need(report, "types_after") - Need(report, "types_before");
          if (added <= 0) {
             state.SkipWithError("dlopen of the type library registered no types");

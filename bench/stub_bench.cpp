@@ -7,9 +7,9 @@
 #include <string>
 
 #include "ormid/Loopback.h"
-#include "support/alloc_counter.h"
 #include "quorl/HttpNfcLease.h"
 #include "quorl/HttpNfcLeaseStub.h"
+#include "support/alloc_counter.h"
 
 namespace {
 
@@ -35,7 +35,9 @@ public:
    void Complete() override {}
    void Abort(Ormid::MethodFault*) override {}
    void Progress(int percent) override { _percent = percent; }
-   void PullFromUrls(Ormid::DataArray<HttpNfcLease::SourceFile>*, Ref<Ormid::MoRef>& task) override { task = _task; }
+   void PullFromUrls(Ormid::DataArray<HttpNfcLease::SourceFile>*, Ref<Ormid::MoRef>& task) override {
+      task = _task;
+   }
    void ProbeUrls(Ormid::DataArray<HttpNfcLease::SourceFile>*, const Pellum::Optional<int>&,
                   Ref<Ormid::DataArray<HttpNfcLease::ProbeResult>>& out) override {
       out = nullptr;
@@ -69,8 +71,8 @@ template <class Call> void Run(benchmark::State& state, HttpNfcLease* target, Ca
    for (auto _ : state) {
       call(target);
    }
-   state.counters["allocs/call"] =
-       benchmark::Counter(static_cast<double>(QuorlBench::Allocations() - before) / static_cast<double>(state.iterations()));
+   state.counters["allocs/call"] = benchmark::Counter(
+       static_cast<double>(QuorlBench::Allocations() - before) / static_cast<double>(state.iterations()));
 }
 
 HttpNfcLease* Target(bool stub) {
@@ -88,7 +90,8 @@ void BM_Progress(benchmark::State& state) {
 
 // GetTransferProgress(): no argument, a boxed int result unboxed.
 void BM_GetTransferProgress(benchmark::State& state) {
-   Run(state, Target(state.range(0) != 0), [](HttpNfcLease* t) { benchmark::DoNotOptimize(t->GetTransferProgress()); });
+   Run(state, Target(state.range(0) != 0),
+       [](HttpNfcLease* t) { benchmark::DoNotOptimize(t->GetTransferProgress()); });
 }
 
 // GetMode(): a string result (boxed, unboxed by copy).

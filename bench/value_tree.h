@@ -87,7 +87,8 @@ inline Ref<Dev::VirtualDevice> NewNic(int i) {
    nic->key = 4000 + i;
    nic->controllerKey.Set(100);
    nic->unitNumber.Set(7 + i);
-   nic->backing = Ref<Dev::VirtualEthernetCard::NetworkBackingInfo>(new Dev::VirtualEthernetCard::NetworkBackingInfo());
+   nic->backing =
+       Ref<Dev::VirtualEthernetCard::NetworkBackingInfo>(new Dev::VirtualEthernetCard::NetworkBackingInfo());
    nic->connectable = NewConnectInfo(true);
    nic->addressType.Set("assigned");
    char mac[18];

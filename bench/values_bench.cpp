@@ -15,8 +15,8 @@ namespace {
 
 using Ormid::Any;
 using Ormid::DynamicData;
-using Pellum::Ref;
 using Ormid::MoRef;
+using Pellum::Ref;
 using Quorl::TaskInfo;
 using Quorl::Vm::BootOptions;
 using Quorl::Vm::ConfigSpec;
@@ -50,7 +50,8 @@ void BM_CloneTree(benchmark::State& state) {
    Ref<Tree> tree = BuildTree();
    Ref<Any> probe(tree->_Clone());
    if (probe.GetPtr() == tree.GetPtr() || !Ormid::AreEqual(tree.GetPtr(), probe.GetPtr()) ||
-       SpecOf(static_cast<Tree*>(probe.GetPtr()))->bootOptions.GetPtr() == SpecOf(tree.GetPtr())->bootOptions.GetPtr()) {
+       SpecOf(static_cast<Tree*>(probe.GetPtr()))->bootOptions.GetPtr() ==
+           SpecOf(tree.GetPtr())->bootOptions.GetPtr()) {
       state.SkipWithError("the clone is not a distinct deep copy equal to the tree");
       return;
    }
@@ -87,8 +88,9 @@ template <class T> bool Same(const Ref<T>& a, const Ref<T>& b, bool (*eq)(const 
 bool SameMoRef(const MoRef& a, const MoRef& b) {
    return a == b;
 }
-template <class T> bool SameArray(const Ref<Ormid::DataArray<T>>& a, const Ref<Ormid::DataArray<T>>& b,
-                                  bool (*eq)(const T&, const T&)) {
+template <class T>
+bool SameArray(const Ref<Ormid::DataArray<T>>& a, const Ref<Ormid::DataArray<T>>& b,
+               bool (*eq)(const T&, const T&)) {
    const std::size_t na = a ? a->size() : 0;
    if (na != (b ? b->size() : 0)) {
       return false;
@@ -134,12 +136,14 @@ bool SameDevice(const Dev::VirtualDevice& a, const Dev::VirtualDevice& b) {
    if (auto* x = dynamic_cast<const Dev::VirtualE1000*>(&a)) {
       auto& y = static_cast<const Dev::VirtualE1000&>(b);
       return x->addressType == y.addressType && x->macAddress == y.macAddress &&
-             x->wakeOnLanEnabled == y.wakeOnLanEnabled && x->uptCompatibilityEnabled == y.uptCompatibilityEnabled;
+             x->wakeOnLanEnabled == y.wakeOnLanEnabled &&
+             x->uptCompatibilityEnabled == y.uptCompatibilityEnabled;
    }
    return true;
 }
 bool SameChange(const Dev::VirtualDeviceSpec& a, const Dev::VirtualDeviceSpec& b) {
-   return a.operation == b.operation && a.fileOperation == b.fileOperation && Same(a.device, b.device, SameDevice);
+   return a.operation == b.operation && a.fileOperation == b.fileOperation &&
+          Same(a.device, b.device, SameDevice);
 }
 bool SameBootDevice(const BootOptions::BootableDevice& a, const BootOptions::BootableDevice& b) {
    if (auto* x = dynamic_cast<const BootOptions::BootableDiskDevice*>(&a)) {
@@ -157,10 +161,11 @@ bool SameBoot(const BootOptions& a, const BootOptions& b) {
           a.networkBootProtocol == b.networkBootProtocol;
 }
 bool SameConfig(const ConfigSpec& a, const ConfigSpec& b) {
-   return a.name == b.name && a.guestId == b.guestId && a.annotation == b.annotation && a.numCPUs == b.numCPUs &&
-          a.numCoresPerSocket == b.numCoresPerSocket && a.memoryMB == b.memoryMB &&
+   return a.name == b.name && a.guestId == b.guestId && a.annotation == b.annotation &&
+          a.numCPUs == b.numCPUs && a.numCoresPerSocket == b.numCoresPerSocket && a.memoryMB == b.memoryMB &&
           a.memoryHotAddEnabled == b.memoryHotAddEnabled && a.firmware == b.firmware &&
-          Same(a.bootOptions, b.bootOptions, SameBoot) && SameArray(a.deviceChange, b.deviceChange, SameChange);
+          Same(a.bootOptions, b.bootOptions, SameBoot) &&
+          SameArray(a.deviceChange, b.deviceChange, SameChange);
 }
 bool SameMessage(const Ormid::LocalizableMessage& a, const Ormid::LocalizableMessage& b) {
    return a.key == b.key && a.message == b.message;
@@ -180,13 +185,15 @@ bool SameReason(const Quorl::TaskReason& a, const Quorl::TaskReason& b) {
    return x == nullptr || x->userName == static_cast<const Quorl::TaskReasonUser&>(b).userName;
 }
 bool SameTask(const TaskInfo& a, const TaskInfo& b) {
-   return a.key == b.key && Same(a.task, b.task, SameMoRef) && Same(a.description, b.description, SameMessage) &&
-          a.name == b.name && a.descriptionId == b.descriptionId && Same(a.entity, b.entity, SameMoRef) &&
+   return a.key == b.key && Same(a.task, b.task, SameMoRef) &&
+          Same(a.description, b.description, SameMessage) && a.name == b.name &&
+          a.descriptionId == b.descriptionId && Same(a.entity, b.entity, SameMoRef) &&
           a.entityName == b.entityName && SameArray(a.locked, b.locked, SameMoRef) && a.state == b.state &&
           a.cancelable == b.cancelable && Same(a.result, b.result, SameBoxed) && a.progress == b.progress &&
-          SameArray(a.progressDetails, b.progressDetails, SameDetail) && Same(a.reason, b.reason, SameReason) &&
-          a.queueTime.GetUtcTime() == b.queueTime.GetUtcTime() && a.startTime == b.startTime &&
-          a.completeTime == b.completeTime && a.eventChainId == b.eventChainId && a.changeTag == b.changeTag;
+          SameArray(a.progressDetails, b.progressDetails, SameDetail) &&
+          Same(a.reason, b.reason, SameReason) && a.queueTime.GetUtcTime() == b.queueTime.GetUtcTime() &&
+          a.startTime == b.startTime && a.completeTime == b.completeTime &&
+          a.eventChainId == b.eventChainId && a.changeTag == b.changeTag;
 }
 bool SameElement(const DynamicData& a, const DynamicData& b) {
    if (auto* x = dynamic_cast<const TaskInfo*>(&a)) {
@@ -205,14 +212,17 @@ void BM_EqualTreesByHand(benchmark::State& state) {
    Ref<Tree> b = BuildTree();
    Ref<Tree> c = BuildTree();
    TaskAt(c.GetPtr(), 1 + kRecentTasks)->eventChainId += 1;
-   auto* backing = static_cast<Dev::VirtualDisk::FlatVer2BackingInfo*>(SpecOf(b.GetPtr())->deviceChange->Get(7)->device->backing.GetPtr());
+   auto* backing = static_cast<Dev::VirtualDisk::FlatVer2BackingInfo*>(
+       SpecOf(b.GetPtr())->deviceChange->Get(7)->device->backing.GetPtr());
    if (!ByHand::SameTree(a, b) || ByHand::SameTree(a, c)) {
       state.SkipWithError("the hand-written comparison does not tell equal and unequal trees apart");
       return;
    }
    backing->uuid.Set("changed");
    const bool sees = !ByHand::SameTree(a, b);
-   backing->uuid = static_cast<Dev::VirtualDisk::FlatVer2BackingInfo*>(SpecOf(a.GetPtr())->deviceChange->Get(7)->device->backing.GetPtr())->uuid;
+   backing->uuid = static_cast<Dev::VirtualDisk::FlatVer2BackingInfo*>(
+                       SpecOf(a.GetPtr())->deviceChange->Get(7)->device->backing.GetPtr())
+                       ->uuid;
    if (!sees) {
       state.SkipWithError("the hand-written comparison misses a deep leaf");
       return;
@@ -231,8 +241,9 @@ void BM_DiffEqualTrees(benchmark::State& state) {
    const bool none = Ormid::DiffProperties(a.GetPtr(), b.GetPtr()).empty();
    const long allocations = QuorlBench::Allocations() - before;
    if (!none || allocations != 0) {
-      state.SkipWithError(("equal trees: " + std::to_string(allocations) + " allocations, differences found: " +
-                           (none ? "no" : "yes")).c_str());
+      state.SkipWithError(("equal trees: " + std::to_string(allocations) +
+                           " allocations, differences found: " + (none ? "no" : "yes"))
+                              .c_str());
       return;
    }
    for (auto _ : state) {
@@ -316,7 +327,8 @@ void BM_CopyFrom(benchmark::State& state) {
    Ref<ConfigSpec> source = QuorlBench::NewConfigSpec();
    Ref<ConfigSpec> target(new ConfigSpec());
    target->CopyFrom(*source);
-   if (!Ormid::AreEqual(source.GetPtr(), target.GetPtr()) || target->bootOptions.GetPtr() == source->bootOptions.GetPtr()) {
+   if (!Ormid::AreEqual(source.GetPtr(), target.GetPtr()) ||
+       target->bootOptions.GetPtr() == source->bootOptions.GetPtr()) {
       state.SkipWithError("CopyFrom did not make a distinct deep copy");
       return;
    }
@@ -430,8 +442,9 @@ void BM_ReflectSetString(benchmark::State& state, const char* property) {
       state.SkipWithError("no such property");
       return;
    }
-   const std::string values[2] = {*static_cast<std::string*>(r.type->GetFieldPtr(r.task.GetPtr(), r.index)) + "-a",
-                                  *static_cast<std::string*>(r.type->GetFieldPtr(r.task.GetPtr(), r.index)) + "-b"};
+   const std::string values[2] = {
+       *static_cast<std::string*>(r.type->GetFieldPtr(r.task.GetPtr(), r.index)) + "-a",
+       *static_cast<std::string*>(r.type->GetFieldPtr(r.task.GetPtr(), r.index)) + "-b"};
    r.type->SetField(r.task.GetPtr(), r.index, &values[1]);
    std::string out;
    r.type->GetField(r.task.GetPtr(), r.index, &out);
@@ -481,7 +494,8 @@ BENCHMARK(BM_SetProperties)->ArgName("onePass")->Arg(0)->Arg(1);
 template <class T> void BM_CreateByDescriptor(benchmark::State& state) {
    Ormid::DataObjectType* type = Ormid::GetDoType<T>();
    Ref<DynamicData> probe = type->Create();
-   if (probe.GetPtr() == nullptr || probe->_GetType() != type || dynamic_cast<T*>(probe.GetPtr()) == nullptr) {
+   if (probe.GetPtr() == nullptr || probe->_GetType() != type ||
+       dynamic_cast<T*>(probe.GetPtr()) == nullptr) {
       state.SkipWithError("the descriptor does not create an object of its class");
       return;
    }

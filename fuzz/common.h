@@ -30,15 +30,16 @@
 
 namespace quorl_fuzz {
 
-inline const Wire::DecodeOptions kLimits{.version = nullptr, .maxBytes = std::size_t{1} << 20, .maxDepth = 32};
+inline const Wire::DecodeOptions kLimits{
+    .version = nullptr, .maxBytes = std::size_t{1} << 20, .maxDepth = 32};
 
 inline std::string_view AsText(const std::uint8_t* data, std::size_t size) {
    return {reinterpret_cast<const char*>(data), size};
 }
 
 [[noreturn]] inline void Finding(std::string_view what, std::string_view detail) {
-   std::fprintf(stderr, "\n=== round-trip finding: %.*s\n%.*s\n===\n", static_cast<int>(what.size()), what.data(),
-                static_cast<int>(detail.size()), detail.data());
+   std::fprintf(stderr, "\n=== round-trip finding: %.*s\n%.*s\n===\n", static_cast<int>(what.size()),
+                what.data(), static_cast<int>(detail.size()), detail.data());
    __builtin_trap();
 }
 
@@ -49,7 +50,6 @@ inline void RequireQuorlTypes() {
       std::abort();
    }
 }
-
 
 // Writes a decoded value again; a refusal is a finding.
 template <class Encode> std::optional<std::string> Rewrite(Encode&& encode, std::string_view input) {
@@ -66,7 +66,8 @@ template <class Decode> auto ReadBack(Decode&& decode, const std::string& writte
    try {
       return decode(written);
    } catch (const Wire::DecodeError& e) {
-      Finding("the decoder refuses what the encoder wrote", std::string(e.what()) + "\n--- written:\n" + written);
+      Finding("the decoder refuses what the encoder wrote",
+              std::string(e.what()) + "\n--- written:\n" + written);
    }
 }
 
@@ -83,7 +84,8 @@ inline void CheckSame(const Ormid::Any* first, const Ormid::Any* second, const s
       if (first == nullptr || second == nullptr) {
          diff = first == nullptr ? "null became a value" : "a value became null";
       } else if (first->_GetType() != second->_GetType()) {
-         diff = std::string("a ") + first->_GetType()->GetName() + " became a " + second->_GetType()->GetName();
+         diff =
+             std::string("a ") + first->_GetType()->GetName() + " became a " + second->_GetType()->GetName();
       } else {
          diff = "differs at: " + Ormid::DiffProperties(first, second).ToString();
       }

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
    if (!first) {
       Finding("DecodeJson answered no value and no error", input);
    }
-   const std::optional<std::string> written = Rewrite([&] { return Wire::EncodeJson(first.GetPtr()); }, input);
+   const std::optional<std::string> written =
+       Rewrite([&] { return Wire::EncodeJson(first.GetPtr()); }, input);
    const Pellum::Ref<Ormid::Any> second =
        ReadBack([](const std::string& doc) { return Wire::DecodeJson(doc, kLimits); }, *written);
    const std::string rewritten = Rewrite([&] { return Wire::EncodeJson(second.GetPtr()); }, *written).value();

@@ -37,8 +37,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
        ReadBack([](const std::string& doc) { return Wire::DecodeRequest(doc, kLimits); }, written);
    const std::string rewritten = Rewrite([&] { return Write(second); }, written).value();
    if (second.method != first.method || second.args.size() != first.args.size()) {
-      Finding("the request read back names another method",
-              first.method->GetFullName() + " became " + second.method->GetFullName() + "\n--- written:\n" + written);
+      Finding("the request read back names another method", first.method->GetFullName() + " became " +
+                                                                second.method->GetFullName() +
+                                                                "\n--- written:\n" + written);
    }
    CheckSame(first.target.GetPtr(), second.target.GetPtr(), written, rewritten, "_this");
    for (std::size_t i = 0; i < first.args.size(); ++i) {

@@ -48,16 +48,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
    }
    const std::optional<std::string> document = Rewrite([&] { return Write(method, first); }, input);
    const std::string& written = *document;
-   const Wire::Response second = ReadBack(
-       [&](const std::string& doc) { return Wire::DecodeResponse(doc, method, kLimits); }, written);
+   const Wire::Response second =
+       ReadBack([&](const std::string& doc) { return Wire::DecodeResponse(doc, method, kLimits); }, written);
    const std::string rewritten = Rewrite([&] { return Write(method, second); }, written).value();
    if (first.fault) {
       if (second.faultString != first.faultString) {
          Finding("the fault string read back differs", "--- written:\n" + written);
       }
-      CheckSame(first.fault.GetPtr(), second.fault.GetPtr(), written, rewritten, method.GetFullName() + " fault");
+      CheckSame(first.fault.GetPtr(), second.fault.GetPtr(), written, rewritten,
+                method.GetFullName() + " fault");
    } else {
-      CheckSame(first.result.GetPtr(), second.result.GetPtr(), written, rewritten, method.GetFullName() + " result");
+      CheckSame(first.result.GetPtr(), second.result.GetPtr(), written, rewritten,
+                method.GetFullName() + " result");
    }
    return 0;
 }

@@ -172,7 +172,8 @@ public:
          return;
       }
       if (document.size() > kMaxSeed + 1) {
-         std::fprintf(stderr, "fuzz_seeds: %s/%s left out: %zu bytes\n", target, name.c_str(), document.size());
+         std::fprintf(stderr, "fuzz_seeds: %s/%s left out: %zu bytes\n", target, name.c_str(),
+                      document.size());
          return;
       }
       fs::create_directories(_dir / target);
@@ -230,7 +231,8 @@ const Call kCalls[] = {
     {"reconfigure", "quorl.VirtualMachine", "reconfigure", "vm-1"},
     {"create-folder", "quorl.Folder", "createFolder", "group-v3"},
     {"has-privilege-on-entity", "quorl.AuthorizationManager", "hasPrivilegeOnEntity", "AuthorizationManager"},
-    {"update-child-resource-configuration", "quorl.ResourcePool", "updateChildResourceConfiguration", "resgroup-9"},
+    {"update-child-resource-configuration", "quorl.ResourcePool", "updateChildResourceConfiguration",
+     "resgroup-9"},
     {"remove-role", "quorl.AuthorizationManager", "removeRole", "AuthorizationManager"},
     {"invoke-transaction-call", "quorl.host.NetworkSystem", "invokeHostTransactionCall", "networkSystem-1"},
     {"retrieve-content", "quorl.ServiceInstance", "retrieveContent", "ServiceInstance"},

@@ -34,7 +34,7 @@ Ormid::Any* NamesToOrdinals(const Ormid::Array<std::string>& names, const Ormid:
          (*result)[i] = type->GetValue(names[i]);
       }
    } catch (...) {
-      delete result;  // count zero: nobody else holds it
+      delete result; // count zero: nobody else holds it
       throw;
    }
    return result;

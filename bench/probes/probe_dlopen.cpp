@@ -28,8 +28,9 @@ int main(int argc, char** argv) {
       return 3;
    }
    const std::size_t after = QuorlBench::RegisteredTypeCount();
-   std::printf("dlopen_ns=%lld\n",
-               static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(stop - start).count()));
+   std::printf(
+       "dlopen_ns=%lld\n",
+       static_cast<long long>(std::chrono::duration_cast<std::chrono::nanoseconds>(stop - start).count()));
    std::printf("types_before=%zu\ntypes_after=%zu\n", before, after);
    QuorlBench::PrintMemory("after_");
    // The library stays loaded until exit: its types stay registered for the life of the process.

@@ -35,9 +35,9 @@
 #include "ormid/ToString.h"
 #include "quorl/Task.h"
 #include "quorl/TaskInfo.h"
+#include "quorl/TaskReasonSystem.h"
 #include "quorl/TaskSkeleton.h"
 #include "quorl/VirtualMachine.h"
-#include "quorl/TaskReasonSystem.h"
 #include "quorl/VirtualMachineSkeleton.h"
 #include "quorl/VirtualMachineStub.h"
 #include "quorl/fault/InvalidPowerState.h"
@@ -367,7 +367,8 @@ int RunClient(Ormid::LoopbackAdapter& adapter, Ormid::MoRef* vmRef, std::ostream
 
 Pellum::Ref<Ormid::MoRef> ServeExampleMachine(Ormid::LoopbackAdapter& adapter, const std::string& id,
                                               const std::string& name) {
-   Pellum::Ref<PowerOnExample::DemoVirtualMachine> machine(new PowerOnExample::DemoVirtualMachine(id, name, &adapter));
+   Pellum::Ref<PowerOnExample::DemoVirtualMachine> machine(
+       new PowerOnExample::DemoVirtualMachine(id, name, &adapter));
    adapter.Register(machine.GetPtr());
    return machine->_GetRef();
 }

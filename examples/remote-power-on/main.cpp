@@ -38,7 +38,8 @@ bool ParseUrl(const std::string& url, Transport::ClientOptions& options) {
    const std::string hostPort = url.substr(hostStart, pathStart - hostStart);
    const auto colon = hostPort.rfind(':');
    options.host = hostPort.substr(0, colon);
-   options.port = colon == std::string::npos ? (options.tls ? 443 : 80) : std::stoi(hostPort.substr(colon + 1));
+   options.port =
+       colon == std::string::npos ? (options.tls ? 443 : 80) : std::stoi(hostPort.substr(colon + 1));
    options.path = pathStart == std::string::npos ? "/sdk" : url.substr(pathStart);
    return true;
 }
@@ -52,7 +53,8 @@ template <class E> const char* NameOf(int ordinal) {
 int main(int argc, char** argv) {
    Transport::ClientOptions options;
    if (argc < 4 || !ParseUrl(argv[1], options)) {
-      std::cerr << "usage: remote-power-on URL USER PASSWORD [--thumbprint SHA256 | --ca FILE | --insecure]\n";
+      std::cerr
+          << "usage: remote-power-on URL USER PASSWORD [--thumbprint SHA256 | --ca FILE | --insecure]\n";
       return 2;
    }
    for (int i = 4; i < argc; ++i) {
@@ -76,7 +78,8 @@ int main(int argc, char** argv) {
       instance->RetrieveContent(content);
       std::cout << "client: connected to " << client->GetUrl() << ": " << content->about->fullName << "\n";
 
-      Ref<Quorl::SessionManager> sessions = client->GetStub<Quorl::SessionManager>(content->sessionManager.GetPtr());
+      Ref<Quorl::SessionManager> sessions =
+          client->GetStub<Quorl::SessionManager>(content->sessionManager.GetPtr());
       Ref<Quorl::UserSession> session;
       sessions->Login(argv[2], argv[3], Pellum::Optional<std::string>(), session);
       std::cout << "client: logged in as " << argv[2] << "\n";
@@ -102,7 +105,8 @@ int main(int argc, char** argv) {
       } while ((info->state == static_cast<int>(Quorl::TaskInfo::State::queued) ||
                 info->state == static_cast<int>(Quorl::TaskInfo::State::running)) &&
                std::chrono::steady_clock::now() < deadline);
-      std::cout << "client: task " << info->key << " ended: " << NameOf<Quorl::TaskInfo::State>(info->state) << "\n";
+      std::cout << "client: task " << info->key << " ended: " << NameOf<Quorl::TaskInfo::State>(info->state)
+                << "\n";
       Ref<Quorl::Vm::RuntimeInfo> runtime;
       vm->GetRuntime(runtime);
       std::cout << "client: " << vm->GetName() << " is "

@@ -20,12 +20,14 @@ int main() {
    std::cout << xml << json << "\n";
    Pellum::Ref<Ormid::Any> fromXml = Wire::DecodeXml(xml);
    Pellum::Ref<Ormid::Any> fromJson = Wire::DecodeJson(json);
-   if (!Ormid::AreEqual(boot.GetPtr(), fromXml.GetPtr()) || !Ormid::AreEqual(boot.GetPtr(), fromJson.GetPtr())) {
+   if (!Ormid::AreEqual(boot.GetPtr(), fromXml.GetPtr()) ||
+       !Ormid::AreEqual(boot.GetPtr(), fromJson.GetPtr())) {
       std::fprintf(stderr, "wire-values: a value read back differs\n");
       return 1;
    }
    try {
-      Wire::DecodeJson(R"({"_type":"VirtualMachineBootOptions","bootOrder":[{"_type":"VirtualMachineBootOptionsBootableDiskDevice"}]})");
+      Wire::DecodeJson(
+          R"({"_type":"VirtualMachineBootOptions","bootOrder":[{"_type":"VirtualMachineBootOptionsBootableDiskDevice"}]})");
       std::fprintf(stderr, "wire-values: a document without a required property was accepted\n");
       return 1;
    } catch (const Wire::DecodeError& e) {

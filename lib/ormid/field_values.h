@@ -85,7 +85,8 @@ inline void MoveField(SwapFieldFn swap, const PropertyRecord& record, DynamicDat
    }
    switch (GetFieldKind(record)) {
    case FieldKind::Bool:
-      return optional ? MoveThrough<signed char>(swap, from, to, index) : MoveThrough<bool>(swap, from, to, index);
+      return optional ? MoveThrough<signed char>(swap, from, to, index)
+                      : MoveThrough<bool>(swap, from, to, index);
    case FieldKind::Byte:
       return MoveValue<signed char>(swap, optional, from, to, index);
    case FieldKind::Short:

@@ -230,8 +230,8 @@ ManagedMethod* gKoblReflectManagedMethodExecuterMethodObjects[1];
 const ManagedTypeInfo kReflectDescriptors[2] = {
     {&gKoblReflectDynamicTypeManagerTypeInfo, &gKoblManagedObjectTypeInfo, kNoManagedProperties, kNoMethods,
      nullptr, nullptr, nullptr, gKoblReflectDynamicTypeManagerMethodObjects},
-    {&gKoblReflectManagedMethodExecuterTypeInfo, &gKoblManagedObjectTypeInfo, kNoManagedProperties, kNoMethods,
-     nullptr, nullptr, nullptr, gKoblReflectManagedMethodExecuterMethodObjects}};
+    {&gKoblReflectManagedMethodExecuterTypeInfo, &gKoblManagedObjectTypeInfo, kNoManagedProperties,
+     kNoMethods, nullptr, nullptr, nullptr, gKoblReflectManagedMethodExecuterMethodObjects}};
 
 Type* const* KoblTypeList(int& count) {
    const TypeInfo* primitives[] = {

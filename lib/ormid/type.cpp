@@ -380,9 +380,9 @@ void DataObjectType::ThrowNotInstance(const DynamicData* obj, const char* what, 
       throw Pellum::Exception(Pellum::ASPrint("%1 of data type %2 on an object of type %3", what, GetName(),
                                               actual != nullptr ? actual->GetName() : "(unregistered)"));
    }
-   throw Pellum::Exception(Pellum::ASPrint("%1 of property %2 (index %3) of data type %4 on an object of type %5",
-                                           what, property, index, GetName(),
-                                           actual != nullptr ? actual->GetName() : "(unregistered)"));
+   throw Pellum::Exception(
+       Pellum::ASPrint("%1 of property %2 (index %3) of data type %4 on an object of type %5", what, property,
+                       index, GetName(), actual != nullptr ? actual->GetName() : "(unregistered)"));
 }
 
 // Whether `obj` (not null) is an instance of this type. The class last seen to be described by exactly this

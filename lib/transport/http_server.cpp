@@ -32,9 +32,9 @@ constexpr const char* kXml = "text/xml; charset=utf-8";
 // What an implementation may ask about the call it serves (HttpServer::CurrentUser, StartSession).
 struct CallState {
    std::string user;
-   std::string token;      // the session of the request, or empty
-   std::string newToken;   // a session started by this call
-   bool ended = false;     // EndSession() was called
+   std::string token;    // the session of the request, or empty
+   std::string newToken; // a session started by this call
+   bool ended = false;   // EndSession() was called
 };
 thread_local CallState* tCurrentCall = nullptr;
 
@@ -68,8 +68,8 @@ std::string CookieValue(const std::string& header) {
 
 Pellum::Ref<Ormid::MethodFault> InvalidRequest(const std::string& why) {
    Pellum::Ref<Ormid::MethodFault> fault(new Ormid::Fault::InvalidRequest());
-   fault->GetFaultMessage()->Append(
-       Pellum::Ref<Ormid::LocalizableMessage>(new Ormid::LocalizableMessage("transport.invalidRequest", why)));
+   fault->GetFaultMessage()->Append(Pellum::Ref<Ormid::LocalizableMessage>(
+       new Ormid::LocalizableMessage("transport.invalidRequest", why)));
    return fault;
 }
 
@@ -164,7 +164,8 @@ Users::~Users() = default;
 InMemoryUsers::InMemoryUsers() = default;
 InMemoryUsers::~InMemoryUsers() = default;
 
-void InMemoryUsers::Add(std::string user, std::string password, std::set<std::string, std::less<>> privileges) {
+void InMemoryUsers::Add(std::string user, std::string password,
+                        std::set<std::string, std::less<>> privileges) {
    std::lock_guard<std::mutex> guard(_lock);
    _users[std::move(user)] = Entry{std::move(password), std::move(privileges)};
 }
@@ -178,8 +179,8 @@ bool InMemoryUsers::CheckPassword(const std::string& user, const std::string& pa
 bool InMemoryUsers::HasPrivilege(const std::string& user, std::string_view privilegeId) const {
    std::lock_guard<std::mutex> guard(_lock);
    auto it = _users.find(user);
-   return it != _users.end() &&
-          (it->second.privileges.count("*") != 0 || it->second.privileges.find(privilegeId) != it->second.privileges.end());
+   return it != _users.end() && (it->second.privileges.count("*") != 0 ||
+                                 it->second.privileges.find(privilegeId) != it->second.privileges.end());
 }
 
 struct HttpServer::Impl {
@@ -290,7 +291,8 @@ struct HttpServer::Impl {
       if (!soapAction.empty()) {
          const Ormid::Version* stated = VersionOf(soapAction);
          if (stated == nullptr || !version->Includes(*stated)) {
-            const std::string why = "version of SOAPAction " + std::string(soapAction.substr(0, 100)) + " is not served";
+            const std::string why =
+                "version of SOAPAction " + std::string(soapAction.substr(0, 100)) + " is not served";
             return Refuse(*InvalidRequest(why), why, v);
          }
          v = stated;
@@ -301,30 +303,33 @@ struct HttpServer::Impl {
 
       Wire::Request call;
       try {
-         call = Wire::DecodeRequest(body, {.version = v, .maxBytes = options.maxRequestBytes,
-                                           .maxDepth = options.maxDepth});
+         call = Wire::DecodeRequest(
+             body, {.version = v, .maxBytes = options.maxRequestBytes, .maxDepth = options.maxDepth});
       } catch (const Wire::DecodeError& e) {
          return Refuse(*InvalidRequest(e.what()), std::string("bad request: ") + e.what(), v);
       }
       const char* privilege = call.method->GetPrivilegeFor(call.target->GetTypeName());
       const bool anonymous = privilege != nullptr && options.anonymousPrivilege == privilege;
       if (!anonymous && state.user.empty()) {
-         const std::string why = call.method->GetFullName() + " needs a session" +
-                                 (state.token.empty() ? std::string() : " (the session is unknown or has expired)");
-         return Refuse(*SecurityFault(options.notAuthenticatedFault, call.target.GetPtr(), privilege, why), why, v);
+         const std::string why =
+             call.method->GetFullName() + " needs a session" +
+             (state.token.empty() ? std::string() : " (the session is unknown or has expired)");
+         return Refuse(*SecurityFault(options.notAuthenticatedFault, call.target.GetPtr(), privilege, why),
+                       why, v);
       }
       if (!anonymous && privilege != nullptr && std::string_view(privilege) != "dynamic" &&
           !users->HasPrivilege(state.user, privilege)) {
          const std::string why = state.user + " lacks the privilege " + privilege + " that " +
                                  call.method->GetFullName() + " needs";
-         return Refuse(*SecurityFault(options.noPermissionFault, call.target.GetPtr(), privilege, why), why, v);
+         return Refuse(*SecurityFault(options.noPermissionFault, call.target.GetPtr(), privilege, why), why,
+                       v);
       }
 
       Pellum::Ref<Ormid::Any> result;
       tCurrentCall = &state;
       try {
-         objects->Invoke(call.target.GetPtr(), const_cast<Ormid::ManagedMethod*>(call.method), call.args, result,
-                         nullptr);
+         objects->Invoke(call.target.GetPtr(), const_cast<Ormid::ManagedMethod*>(call.method), call.args,
+                         result, nullptr);
          tCurrentCall = nullptr;
       } catch (const Ormid::MethodFault::Exception& e) {
          tCurrentCall = nullptr;
@@ -354,7 +359,8 @@ struct HttpServer::Impl {
    }
 };
 
-HttpServer::HttpServer(ServerOptions options, Pellum::Ref<Ormid::LoopbackAdapter> objects, Pellum::Ref<Users> users)
+HttpServer::HttpServer(ServerOptions options, Pellum::Ref<Ormid::LoopbackAdapter> objects,
+                       Pellum::Ref<Users> users)
     : _impl(std::make_unique<Impl>()) {
    if (!objects || !users) {
       throw Pellum::Exception("HttpServer: the objects to serve and the users are required");
@@ -380,8 +386,8 @@ int HttpServer::Start() {
    if (!o.certificateFile.empty() || !o.keyFile.empty()) {
       auto tls = std::make_unique<httplib::SSLServer>(o.certificateFile.c_str(), o.keyFile.c_str());
       if (!tls->is_valid()) {
-         throw Pellum::Exception("HttpServer: cannot load the certificate " + o.certificateFile + " and key " +
-                                 o.keyFile);
+         throw Pellum::Exception("HttpServer: cannot load the certificate " + o.certificateFile +
+                                 " and key " + o.keyFile);
       }
       server = std::move(tls);
    } else {
@@ -435,16 +441,16 @@ int HttpServer::Start() {
    // httplib's own error answers (a request line or headers that cannot be read, in time or at all, a path
    // not served): a fault, and the connection ends, as nothing after the error can be trusted to be the
    // start of a request. The server's own answers carry their content type.
-   server->set_error_handler(httplib::Server::HandlerWithResponse([&impl](const httplib::Request&,
-                                                                         httplib::Response& res) {
-      if (res.has_header("Content-Type")) {
-         return httplib::Server::HandlerResponse::Unhandled;
-      }
-      const std::string why = "HTTP " + std::to_string(res.status) +
-                              ": the request cannot be read, or is not a POST to " + impl.options.path;
-      AnswerAndClose(res, res.status, Wire::EncodeFault(*InvalidRequest(why), why, {impl.version}));
-      return httplib::Server::HandlerResponse::Handled;
-   }));
+   server->set_error_handler(
+       httplib::Server::HandlerWithResponse([&impl](const httplib::Request&, httplib::Response& res) {
+          if (res.has_header("Content-Type")) {
+             return httplib::Server::HandlerResponse::Unhandled;
+          }
+          const std::string why = "HTTP " + std::to_string(res.status) +
+                                  ": the request cannot be read, or is not a POST to " + impl.options.path;
+          AnswerAndClose(res, res.status, Wire::EncodeFault(*InvalidRequest(why), why, {impl.version}));
+          return httplib::Server::HandlerResponse::Handled;
+       }));
    server->set_exception_handler([](const httplib::Request&, httplib::Response& res, std::exception_ptr ep) {
       std::string why = "unknown exception";
       try {
@@ -467,7 +473,8 @@ int HttpServer::Start() {
       setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
       listening = sock;
    });
-   const int port = o.port == 0 ? server->bind_to_any_port(o.address) : (server->bind_to_port(o.address, o.port) ? o.port : -1);
+   const int port = o.port == 0 ? server->bind_to_any_port(o.address)
+                                : (server->bind_to_port(o.address, o.port) ? o.port : -1);
    if (port < 0 || ::listen(listening, SOMAXCONN) != 0) {
       throw Pellum::Exception("HttpServer: cannot listen on " + o.address + ":" + std::to_string(o.port));
    }
@@ -483,7 +490,8 @@ int HttpServer::Start() {
       impl.server->stop();
       impl.thread.join();
       impl.server.reset();
-      throw Pellum::Exception("HttpServer: the server did not start on " + o.address + ":" + std::to_string(port));
+      throw Pellum::Exception("HttpServer: the server did not start on " + o.address + ":" +
+                              std::to_string(port));
    }
    return port;
 }
@@ -501,7 +509,8 @@ void HttpServer::Stop() {
    impl.server.reset();
 }
 
-HttpServer::Answer HttpServer::Handle(std::string_view body, std::string_view soapAction, std::string_view cookie) {
+HttpServer::Answer HttpServer::Handle(std::string_view body, std::string_view soapAction,
+                                      std::string_view cookie) {
    return _impl->Handle(body, soapAction, cookie);
 }
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstdio>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 
@@ -158,7 +158,8 @@ void AppendBase64(std::string& out, const std::vector<unsigned char>& bytes) {
    std::size_t i = 0;
    for (; i + 3 <= n; i += 3) {
       const unsigned v = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-      const char quad[4] = {kBase64[v >> 18], kBase64[(v >> 12) & 63], kBase64[(v >> 6) & 63], kBase64[v & 63]};
+      const char quad[4] = {kBase64[v >> 18], kBase64[(v >> 12) & 63], kBase64[(v >> 6) & 63],
+                            kBase64[v & 63]};
       out.append(quad, 4);
    }
    if (i + 1 == n) {
@@ -214,8 +215,9 @@ bool ParseBase64(std::string_view text, std::vector<unsigned char>& out) {
 void AppendDateTime(std::string& out, const DateTime& value) {
    const int64_t micros = value.GetUtcTime();
    if (micros < kMinMicros || micros > kMaxMicros) {
-      throw EncodeError("", "date-time " + std::to_string(micros) +
-                                " µs from the epoch lies outside the years 0001 to 9999 that xsd:dateTime carries");
+      throw EncodeError(
+          "", "date-time " + std::to_string(micros) +
+                  " µs from the epoch lies outside the years 0001 to 9999 that xsd:dateTime carries");
    }
    int64_t seconds = micros / 1000000;
    int64_t fraction = micros % 1000000;
@@ -258,9 +260,9 @@ void AppendDateTime(std::string& out, const DateTime& value) {
 bool ParseDateTime(std::string_view s, DateTime& out, std::string& why) {
    s = Trim(s);
    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-   if (!Number(s, 4, year) || !Expect(s, '-') || !Number(s, 2, month) || !Expect(s, '-') || !Number(s, 2, day) ||
-       !Expect(s, 'T') || !Number(s, 2, hour) || !Expect(s, ':') || !Number(s, 2, minute) || !Expect(s, ':') ||
-       !Number(s, 2, second)) {
+   if (!Number(s, 4, year) || !Expect(s, '-') || !Number(s, 2, month) || !Expect(s, '-') ||
+       !Number(s, 2, day) || !Expect(s, 'T') || !Number(s, 2, hour) || !Expect(s, ':') ||
+       !Number(s, 2, minute) || !Expect(s, ':') || !Number(s, 2, second)) {
       why = "not an xsd:dateTime (YYYY-MM-DDThh:mm:ss[.ffffff][Z|±hh:mm])";
       return false;
    }
@@ -320,7 +322,8 @@ bool ParseDateTime(std::string_view s, DateTime& out, std::string& why) {
    return true;
 }
 
-void AppendScalar(std::string& out, Ormid::FieldKind kind, const void* p, const Ormid::Type* enumType, bool json) {
+void AppendScalar(std::string& out, Ormid::FieldKind kind, const void* p, const Ormid::Type* enumType,
+                  bool json) {
    using K = Ormid::FieldKind;
    switch (kind) {
    case K::Bool:
@@ -359,7 +362,8 @@ void AppendScalar(std::string& out, Ormid::FieldKind kind, const void* p, const 
    }
 }
 
-std::string ParseScalar(std::string_view text, Ormid::FieldKind kind, const Ormid::Type* enumType, void* out) {
+std::string ParseScalar(std::string_view text, Ormid::FieldKind kind, const Ormid::Type* enumType,
+                        void* out) {
    using K = Ormid::FieldKind;
    switch (kind) {
    case K::Bool: {

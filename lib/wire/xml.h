@@ -32,10 +32,10 @@ public:
 
 private:
    [[noreturn]] void Fail(const std::string& message) const;
-   void Plain(std::string_view element, Ormid::FieldKind kind, const void* p, const Ormid::Type* type, bool secret,
-              const std::string* xsiType);
-   void Items(std::string_view element, const Ormid::Any* array, const Ormid::Type* item, Ormid::FieldKind itemKind,
-              bool secret);
+   void Plain(std::string_view element, Ormid::FieldKind kind, const void* p, const Ormid::Type* type,
+              bool secret, const std::string* xsiType);
+   void Items(std::string_view element, const Ormid::Any* array, const Ormid::Type* item,
+              Ormid::FieldKind itemKind, bool secret);
    void Data(std::string_view element, const Ormid::DynamicData* data, const Ormid::Type* staticType);
    void Properties(const Ormid::DynamicData* data, const Plan& plan);
    void Place1(const Place& place, const void* p);

@@ -82,12 +82,13 @@ void XmlEncoder::Close(std::string_view element) {
    _out += '>';
 }
 
-void XmlEncoder::Plain(std::string_view element, Ormid::FieldKind kind, const void* p, const Ormid::Type* type,
-                       bool secret, const std::string* xsiType) {
+void XmlEncoder::Plain(std::string_view element, Ormid::FieldKind kind, const void* p,
+                       const Ormid::Type* type, bool secret, const std::string* xsiType) {
    Open(element, xsiType);
    _out += '>';
-   if (kind == Ormid::FieldKind::String || kind == Ormid::FieldKind::Uri || kind == Ormid::FieldKind::TypeName ||
-       kind == Ormid::FieldKind::MethodName || kind == Ormid::FieldKind::PropertyPath) {
+   if (kind == Ormid::FieldKind::String || kind == Ormid::FieldKind::Uri ||
+       kind == Ormid::FieldKind::TypeName || kind == Ormid::FieldKind::MethodName ||
+       kind == Ormid::FieldKind::PropertyPath) {
       Escaped(*static_cast<const std::string*>(p), false, secret);
    } else {
       try {
@@ -172,7 +173,8 @@ void XmlEncoder::Items(std::string_view element, const Ormid::Any* array, const 
    }
 }
 
-void XmlEncoder::Data(std::string_view element, const Ormid::DynamicData* data, const Ormid::Type* staticType) {
+void XmlEncoder::Data(std::string_view element, const Ormid::DynamicData* data,
+                      const Ormid::Type* staticType) {
    const Ormid::DataObjectType* type = data->_GetDataType();
    if (type == nullptr) {
       Fail("a data object of an unregistered class");
@@ -324,7 +326,8 @@ std::string EncodeResponse(const Ormid::ManagedMethod& method, const Ormid::Any*
    return out;
 }
 
-std::string EncodeFault(const Ormid::MethodFault& fault, std::string_view message, const EncodeOptions& options) {
+std::string EncodeFault(const Ormid::MethodFault& fault, std::string_view message,
+                        const EncodeOptions& options) {
    const Ormid::Version* version = Detail::Resolve(options.version);
    const Ormid::DataObjectType* type = Detail::WrittenType(fault._GetDataType(), version);
    const std::string element = std::string(type->GetWsdlName()) + "Fault";

@@ -327,9 +327,11 @@ TEST(DataObject, CopiesCloneNestedObjectsAsTheirOwnClassAndShareReferences) {
       const char* message;
    } refused[] = {
        {dev.GetPtr(), disk.GetPtr(),
-        "cannot copy a value of type quorl.vm.device.VirtualDisk into an object of type quorl.vm.device.VirtualDevice"},
+        "cannot copy a value of type quorl.vm.device.VirtualDisk into an object of type "
+        "quorl.vm.device.VirtualDevice"},
        {disk.GetPtr(), dev.GetPtr(), "of type quorl.vm.device.VirtualDevice into"},
-       {fault.GetPtr(), cycle.GetPtr(), "cannot copy a value of type quorl.fault.AdminDisabled that holds itself"},
+       {fault.GetPtr(), cycle.GetPtr(),
+        "cannot copy a value of type quorl.fault.AdminDisabled that holds itself"},
    };
    for (const auto& row : refused) {
       Ref<Ormid::Any> before(row.to->_Clone());
@@ -459,7 +461,8 @@ TEST(Equality, AgreesWithTheDifferenceOnRandomPairsOfEveryClass) {
          Ref<Ormid::DynamicData> into = type.Create();
          into->CopyFrom(*b);
          std::vector<const Ormid::PropertyRecord*> set, setOneByOne;
-         type.ForEachSetProperty(into.GetPtr(), [&](auto*, int, const auto& record) { set.push_back(&record); });
+         type.ForEachSetProperty(into.GetPtr(),
+                                 [&](auto*, int, const auto& record) { set.push_back(&record); });
          type.ForEachProperty([&](const Ormid::DataObjectType* owner, int index, const auto& record) {
             if (owner->IsSet(b.GetPtr(), index)) {
                setOneByOne.push_back(&record);

@@ -23,7 +23,8 @@ const Ormid::Version* Newest() {
 
 // Sends one call of `member` through the codec both ways; answers what went wrong, or empty.
 std::string Call(const Ormid::ManagedMethod& member, bool optionals) {
-   const quorl_types::ExampleOptions options{.depth = 1, .optionals = true, .complete = true, .edgeValues = true};
+   const quorl_types::ExampleOptions options{
+       .depth = 1, .optionals = true, .complete = true, .edgeValues = true};
    std::vector<Ref<Any>> args;
    for (const Ormid::ParamInfo& param : member.GetParams()) {
       const bool optional = (param.flags & Ormid::PropertyFlags::Optional) != 0;
@@ -76,7 +77,8 @@ TEST(WireCalls, EveryMemberOfEveryManagedType) {
          for (bool optionals : {true, false}) {
             const std::string failure = Call(member, optionals);
             if (!failure.empty() && ++failures <= 10) {
-               ADD_FAILURE() << member.GetFullName() << (optionals ? "" : " (optionals unset)") << ": " << failure;
+               ADD_FAILURE() << member.GetFullName() << (optionals ? "" : " (optionals unset)") << ": "
+                             << failure;
             }
          }
       }

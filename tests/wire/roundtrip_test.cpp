@@ -69,7 +69,8 @@ std::string RoundTrip(const Any* value, bool json, std::string* document = nullp
       }
       Ref<Any> back = json ? Wire::DecodeJson(text, in) : Wire::DecodeXml(text, in);
       if (!Ormid::AreEqual(value, back.GetPtr())) {
-         return "read back differs at " + Ormid::DiffProperties(value, back.GetPtr()).ToString() + "\n" + text;
+         return "read back differs at " + Ormid::DiffProperties(value, back.GetPtr()).ToString() + "\n" +
+                text;
       }
    } catch (const std::exception& e) {
       return e.what();
@@ -129,7 +130,8 @@ TEST(WireRoundTrip, EveryDataObjectAndFault) {
 TEST(WireRoundTrip, EveryFaultInASoapFault) {
    Messages messages;
    // Any method serves: a fault answer does not depend on the call.
-   auto* folder = dynamic_cast<Ormid::ManagedObjectType*>(Ormid::TypeRegistry::Get().FindByName("quorl.Folder"));
+   auto* folder =
+       dynamic_cast<Ormid::ManagedObjectType*>(Ormid::TypeRegistry::Get().FindByName("quorl.Folder"));
    ASSERT_NE(folder, nullptr);
    const Ormid::ManagedMethod& method = *folder->GetOwnMethod(0);
    int failures = 0, faults = 0;

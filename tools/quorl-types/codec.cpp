@@ -19,7 +19,7 @@ namespace quorl_types {
 namespace {
 
 struct Arguments {
-   std::string_view name;          // encode: the type; decode: the file ("-" or empty: standard input)
+   std::string_view name;           // encode: the type; decode: the file ("-" or empty: standard input)
    std::string_view format = "xml"; // encode: --json / --xml; decode: --to
    const Ormid::Version* version = nullptr;
 };
@@ -121,10 +121,11 @@ int DecodeCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
    const std::size_t first = document.find_first_not_of(" \t\r\n");
    const bool json = first != std::string::npos && document[first] == '{';
    try {
-      Pellum::Ref<Ormid::Any> value =
-          json ? Wire::DecodeJson(document, {.version = args.version}) : Wire::DecodeXml(document, {.version = args.version});
+      Pellum::Ref<Ormid::Any> value = json ? Wire::DecodeJson(document, {.version = args.version})
+                                           : Wire::DecodeXml(document, {.version = args.version});
       // By default each format is written as the other.
-      out << Encode(value.GetPtr(), args.format.empty() ? (json ? "xml" : "json") : args.format, args.version);
+      out << Encode(value.GetPtr(), args.format.empty() ? (json ? "xml" : "json") : args.format,
+                    args.version);
    } catch (const Wire::DecodeError& e) {
       err << "quorl-types decode: " << (args.name.empty() ? "-" : args.name) << ": " << e.what() << "\n";
       return 1;

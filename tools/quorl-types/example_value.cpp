@@ -82,8 +82,9 @@ struct Samples {
    bool lastEnumValue;
 };
 
-const Samples kPlain{kText, kLinkKey, 1, 1, 1, 1, 0.5f, 1.5, {1, 2, 3, 4},
-                     Pellum::System::DateTime::FromUtcTime(kExampleTime), false};
+const Samples kPlain{
+    kText, kLinkKey, 1, 1, 1, 1, 0.5f, 1.5, {1, 2, 3, 4}, Pellum::System::DateTime::FromUtcTime(kExampleTime),
+    false};
 const Samples kEdge{"<a href=\"x\">&amp; caf\xC3\xA9 \xE2\x82\xAC\r\n\ttab ]]> '\xF0\x9F\x98\x80'</a>",
                     "key <&>",
                     -128,
@@ -99,7 +100,9 @@ const Samples kEdge{"<a href=\"x\">&amp; caf\xC3\xA9 \xE2\x82\xAC\r\n\ttab ]]> '
 struct Context {
    ExampleOptions options;
    const Samples& samples;
-   int Ordinal(const Ormid::EnumType& type) const { return samples.lastEnumValue ? type.GetValueCount() - 1 : 0; }
+   int Ordinal(const Ormid::EnumType& type) const {
+      return samples.lastEnumValue ? type.GetValueCount() - 1 : 0;
+   }
 };
 
 Ref<Ormid::DynamicData> Build(const Context& cx, const DataObjectType& type, int depth);

@@ -37,8 +37,10 @@ inline constexpr int kCompleteDepth = 6;
 
 // An example argument for a parameter (or a value for a result) described by `record`: boxed for plain
 // kinds (Ormid::Primitive, enumeration boxes), the array itself for arrays, the object for references.
-Pellum::Ref<Ormid::Any> BuildExampleArgument(const Ormid::PropertyRecord& record, const ExampleOptions& options);
-Pellum::Ref<Ormid::DynamicData> BuildExampleValue(const Ormid::DataObjectType& type, const ExampleOptions& options);
+Pellum::Ref<Ormid::Any> BuildExampleArgument(const Ormid::PropertyRecord& record,
+                                             const ExampleOptions& options);
+Pellum::Ref<Ormid::DynamicData> BuildExampleValue(const Ormid::DataObjectType& type,
+                                                  const ExampleOptions& options);
 
 // The rendering (Ormid::ToString, secrets masked) of BuildExampleValue(type), every line indented by two
 // spaces.

@@ -47,7 +47,8 @@ private:
 
 class SessionManager final : public Quorl::SessionManagerSkeleton {
 public:
-   explicit SessionManager(const Transport::Users& users) : _ref(RefOf("quorl.SessionManager", "SessionManager")), _users(users) {}
+   explicit SessionManager(const Transport::Users& users)
+       : _ref(RefOf("quorl.SessionManager", "SessionManager")), _users(users) {}
    Ormid::MoRef* _GetRef() const override { return _ref.GetPtr(); }
    void _Invalidate() override {}
 
@@ -137,12 +138,14 @@ int ServeCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
                privileges.insert(p);
             }
          }
-         users->Add(spec.substr(0, a), spec.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1),
+         users->Add(spec.substr(0, a),
+                    spec.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1),
                     std::move(privileges));
          anyUser = true;
       } else {
          err << "quorl-types serve: unexpected argument \"" << word
-             << "\" (serve [--address A] [--port N] [--tls CERT KEY] [--user NAME:PASSWORD[:PRIVILEGES]]...)\n";
+             << "\" (serve [--address A] [--port N] [--tls CERT KEY] [--user "
+                "NAME:PASSWORD[:PRIVILEGES]]...)\n";
          return 2;
       }
    }
@@ -160,9 +163,9 @@ int ServeCommand(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
    Transport::HttpServer server(options, objects, users);
    const int port = server.Start();
-   out << "quorl-types serve: " << (options.certificateFile.empty() ? "http" : "https") << "://" << options.address
-       << ":" << port << options.path << " (version " << Wire::SoapAction(nullptr) << "); stop with Ctrl-C"
-       << std::endl;
+   out << "quorl-types serve: " << (options.certificateFile.empty() ? "http" : "https") << "://"
+       << options.address << ":" << port << options.path << " (version " << Wire::SoapAction(nullptr)
+       << "); stop with Ctrl-C" << std::endl;
    std::signal(SIGINT, OnSignal);
    std::signal(SIGTERM, OnSignal);
    while (gStop == 0) {

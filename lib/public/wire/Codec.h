@@ -124,9 +124,9 @@ WIRE_API std::string EncodeFault(const Ormid::MethodFault& fault, std::string_vi
                                  const EncodeOptions& options = {});
 
 struct Response {
-   Pellum::Ref<Ormid::Any> result;         // the result, or null
-   Pellum::Ref<Ormid::MethodFault> fault;  // the fault the server answered, or null
-   std::string faultString;                // with a fault: its message
+   Pellum::Ref<Ormid::Any> result;        // the result, or null
+   Pellum::Ref<Ormid::MethodFault> fault; // the fault the server answered, or null
+   std::string faultString;               // with a fault: its message
 };
 // Reads the response envelope of a call of `method`: the result, or the fault of a SOAP Fault.
 WIRE_API Response DecodeResponse(std::string_view document, const Ormid::ManagedMethod& method,

@@ -24,8 +24,7 @@ void OrdinalsToNames(const Ormid::Array<int>& ordinals, const Ormid::EnumType* t
 Ormid::Any* NamesToOrdinals(const Ormid::Array<std::string>& names, const Ormid::EnumType* type,
                             Ormid::Array<int>* result);
 
-template <class E>
-struct EnumFunctions {
+template <class E> struct EnumFunctions {
    static int Unbox(const Ormid::Any* value) {
       const auto* box = dynamic_cast<const Ormid::Primitive<E>*>(value);
       if (box == nullptr) {

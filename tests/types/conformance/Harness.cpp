@@ -12,11 +12,13 @@
 namespace Conformance {
 
 Pellum::Ref<Ormid::DynamicData> CompleteSample(const Ormid::DataObjectType* type) {
-   return quorl_types::BuildExampleValue(*type, quorl_types::ExampleOptions{.depth = 0, .optionals = false,
-                                                                           .complete = true, .edgeValues = false});
+   return quorl_types::BuildExampleValue(
+       *type,
+       quorl_types::ExampleOptions{.depth = 0, .optionals = false, .complete = true, .edgeValues = false});
 }
 
-Pellum::Ref<Ormid::StubAdapter> ClientAdapterFor(Ormid::LoopbackAdapter* objects, std::shared_ptr<void>& keep) {
+Pellum::Ref<Ormid::StubAdapter> ClientAdapterFor(Ormid::LoopbackAdapter* objects,
+                                                 std::shared_ptr<void>& keep) {
    if (std::getenv("QUORL_CONFORMANCE_OVER_HTTP") == nullptr) {
       return Pellum::Ref<Ormid::StubAdapter>(objects);
    }
@@ -27,8 +29,8 @@ Pellum::Ref<Ormid::StubAdapter> ClientAdapterFor(Ormid::LoopbackAdapter* objects
    Transport::ServerOptions serverOptions;
    serverOptions.threads = 2;
    serverOptions.version = all;
-   auto server = std::make_shared<Transport::HttpServer>(serverOptions, Pellum::Ref<Ormid::LoopbackAdapter>(objects),
-                                                         users);
+   auto server = std::make_shared<Transport::HttpServer>(serverOptions,
+                                                         Pellum::Ref<Ormid::LoopbackAdapter>(objects), users);
    Transport::ClientOptions options;
    options.tls = false;
    options.host = "127.0.0.1";
@@ -94,15 +96,16 @@ AsyncCall::AsyncCall()
    return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult CaughtResult(Ormid::MethodFault* fault, const void* caught, const std::type_info& cls,
-                                        const std::type_info& thrown, const Ormid::MethodFault* held) {
+::testing::AssertionResult CaughtResult(Ormid::MethodFault* fault, const void* caught,
+                                        const std::type_info& cls, const std::type_info& thrown,
+                                        const Ormid::MethodFault* held) {
    const char* name = fault->_GetType()->GetName();
    if (caught == nullptr) {
       return ::testing::AssertionFailure() << name << ": not caught by " << cls.name();
    }
    if (cls != thrown) {
-      return ::testing::AssertionFailure() << name << ": caught with another exception class (" << cls.name()
-                                           << ")";
+      return ::testing::AssertionFailure()
+             << name << ": caught with another exception class (" << cls.name() << ")";
    }
    if (held != fault) {
       return ::testing::AssertionFailure() << name << ": the exception holds another fault";
@@ -110,7 +113,8 @@ AsyncCall::AsyncCall()
    return ::testing::AssertionSuccess();
 }
 
-void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, std::initializer_list<Catcher> catchers) {
+void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown,
+                 std::initializer_list<Catcher> catchers) {
    const Pellum::Ref<Ormid::MethodFault> fault(fresh);
    int level = 0;
    for (Catcher catcher : catchers) {
