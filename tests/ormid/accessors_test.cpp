@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "test_catalogues.h"
 
@@ -57,4 +58,20 @@ TEST(Accessors, CheckedWrappersRefuseBadCalls) {
    // without a type has none.
    const PropertyRecord none{nullptr, 0, "x", nullptr, "v"};
    EXPECT_THROW(GetFieldKind(none), Pellum::Exception);
+}
+
+// The typed layer on binary, the one storage kind the library's schema has no data property of.
+TEST(Accessors, TypedBinaryIsAnOptionalOfBytes) {
+   using Bytes = std::vector<unsigned char>;
+   const Property blob(*GetDoType<Ormidtest::Sample>(), "blob");
+   EXPECT_TRUE(blob.Takes<Pellum::Optional<Bytes>>());
+   Pellum::Ref<Ormidtest::Sample> s(new Ormidtest::Sample());
+   blob.Set(s.GetPtr(), Pellum::Optional<Bytes>(Bytes{0xde, 0xad}));
+   EXPECT_EQ(s->blob.GetValue(), (Bytes{0xde, 0xad}));
+   EXPECT_THROW(blob.Set(s.GetPtr(), Bytes{1}), Pellum::TypeMismatchException);
+   EXPECT_THROW(blob.Get<std::string>(s.GetPtr()), Pellum::TypeMismatchException);
+   EXPECT_EQ(blob.Get<Pellum::Optional<Bytes>>(s.GetPtr()).GetValue(), (Bytes{0xde, 0xad}))
+       << "a refusal changes nothing";
+   blob.Reset(s.GetPtr());
+   EXPECT_FALSE(blob.IsSet(s.GetPtr()));
 }
