@@ -8,19 +8,9 @@
 
 #include "ormid/MethodFault.h"
 #include "ormid/Registry.h"
+#include "schema_counts.h"
 
 namespace {
-
-struct PackageCount {
-   const char* package;
-   int dataAndFaults;
-   int enums;
-   int managed;
-};
-
-const PackageCount kSchemaCounts[] = {
-#include "schema_counts.inc"
-};
 
 TEST(OpenedAtRunTime, ReadyWhenDlopenReturns) {
    Ormid::TypeRegistry& registry = Ormid::TypeRegistry::Get();

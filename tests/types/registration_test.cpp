@@ -16,19 +16,9 @@
 #include "quorl/Versions.h"
 #include "quorl/option/ArrayUpdateSpec.h"
 #include "quorl/vm/ConfigSpec.h"
+#include "schema_counts.h"
 
 namespace {
-
-struct PackageCount {
-   const char* package;
-   int dataAndFaults;
-   int enums;
-   int managed;
-};
-
-const PackageCount kSchemaCounts[] = {
-#include "schema_counts.inc"
-};
 
 // The package of a wire name: the longest package name that prefixes it.
 std::string PackageOf(std::string_view name) {
