@@ -91,18 +91,14 @@ void DynamicData::_DiffProperties(const Any* other, const DiffPath& prefix, Prop
    if (type == nullptr) {
       return;
    }
-   DynamicData* self = const_cast<DynamicData*>(this);
-   DynamicData* that = const_cast<DynamicData*>(o);
    type->ForEachProperty([&](const DataObjectType* owner, int index, const PropertyRecord& record) {
-      GetFieldPtrFn ptr = owner->GetDescriptor()->getFieldPtr;
-      const void* a = ptr(self, index);
-      const void* b = ptr(that, index);
-      const FieldKind kind = GetFieldKind(record);
-      if (IsReferenceKind(kind)) {
+      if (IsReferenceKind(GetFieldKind(record))) {
+         GetFieldPtrFn ptr = owner->GetDescriptor()->getFieldPtr;
          const DiffPath dot(prefix, ".");
-         DiffAnyPropertiesInt(static_cast<const Any*>(a), static_cast<const Any*>(b), dot, record.name,
-                              record.flags, diffs);
-      } else if (!Detail::SamePlainField(kind, a, b)) {
+         DiffAnyPropertiesInt(static_cast<const Any*>(ptr(const_cast<DynamicData*>(this), index)),
+                              static_cast<const Any*>(ptr(const_cast<DynamicData*>(o), index)), dot,
+                              record.name, record.flags, diffs);
+      } else if (!Detail::SameField(Property(*owner, index), this, o)) {
          diffs.Add(prefix + "." + record.name);
       }
    });

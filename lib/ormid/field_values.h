@@ -1,12 +1,14 @@
-// Private: comparison of one plain field read through its descriptor's getFieldPtr (the reflective
-// difference of DynamicData), and the move of one field between two objects of a class through its
+// Private: comparison of one plain field through the typed layer (the reflective difference of
+// DynamicData), and the move of one field between two objects of a class through its
 // descriptor's swapField (DynamicData::CopyFrom), any.cpp.
 #pragma once
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "ormid/Any.h"
+#include "ormid/Property.h"
 #include "ormid/Strings.h"
 #include "ormid/Type.h"
 #include "pellum/Deduplicated.h"
@@ -16,52 +18,30 @@
 
 namespace Ormid::Detail {
 
-// Whether two stored plain values (addresses answered by getFieldPtr, null when unset) are the same
-// value: both unset, or both set with equal values (a NaN equals nothing). `kind` is not a reference kind.
-inline bool SamePlainField(FieldKind kind, const void* a, const void* b) {
-   if (a == nullptr || b == nullptr) {
+// Whether two values of one plain kind are the same value (a NaN equals nothing; date-times are compared
+// as instants, property paths by their parts).
+template <class T> bool SameValue(const T& a, const T& b) {
+   if constexpr (std::is_same_v<T, PropertyPath>) {
+      return PropertyPath::Compare(a, b) == 0;
+   } else if constexpr (std::is_same_v<T, Pellum::System::DateTime>) {
+      return a.GetUtcTime() == b.GetUtcTime();
+   } else {
       return a == b;
    }
-   switch (kind) {
-   case FieldKind::Bool:
-      // A required bool and an optional boolean byte both hold 0 or 1 in their first byte.
-      return (*static_cast<const unsigned char*>(a) != 0) == (*static_cast<const unsigned char*>(b) != 0);
-   case FieldKind::Byte:
-      return *static_cast<const signed char*>(a) == *static_cast<const signed char*>(b);
-   case FieldKind::Short:
-      return *static_cast<const short*>(a) == *static_cast<const short*>(b);
-   case FieldKind::Int:
-   case FieldKind::Enum:
-      return *static_cast<const int*>(a) == *static_cast<const int*>(b);
-   case FieldKind::Long:
-      return *static_cast<const long*>(a) == *static_cast<const long*>(b);
-   case FieldKind::Float:
-      return *static_cast<const float*>(a) == *static_cast<const float*>(b);
-   case FieldKind::Double:
-      return *static_cast<const double*>(a) == *static_cast<const double*>(b);
-   case FieldKind::String:
-      return *static_cast<const std::string*>(a) == *static_cast<const std::string*>(b);
-   case FieldKind::Uri:
-      return *static_cast<const Uri*>(a) == *static_cast<const Uri*>(b);
-   case FieldKind::TypeName:
-      return *static_cast<const TypeName*>(a) == *static_cast<const TypeName*>(b);
-   case FieldKind::MethodName:
-      return *static_cast<const MethodName*>(a) == *static_cast<const MethodName*>(b);
-   case FieldKind::PropertyPath:
-      return PropertyPath::Compare(*static_cast<const PropertyPath*>(a),
-                                   *static_cast<const PropertyPath*>(b)) == 0;
-   case FieldKind::Binary:
-      return *static_cast<const std::vector<unsigned char>*>(a) ==
-             *static_cast<const std::vector<unsigned char>*>(b);
-   case FieldKind::DateTime:
-      return static_cast<const Pellum::System::DateTime*>(a)->GetUtcTime() ==
-             static_cast<const Pellum::System::DateTime*>(b)->GetUtcTime();
-   case FieldKind::Reference:
-   case FieldKind::Any:
-   case FieldKind::Array:
-      break;
-   }
-   return false;
+}
+
+// Whether a property of a plain kind holds the same value in `a` and `b`: both unset, or both set to the
+// same value, read through the typed layer.
+inline bool SameField(const Property& property, const DynamicData* a, const DynamicData* b) {
+   bool same = false;
+   const bool set = property.Visit(a, [&](const auto& x) {
+      property.Visit(b, [&](const auto& y) {
+         if constexpr (std::is_same_v<std::decay_t<decltype(x)>, std::decay_t<decltype(y)>>) {
+            same = SameValue(x, y);
+         }
+      });
+   });
+   return set ? same : !property.Visit(b, [](const auto&) {});
 }
 
 // Moves the value of property `index` of `from` into `to` (two objects of the class whose swapField this
