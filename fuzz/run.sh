@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset and runs each fuzz target (the wire decoders', the server's, values through
-# reflection) for SECONDS (default 60), one after the other, on a scratch copy of its seed corpus in the build tree (fuzz/corpus/ is never written). Prints
-# each target's executions per second and coverage; fails when a target found a crash, leak, hang or
-# round-trip mismatch: the input is kept in build/fuzz/fuzz/run/<target>/findings/, the log beside it.
+# reflection) for SECONDS (default 60), one after the other, on a scratch copy of its seed corpus in the
+# build tree (fuzz/corpus/ is never written). Prints each target's executions per second and coverage;
+# fails when a target found a crash, leak, hang or round-trip mismatch: the input is kept in
+# build/fuzz/fuzz/run/<target>/findings/, the log beside it.
 #   fuzz/run.sh [seconds] [target...]      targets: decode_xml decode_json decode_request decode_response
 #                                          handle_request reflect
 set -euo pipefail
