@@ -93,6 +93,11 @@ void Types() {
    int count = 0;
    Ormid::GetDoType<BootOptions>()->ForEachProperty([&](auto*, int, const auto&) { ++count; });
    Expect(count > 0, "ForEachProperty");
+   Ref<BootOptions> delayed(new BootOptions());
+   delayed->bootDelay.Set(5);
+   Expect(Ormid::GetDoType<BootOptions>()->ForEachSetProperty(delayed.GetPtr(),
+                                                              [](auto*, int, const auto&) {}) == 1,
+          "ForEachSetProperty");
    // Property: Get, Set, Swap, Takes, Visit (through them CheckValue, Narrow, SwapThroughCopy, and
    // the traits RefTarget, OptionalValue, PlainKindOf).
    Ref<BootOptions> boot(new BootOptions());
