@@ -4,18 +4,11 @@
 #include <typeinfo>
 #include <vector>
 
+#include "field_types.h"
 #include "ormid/Property.h"
 #include "pellum/Print.h"
 
 namespace Ormid {
-
-namespace {
-
-template <class T> const std::type_info& ValueType(bool optional) {
-   return optional ? typeid(Pellum::Optional<T>) : typeid(T);
-}
-
-} // namespace
 
 Property::Property(const DataObjectType& type, std::string_view name) {
    const PropertyRef ref = type.FindProperty(name);
@@ -69,46 +62,10 @@ void Property::Reset(DynamicData* obj) const {
 }
 
 const std::type_info& Property::GetValueType() const noexcept {
-   const bool optional = IsOptional();
    if (IsDeduplicated()) {
       return typeid(Pellum::Optional<std::string>);
    }
-   switch (_kind) {
-   case FieldKind::Bool:
-      return ValueType<bool>(optional);
-   case FieldKind::Byte:
-      return ValueType<signed char>(optional);
-   case FieldKind::Short:
-      return ValueType<short>(optional);
-   case FieldKind::Int:
-   case FieldKind::Enum:
-      return ValueType<int>(optional);
-   case FieldKind::Long:
-      return ValueType<long>(optional);
-   case FieldKind::Float:
-      return ValueType<float>(optional);
-   case FieldKind::Double:
-      return ValueType<double>(optional);
-   case FieldKind::String:
-      return ValueType<std::string>(optional);
-   case FieldKind::Binary:
-      return ValueType<std::vector<unsigned char>>(optional);
-   case FieldKind::DateTime:
-      return ValueType<Pellum::System::DateTime>(optional);
-   case FieldKind::Uri:
-      return ValueType<Uri>(optional);
-   case FieldKind::TypeName:
-      return ValueType<TypeName>(optional);
-   case FieldKind::MethodName:
-      return ValueType<MethodName>(optional);
-   case FieldKind::PropertyPath:
-      return ValueType<PropertyPath>(optional);
-   case FieldKind::Reference:
-   case FieldKind::Any:
-   case FieldKind::Array:
-      break;
-   }
-   return typeid(Pellum::Ref<Any>);
+   return Detail::PlainValueType(_kind, IsOptional());
 }
 
 } // namespace Ormid

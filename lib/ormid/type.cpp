@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "field_types.h"
 #include "ormid/Any.h"
 #include "ormid/Array.h"
 #include "ormid/FieldAccess.h"
@@ -472,24 +473,18 @@ void DataObjectType::Reset(DynamicData* obj, int index) const {
 
 namespace {
 
-// The type of a plain value, or of its whole Pellum::Optional.
 template <class T> const std::type_info& Slot(bool whole) {
    return whole ? typeid(Pellum::Optional<T>) : typeid(T);
 }
 
 } // namespace
 
-const std::type_info& DataObjectType::GetSlotType(int index, bool swap) const {
-   const PropertyRecord& record = GetOwnProperty(index);
-   const FieldKind kind = GetFieldKind(record);
-   const bool optional = (record.flags & PropertyFlags::Optional) != 0;
-   const bool whole = optional && swap; // swapField exchanges the whole optional
-   if ((record.flags & PropertyFlags::Deduplicated) != 0) {
-      return swap ? typeid(Pellum::Deduplicated<std::string>) : typeid(std::string);
-   }
+namespace Detail {
+
+const std::type_info& PlainValueType(FieldKind kind, bool whole) {
    switch (kind) {
    case FieldKind::Bool:
-      return optional ? typeid(signed char) : typeid(bool);
+      return Slot<bool>(whole);
    case FieldKind::Byte:
       return Slot<signed char>(whole);
    case FieldKind::Short:
@@ -523,6 +518,21 @@ const std::type_info& DataObjectType::GetSlotType(int index, bool swap) const {
       break;
    }
    return typeid(Pellum::Ref<Any>);
+}
+
+} // namespace Detail
+
+const std::type_info& DataObjectType::GetSlotType(int index, bool swap) const {
+   const PropertyRecord& record = GetOwnProperty(index);
+   const FieldKind kind = GetFieldKind(record);
+   const bool optional = (record.flags & PropertyFlags::Optional) != 0;
+   if ((record.flags & PropertyFlags::Deduplicated) != 0) {
+      return swap ? typeid(Pellum::Deduplicated<std::string>) : typeid(std::string);
+   }
+   if (kind == FieldKind::Bool && optional) {
+      return typeid(signed char); // optional booleans are stored as one byte, -1 unset
+   }
+   return Detail::PlainValueType(kind, optional && swap); // swapField exchanges the whole optional
 }
 
 void DataObjectType::CheckSlot(int index, bool swap, const std::type_info& given) const {
