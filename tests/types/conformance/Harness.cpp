@@ -2,7 +2,11 @@
 // call these thousands of times, stay small and build fast.
 #include "Harness.h"
 
+#include <cxxabi.h>
+
 #include <cstdlib>
+#include <memory>
+#include <string>
 
 #include "example_value.h"
 #include "ormid/Type.h"
@@ -113,9 +117,35 @@ AsyncCall::AsyncCall()
    return ::testing::AssertionSuccess();
 }
 
-void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown,
-                 std::initializer_list<Catcher> catchers) {
+void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, const std::type_info& base,
+                 const Pellum::Http::ResponseCode& code, std::initializer_list<Catcher> catchers) {
    const Pellum::Ref<Ormid::MethodFault> fault(fresh);
+   const std::string name = fault->_GetType()->GetName();
+   SCOPED_TRACE(name);
+   EXPECT_EQ(&fault->GetResponseCode(), &code) << "answers " << fault->GetResponseCode().ToString();
+   const auto* single = dynamic_cast<const abi::__si_class_type_info*>(&thrown);
+   EXPECT_TRUE(single != nullptr && *single->__base_type == base)
+       << thrown.name() << " does not derive singly from " << base.name();
+
+   std::unique_ptr<Ormid::MethodFault::Exception> created(fault->CreateException());
+   const Ormid::MethodFault::Exception& made = *created;
+   EXPECT_EQ(typeid(made), thrown) << "CreateException() made " << typeid(made).name();
+   EXPECT_EQ(created->GetFault(), fault.GetPtr());
+   EXPECT_EQ(created->what(), "Fault cause: " + name + "\n");
+   EXPECT_EQ(fault->GetRefCount(), 2) << "the created exception holds one reference";
+   std::unique_ptr<Pellum::Exception> clone(created->Clone());
+   const Pellum::Exception& copy = *clone;
+   EXPECT_EQ(typeid(copy), thrown) << "Clone() made " << typeid(copy).name();
+   for (bool internal : {false, true}) {
+      try {
+         internal ? fault->ThrowInternal() : created->Throw();
+         ADD_FAILURE() << (internal ? "ThrowInternal()" : "Throw()") << " returned";
+      } catch (const Ormid::MethodFault::Exception& e) {
+         EXPECT_EQ(typeid(e), thrown)
+             << (internal ? "ThrowInternal()" : "Throw()") << " raised " << typeid(e).name();
+      }
+   }
+
    int level = 0;
    for (Catcher catcher : catchers) {
       const ::testing::AssertionResult result = catcher(fault.GetPtr(), thrown);

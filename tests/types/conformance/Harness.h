@@ -32,6 +32,7 @@
 #include "ormid/Strings.h"
 #include "ormid/Stub.h"
 #include "ormid/Type.h"
+#include "pellum/Http.h"
 #include "pellum/Optional.h"
 #include "pellum/Ref.h"
 #include "pellum/System/DateTime.h"
@@ -240,10 +241,13 @@ template <class B>
 
 using Catcher = ::testing::AssertionResult (*)(Ormid::MethodFault*, const std::type_info&);
 
-// Throws the new fault `fresh` (its class's exception is `thrown`) once per catcher, from its own class
-// up to Ormid::MethodFault, and reports every catch that fails.
-void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown,
-                 std::initializer_list<Catcher> catchers);
+// Checks the new fault `fresh`, whose class's exception is `thrown`: it answers the runtime's constant
+// `code`; CreateException(), the exception's Clone() and Throw(), and ThrowInternal() all give `thrown`
+// (naming the fault's type), which derives singly from `base`, the exception class of the base fault; and,
+// thrown once per catcher, from its own class up to Ormid::MethodFault, it is caught there. Reports every
+// check that fails.
+void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, const std::type_info& base,
+                 const Pellum::Http::ResponseCode& code, std::initializer_list<Catcher> catchers);
 
 // Reports a failed check of a generated test at its line (what EXPECT_TRUE does, expanded once here so
 // that the generated sources stay small).
