@@ -1,10 +1,12 @@
-// Enumeration types: names and ordinals both ways, unknown names and ordinals, refused descriptors, and
-// the five generic conversion functions.
+// Enumeration types: names and ordinals both ways, unknown names and ordinals, generated enumerators and
+// value constants, refused descriptors, and the five generic conversion functions.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
+#include "ormidtest/nested/Outer.h"
 #include "test_catalogues.h"
 
 using namespace Ormid;
@@ -30,6 +32,17 @@ TEST(EnumType, TagsAndValues) {
    for (int bad : {-1, 3, 1000}) {
       EXPECT_THROW(color->GetTag(bad), Pellum::Exception) << bad;
    }
+   // Generated enumerators and value constants, escaped where a value is a C++ keyword or starts with a digit:
+   // the constants are the descriptor's own texts (the same address), which end with a null.
+   using Outer = Ormidtest::Nested::Outer;
+   const EnumTypeInfo* mode = GetEnumType<Outer::Mode>()->GetInfo();
+   EXPECT_EQ(mode->type, &::gOrmidtestNestedOuterModeTypeInfo);
+   EXPECT_EQ((std::vector<int>{int(Outer::Mode::on), int(Outer::Mode::_3des), int(Outer::Mode::delete_)}),
+             (std::vector<int>{0, 2, 3}));
+   EXPECT_EQ((std::vector<const char*>{mode->names[0], mode->names[2], mode->names[3], mode->names[4]}),
+             (std::vector<const char*>{Outer::MODE_ON, Outer::MODE_3DES, Outer::MODE_DELETE, nullptr}));
+   EXPECT_STREQ(Outer::MODE_3DES, "3des");
+   EXPECT_STREQ(Ormidtest::COLOR_GREEN, "green");
 }
 
 TEST(EnumType, ConstructorRefusesBrokenDescriptors) {
