@@ -1,8 +1,9 @@
-// Registration of the generated library: the package table against the schema and the registry,
-// bases registered later, descriptor slot rules, the version slots. (The exported enumeration factories are
-// checked by check_symbols.py and, built and run, on the test namespace; that every type of the schema is
-// registered, with its records, by the tool's test; that every class's objects answer their registered type,
-// by the conformance test.)
+// Registration of the generated library: the package table against the schema and the registry, and
+// descriptor slot rules. (The exported enumeration factories are checked by check_symbols.py and, built and
+// run, on the test namespace; that every type of the schema is registered, with its records, by the tool's
+// test; that every class's objects answer their registered type, and that every base resolves (quorl.option
+// registers after packages deriving from it), by the conformance and equality tests over every class; the
+// version catalogue's slots, written by the same generator, on the test namespace by the runtime's tests.)
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -10,12 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "ormid/Enum.h"
 #include "ormid/Registry.h"
 #include "quorl/Packages.h"
-#include "quorl/Versions.h"
-#include "quorl/option/ArrayUpdateSpec.h"
-#include "quorl/vm/ConfigSpec.h"
 #include "schema_counts.h"
 
 namespace {
@@ -67,16 +64,6 @@ TEST(Registration, PackageTableMatchesTheSchemaAndTheRegistry) {
    EXPECT_EQ(Quorl::GetRegistrationNanoseconds(Quorl::kPackageCount), -1);
 }
 
-// The exported enumeration-type factory builds a type equivalent to the registered one (same descriptor,
-// same conversions), without touching the registry.
-TEST(Registration, BaseFromALaterPackageResolves) {
-   Ormid::DataObjectType* spec = Ormid::GetDoType<Quorl::Vm::ConfigSpec::CpuIdInfoSpec>();
-   ASSERT_NE(spec, nullptr);
-   EXPECT_EQ(spec->GetDescriptor()->base, &gQuorlOptionArrayUpdateSpecTypeInfo);
-   EXPECT_EQ(spec->GetBase(), Ormid::GetDoType<Quorl::Option::ArrayUpdateSpec>());
-   EXPECT_TRUE(spec->IsA(Ormid::GetDoType<Quorl::Option::ArrayUpdateSpec>()));
-}
-
 // The accessor slots of every data descriptor follow its property list: no own property, no value
 // accessors and the shared always-true isSet; reset exactly when a property is optional; the
 // dynamicProperty marker exactly when own property 0 redeclares it.
@@ -107,19 +94,6 @@ TEST(Registration, DescriptorSlotsFollowThePropertyList) {
                 count > 0 && std::string_view(d->properties[0].name) == "dynamicProperty");
    }
    EXPECT_GT(classes, 0);
-}
-
-// The slots of the version catalogue are filled by the runtime at registration (the catalogue itself is
-// compared with the schema by the tool's test).
-TEST(Registration, VersionCatalogueSlots) {
-   const Ormid::KoblVersions& v = Quorl::koblVersions;
-   EXPECT_EQ(v.namespaceId, &Quorl::koblNamespaceId);
-   EXPECT_GE(Quorl::koblNamespaceId, 0);
-   EXPECT_EQ(v.versionSlotCount, Quorl::kVersionSlotCount);
-   EXPECT_EQ(v.officialVersions, Quorl::officialVersions);
-   EXPECT_EQ(v.internalVersions, Quorl::internalVersions);
-   ASSERT_NE(*v.currentVersion, nullptr);
-   EXPECT_EQ(Quorl::GetRcVersion(), *v.currentVersion);
 }
 
 } // namespace

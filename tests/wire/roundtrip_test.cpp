@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 
+#include "../types/schema_counts.h"
 #include "example_value.h"
 #include "ormid/Array.h"
 #include "ormid/ManagedType.h"
@@ -24,14 +25,6 @@ namespace {
 
 using Ormid::Any;
 using Pellum::Ref;
-
-struct PackageCount {
-   const char* package;
-   int dataAndFaults, enums, managed;
-};
-const PackageCount kSchemaCounts[] = {
-#include "schema_counts.inc"
-};
 
 // Writes the documents into the message folder, when one is given.
 class Messages {
