@@ -19,9 +19,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Envelope(const std::string& call, const std::string& prolog = "") {
-   return prolog +
-          "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\""
+std::string Envelope(const std::string& call) {
+   return "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\""
           " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
           "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
           "<soapenv:Body>" +
@@ -30,11 +29,10 @@ std::string Envelope(const std::string& call, const std::string& prolog = "") {
 
 // <operation><_this type="type">id</_this>parameters</operation> in an envelope.
 std::string Call(const std::string& operation, const std::string& parameters = "",
-                 const std::string& type = "ServiceInstance", const std::string& prolog = "") {
+                 const std::string& type = "ServiceInstance") {
    return Envelope("<" + operation + " xmlns=\"urn:quorl25\"><_this type=\"" + type + "\">" +
-                       (type == "ServiceInstance" ? "ServiceInstance" : "x-1") + "</_this>" + parameters +
-                       "</" + operation + ">",
-                   prolog);
+                   (type == "ServiceInstance" ? "ServiceInstance" : "x-1") + "</_this>" + parameters + "</" +
+                   operation + ">");
 }
 
 std::string Repeat(const std::string& text, int count) {
@@ -67,10 +65,6 @@ std::vector<BadRequest> BadRequests() {
    using enum Send;
    const std::string content = Call("RetrieveServiceContent");
    const std::string time = Call("CurrentTime");
-   const std::string bomb =
-       "<?xml version=\"1.0\"?><!DOCTYPE b [<!ENTITY a \"aaaaaaaaaa\">"
-       "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
-       "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">]>";
    const std::string newerCall =
        Wire::EncodeRequest(*Ormid::GetMoType<Quorl::ClusterComputeResource>()->FindMethod("getResourceUsage"),
                            *Served::RefOf("quorl.ClusterComputeResource", "domain-c7"), {});
@@ -82,13 +76,8 @@ std::vector<BadRequest> BadRequests() {
    const char* unauthenticated = "quorl.fault.NotAuthenticated";
    return {
        {"a well-formed call", content, None, Plain, 200, nullptr, ""},
+       // Every document the decoder refuses (entities, bad XML: tests/wire) is answered as this one is.
        {"truncated XML", content.substr(0, content.size() / 2), None, Plain, 500, invalid, "malformed XML"},
-       {"entity expansion", Call("RetrieveServiceContent", "&d;", "ServiceInstance", bomb), None, Plain, 500,
-        invalid, "DOCTYPE"},
-       {"external entity",
-        Call("RetrieveServiceContent", "&x;", "ServiceInstance",
-             "<!DOCTYPE x [<!ENTITY x SYSTEM \"secret.txt\">]>"),
-        None, Plain, 500, invalid, "DOCTYPE"},
        {"xsi:type not derived from the parameter's type",
         Call("ReconfigVM_Task", "<spec xsi:type=\"TaskInfo\"/>", "VirtualMachine"), Admin, Plain, 500,
         invalid, "xsi:type TaskInfo is not a quorl.vm.ConfigSpec"},
