@@ -103,13 +103,6 @@ class SchemaTestCase(unittest.TestCase):
             build(files, namespace, packages)
         return caught.exception.errors
 
-    def assertRefused(self, files: dict[str, str], package: str, needle: str, fragment: str, nth: int = 1):
-        """The schema is refused with an error at the nth `needle` in `package`'s file holding `fragment`."""
-        at = (f"schema/{package}.kobl", *locate(f"package {package};\n{files[package]}", needle, nth))
-        errors = self.errors(files)
-        self.assertTrue(any(tuple(e.location) == at and fragment in e.message for e in errors),
-                        f"no error at {at} holding {fragment!r}; got:\n" + "\n".join(map(str, errors)))
-
     def assertAnnounced(self, files: dict[str, str], namespace: str | None = None, packages=PACKAGES,
                         warnings: bool = False, schema=None):
         """The schema (`files`, or `schema` as given to build_model) is refused (or, with `warnings`, accepted

@@ -1,9 +1,8 @@
-"""The schema of the repository: it validates, quickly, its type lists are ordered, and it holds what the catalogue
+"""The schema of the repository: it validates, its type lists are ordered, and it holds what the catalogue
 names. schema/README.md states what it leaves out; both must agree, so that an edit that loses (or invents) a
 type or a member shows up here."""
 
 import json
-import time
 import unittest
 from pathlib import Path
 
@@ -17,12 +16,7 @@ SCHEMA = Path(__file__).resolve().parents[2] / "schema"
 class RealSchemaTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        start = time.perf_counter()
         cls.model, cls.warnings = load_schema(SCHEMA)
-        cls.seconds = time.perf_counter() - start
-
-    def test_loads_well_under_two_seconds(self):
-        self.assertLess(self.seconds, 2.0)
 
     def test_type_lists_put_bases_first(self):
         types = self.model.types
