@@ -31,8 +31,6 @@ class HostileInputTest(unittest.TestCase):
              b"4294967296", 1, "the expected number of data types is 0 to 2147483647"),
             ("no version slots", "namespace", namespace_text().replace("version-slots 35", "version-slots 0").encode(),
              b"0;", 1, "the number of version slots is 1 to 65535"),
-            ("task method whose operation is not a task's", "quorl.vm",
-             b'managed M since version1 { method doIt() task wsdl "DoIt"; }\n', b"wsdl", 1, "ends in _Task"),
         ]
         namespace, packages = sources({})
         for what, file, body, needle, nth, fragment in cases:
