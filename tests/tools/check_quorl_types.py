@@ -134,21 +134,14 @@ class SchemaAgainstRuntimeTest(unittest.TestCase):
         for key in ("namespace", "versions", "parents"):
             self.assertEqual(self.runtime[key], self.schema[key], key)
 
-    def test_every_registered_type_matches_the_schema(self):
+    def test_the_registered_types_are_the_schema_s(self):
+        # As many as the schema has, each one of them (the package table: registration_test).
         registered = self.runtime["types"]
+        self.assertEqual(len(registered), len(self.schema["types"]))
         for name, t in registered.items():
             with self.subTest(type=name):
                 self.assertIn(name, self.schema["types"])
                 self.assertEqual(t, self.knowable(self.schema["types"][name]))
-
-    def test_every_type_of_the_schema_is_registered(self):
-        missing = [n for n in self.schema["types"] if n not in self.runtime["types"]]
-        self.assertEqual(missing, [])
-        self.assertEqual(len(self.runtime["types"]), len(self.schema["types"]))
-        by_name = {p["name"]: p for p in self.runtime["packages"]}
-        for pkg in self.schema["packages"]:
-            got = by_name[pkg["name"]]["counts"]
-            self.assertEqual({k: got[k] for k in pkg["counts"]}, pkg["counts"], pkg["name"])
 
 
 class ExampleValueTest(unittest.TestCase):
