@@ -35,6 +35,15 @@ std::string_view Text(const char* text) {
    return text != nullptr ? std::string_view(text) : std::string_view();
 }
 
+// "<type>.<member>", built in one allocation.
+std::string FullName(const ManagedObjectType* owner, std::string_view member) {
+   const std::string_view type = owner->GetName();
+   std::string name;
+   name.reserve(type.size() + 1 + member.size());
+   name.append(type).append(1, '.').append(member);
+   return name;
+}
+
 const char* MemberName(const ManagedMethod* member) {
    return member->GetName();
 }
@@ -73,8 +82,7 @@ const TypeInfo* CheckedHeader(const ManagedTypeInfo* info) {
 
 ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const ManagedMethodInfo* method)
     : _owner(owner), _index(index), _method(method), _name(method->name),
-      _fullName(std::string(owner->GetName()) + "." + method->name), _result(method->result),
-      _params(method->params) {
+      _fullName(FullName(owner, method->name)), _result(method->result), _params(method->params) {
    _isTask = EndsWith(Text(method->wsdlName), "_Task");
    if (_params != nullptr) {
       while (_params[_paramCount].type != nullptr) {
@@ -113,7 +121,7 @@ ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const ManagedM
 
 ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const PropertyRecord* property)
     : _owner(owner), _index(index), _property(property), _name(property->name),
-      _fullName(std::string(owner->GetName()) + "." + property->name), _result(*property) {}
+      _fullName(FullName(owner, property->name)), _result(*property) {}
 
 const char* ManagedMethod::GetWsdlName() const noexcept {
    return _method != nullptr ? _method->wsdlName : nullptr;
