@@ -1,5 +1,9 @@
 // Managed type objects and their method objects.
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -31,6 +35,33 @@ std::string_view Text(const char* text) {
    return text != nullptr ? std::string_view(text) : std::string_view();
 }
 
+// "<type>.<member>", built in one allocation.
+std::string FullName(const ManagedObjectType* owner, std::string_view member) {
+   const std::string_view type = owner->GetName();
+   std::string name;
+   name.reserve(type.size() + 1 + member.size());
+   name.append(type).append(1, '.').append(member);
+   return name;
+}
+
+const char* MemberName(const ManagedMethod* member) {
+   return member->GetName();
+}
+const char* OperationName(const ManagedMethod* member) {
+   return member->GetWsdlName();
+}
+
+// Binary search of one sorted range of method objects by its key.
+template <class KeyOf>
+ManagedMethod* Lookup(ManagedMethod* const* range, std::size_t count, std::string_view key, KeyOf keyOf) {
+   ManagedMethod* const* end = range + count;
+   ManagedMethod* const* at =
+       std::lower_bound(range, end, key, [keyOf](const ManagedMethod* m, std::string_view k) {
+          return std::string_view(keyOf(m)) < k;
+       });
+   return at != end && std::string_view(keyOf(*at)) == key ? *at : nullptr;
+}
+
 const TypeInfo* CheckedHeader(const ManagedTypeInfo* info) {
    if (info == nullptr) {
       throw Pellum::Exception("cannot create a managed type from a null descriptor");
@@ -51,15 +82,16 @@ const TypeInfo* CheckedHeader(const ManagedTypeInfo* info) {
 
 ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const ManagedMethodInfo* method)
     : _owner(owner), _index(index), _method(method), _name(method->name),
-      _fullName(std::string(owner->GetName()) + "." + method->name), _result(method->result),
-      _params(method->params) {
+      _fullName(FullName(owner, method->name)), _result(method->result), _params(method->params) {
    _isTask = EndsWith(Text(method->wsdlName), "_Task");
    if (_params != nullptr) {
       while (_params[_paramCount].type != nullptr) {
          ++_paramCount;
       }
    }
-   _requiresValue.resize(_paramCount);
+   if (_paramCount > 64) {
+      _requiresValue.resize(_paramCount - 64);
+   }
    for (std::size_t i = 0; i < _paramCount; ++i) {
       const ParamInfo& param = _params[i];
       if (param.name == nullptr) {
@@ -72,7 +104,12 @@ ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const ManagedM
          throw Pellum::Exception(
              Pellum::ASPrint("parameter %1 of %2: %3", param.name, _fullName, e.GetMessage()));
       }
-      _requiresValue[i] = (param.flags & PropertyFlags::Optional) == 0 && !IsReferenceKind(kind);
+      const bool required = (param.flags & PropertyFlags::Optional) == 0 && !IsReferenceKind(kind);
+      if (i < 64) {
+         _requiredMask |= static_cast<uint64_t>(required) << i;
+      } else {
+         _requiresValue[i - 64] = required;
+      }
    }
    _faults = method->faults;
    if (_faults != nullptr) {
@@ -84,7 +121,7 @@ ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const ManagedM
 
 ManagedMethod::ManagedMethod(ManagedObjectType* owner, int index, const PropertyRecord* property)
     : _owner(owner), _index(index), _property(property), _name(property->name),
-      _fullName(std::string(owner->GetName()) + "." + property->name), _result(*property) {}
+      _fullName(FullName(owner, property->name)), _result(*property) {}
 
 const char* ManagedMethod::GetWsdlName() const noexcept {
    return _method != nullptr ? _method->wsdlName : nullptr;
@@ -151,39 +188,61 @@ ManagedObjectType::ManagedObjectType(const ManagedTypeInfo* info) : Type(Checked
           Pellum::ASPrint("managed type %1 has properties but no property-index function", GetName()));
    }
 
-   _members.reserve(_methodCount + _propertyCount);
+   // All method objects in one block: the table entries and lookups point into it.
+   const std::size_t count = _methodCount + _propertyCount;
+   _members.data = std::allocator<ManagedMethod>().allocate(count);
+   _members.capacity = count;
    for (std::size_t i = 0; i < _methodCount; ++i) {
       const ManagedMethodInfo& record = info->methods[i];
       if (record.wsdlName == nullptr) {
          throw Pellum::Exception(
              Pellum::ASPrint("method %1 of managed type %2 has no operation name", record.name, GetName()));
       }
-      _members.emplace_back(new ManagedMethod(this, static_cast<int>(i), &record));
-      ManagedMethod* method = _members.back().get();
-      if (!_byName.emplace(method->GetName(), method).second) {
-         throw Pellum::Exception(
-             Pellum::ASPrint("managed type %1 declares method %2 twice", GetName(), record.name));
-      }
-      if (!_byWsdlName.emplace(record.wsdlName, method).second) {
-         throw Pellum::Exception(
-             Pellum::ASPrint("managed type %1 declares operation %2 twice", GetName(), record.wsdlName));
-      }
+      new (&_members.data[i]) ManagedMethod(this, static_cast<int>(i), &record);
+      ++_members.size;
    }
    for (std::size_t i = 0; i < _propertyCount; ++i) {
       const PropertyRecord& record = info->properties[i];
       if (record.name == nullptr) {
          throw Pellum::Exception(Pellum::ASPrint("property %1 of managed type %2 has no name", i, GetName()));
       }
-      _members.emplace_back(new ManagedMethod(this, static_cast<int>(_methodCount + i), &record));
-      if (!_byProperty.emplace(record.name, _members.back().get()).second) {
-         throw Pellum::Exception(
-             Pellum::ASPrint("managed type %1 declares property %2 twice", GetName(), record.name));
-      }
+      new (&_members.data[_methodCount + i]) ManagedMethod(this, static_cast<int>(_methodCount + i), &record);
+      ++_members.size;
    }
 
+   _sorted.resize(2 * _methodCount + _propertyCount);
+   const auto sortRange = [this](std::size_t first, std::size_t from, std::size_t count, auto key,
+                                 const char* what) {
+      ManagedMethod** range = _sorted.data() + first;
+      for (std::size_t i = 0; i < count; ++i) {
+         range[i] = &_members.data[from + i];
+      }
+      std::sort(range, range + count, [key](const ManagedMethod* a, const ManagedMethod* b) {
+         return std::strcmp(key(a), key(b)) < 0;
+      });
+      for (std::size_t i = 1; i < count; ++i) {
+         if (std::strcmp(key(range[i]), key(range[i - 1])) == 0) {
+            throw Pellum::Exception(
+                Pellum::ASPrint("managed type %1 declares %2 %3 twice", GetName(), what, key(range[i])));
+         }
+      }
+   };
+   sortRange(0, 0, _methodCount, MemberName, "method");
+   sortRange(_methodCount, 0, _methodCount, OperationName, "operation");
+   sortRange(2 * _methodCount, _methodCount, _propertyCount, MemberName, "property");
+
    // Everything is built: publish the method objects. The last slot stays null.
-   for (std::size_t i = 0; i < _members.size(); ++i) {
-      info->methodObjects[i] = _members[i].get();
+   for (std::size_t i = 0; i < _members.size; ++i) {
+      info->methodObjects[i] = &_members.data[i];
+   }
+}
+
+ManagedObjectType::Members::~Members() {
+   for (std::size_t i = size; i > 0; --i) {
+      data[i - 1].~ManagedMethod();
+   }
+   if (data != nullptr) {
+      std::allocator<ManagedMethod>().deallocate(data, capacity);
    }
 }
 
@@ -217,11 +276,11 @@ ManagedObjectType* ManagedObjectType::GetBase() const {
 }
 
 ManagedMethod* ManagedObjectType::GetMethodObject(std::size_t index) const {
-   if (index >= _members.size()) {
+   if (index >= _members.size) {
       throw Pellum::Exception(Pellum::ASPrint("managed type %1 has %2 method objects: no slot %3", GetName(),
-                                              _members.size(), index));
+                                              _members.size, index));
    }
-   return _members[index].get();
+   return &_members.data[index];
 }
 
 ManagedMethod* ManagedObjectType::GetOwnMethod(std::size_t i) const {
@@ -229,7 +288,7 @@ ManagedMethod* ManagedObjectType::GetOwnMethod(std::size_t i) const {
       throw Pellum::Exception(
           Pellum::ASPrint("managed type %1 has %2 own methods: no method %3", GetName(), _methodCount, i));
    }
-   return _members[i].get();
+   return &_members.data[i];
 }
 
 ManagedMethod* ManagedObjectType::GetOwnProperty(std::size_t i) const {
@@ -237,7 +296,7 @@ ManagedMethod* ManagedObjectType::GetOwnProperty(std::size_t i) const {
       throw Pellum::Exception(Pellum::ASPrint("managed type %1 has %2 own properties: no property %3",
                                               GetName(), _propertyCount, i));
    }
-   return _members[_methodCount + i].get();
+   return &_members.data[_methodCount + i];
 }
 
 ManagedMethod* ManagedObjectType::FindMethod(std::string_view name) const {
@@ -254,9 +313,8 @@ ManagedMethod* ManagedObjectType::FindMethod(std::string_view name) const {
       return nullptr;
    }
    for (const ManagedObjectType* type = this; type != nullptr; type = type->GetBase()) {
-      auto it = type->_byName.find(name);
-      if (it != type->_byName.end()) {
-         return it->second;
+      if (ManagedMethod* found = Lookup(type->_sorted.data(), type->_methodCount, name, MemberName)) {
+         return found;
       }
    }
    return nullptr;
@@ -264,9 +322,9 @@ ManagedMethod* ManagedObjectType::FindMethod(std::string_view name) const {
 
 ManagedMethod* ManagedObjectType::FindMethodByWsdlName(std::string_view operation) const {
    for (const ManagedObjectType* type = this; type != nullptr; type = type->GetBase()) {
-      auto it = type->_byWsdlName.find(operation);
-      if (it != type->_byWsdlName.end()) {
-         return it->second;
+      const std::size_t m = type->_methodCount;
+      if (ManagedMethod* found = Lookup(type->_sorted.data() + m, m, operation, OperationName)) {
+         return found;
       }
    }
    return nullptr;
@@ -274,9 +332,10 @@ ManagedMethod* ManagedObjectType::FindMethodByWsdlName(std::string_view operatio
 
 ManagedMethod* ManagedObjectType::FindProperty(std::string_view name) const {
    for (const ManagedObjectType* type = this; type != nullptr; type = type->GetBase()) {
-      auto it = type->_byProperty.find(name);
-      if (it != type->_byProperty.end()) {
-         return it->second;
+      const std::size_t m = type->_methodCount;
+      if (ManagedMethod* found =
+              Lookup(type->_sorted.data() + 2 * m, type->_propertyCount, name, MemberName)) {
+         return found;
       }
    }
    return nullptr;
@@ -294,14 +353,14 @@ void ManagedObjectType::Dispatch(ManagedObject* target, int index, std::vector<P
    if (target == nullptr) {
       throw Pellum::Exception(Pellum::ASPrint("dispatch on managed type %1 without a target", GetName()));
    }
-   if (index < 0 || static_cast<std::size_t>(index) >= _members.size()) {
+   if (index < 0 || static_cast<std::size_t>(index) >= _members.size) {
       throw Pellum::Exception(Pellum::ASPrint("dispatch on managed type %1: index %2 is outside 0 .. %3",
-                                              GetName(), index, static_cast<long>(_members.size()) - 1));
+                                              GetName(), index, static_cast<long>(_members.size) - 1));
    }
    if (_info->dispatch == nullptr) {
       throw Pellum::Exception(Pellum::ASPrint("managed type %1 has no dispatcher", GetName()));
    }
-   const ManagedMethod& method = *_members[static_cast<std::size_t>(index)];
+   const ManagedMethod& method = _members.data[static_cast<std::size_t>(index)];
    if (args.size() != method.GetParamCount()) {
       Pellum::Ref<Fault::InvalidRequest> fault(new Fault::InvalidRequest());
       AddFaultMessage(fault.GetPtr(), "ormid.dispatch.argumentCount",

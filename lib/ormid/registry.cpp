@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <functional>
 #include <mutex>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -18,11 +19,113 @@ namespace Ormid {
 
 namespace {
 
+// An index of the registered types by one key (name, WSDL name or header): an open-addressing table of
+// 8-byte slots, each the key's 32-bit hash and the type's position in the registration order plus one (0
+// marks a free slot). It takes one allocation per growth and none per type, and a lookup compares a key
+// only where the hashes agree.
+template <class Key, Key (*KeyOf)(const Type*)> class TypeIndex {
+public:
+   Type* Find(Key key, const std::vector<Type*>& order) const {
+      if (_slots.empty()) {
+         return nullptr;
+      }
+      const uint32_t hash = Hash(key);
+      for (std::size_t i = hash & _mask;; i = (i + 1) & _mask) {
+         const Slot slot = _slots[i];
+         if (slot.position == 0) {
+            return nullptr;
+         }
+         if (slot.hash == hash && KeyOf(order[slot.position - 1]) == key) {
+            return order[slot.position - 1];
+         }
+      }
+   }
+
+   // Makes room for `count` entries in all, growing geometrically.
+   void Reserve(std::size_t count) {
+      std::size_t capacity = _slots.empty() ? 64 : _slots.size();
+      while (count > capacity / 4 * 3) {
+         capacity *= 2;
+      }
+      if (capacity == _slots.size()) {
+         return;
+      }
+      std::vector<Slot> old(capacity);
+      old.swap(_slots);
+      _mask = capacity - 1;
+      for (const Slot& slot : old) {
+         if (slot.position != 0) {
+            Place(slot);
+         }
+      }
+   }
+
+   // Adds the type at `position` of `order` unless its key is taken; answers the type holding the key
+   // then, else null. Room must have been reserved.
+   Type* Add(const std::vector<Type*>& order, std::size_t position) {
+      const Key key = KeyOf(order[position]);
+      const uint32_t hash = Hash(key);
+      std::size_t i = hash & _mask;
+      for (; _slots[i].position != 0; i = (i + 1) & _mask) {
+         if (_slots[i].hash == hash && KeyOf(order[_slots[i].position - 1]) == key) {
+            return order[_slots[i].position - 1];
+         }
+      }
+      _slots[i] = {hash, static_cast<uint32_t>(position + 1)};
+      return nullptr;
+   }
+
+   // Forgets every type at or after `first` of the order (a refused batch); rare, so it rebuilds.
+   void Truncate(std::size_t first) {
+      std::vector<Slot> old(_slots.size());
+      old.swap(_slots);
+      for (const Slot& slot : old) {
+         if (slot.position != 0 && slot.position <= first) {
+            Place(slot);
+         }
+      }
+   }
+
+private:
+   struct Slot {
+      uint32_t hash = 0;
+      uint32_t position = 0;
+   };
+
+   static uint32_t Hash(Key key) {
+      const std::size_t h = std::hash<Key>()(key);
+      // Pointers hash to themselves: spread them, since their low bits are alike.
+      return static_cast<uint32_t>((h * 0x9E3779B97F4A7C15ull) >> 32);
+   }
+
+   void Place(Slot slot) {
+      std::size_t i = slot.hash & _mask;
+      while (_slots[i].position != 0) {
+         i = (i + 1) & _mask;
+      }
+      _slots[i] = slot;
+   }
+
+   std::vector<Slot> _slots;
+   std::size_t _mask = 0;
+};
+
+std::string_view NameOf(const Type* type) {
+   return type->GetName();
+}
+std::string_view WsdlNameOf(const Type* type) {
+   const char* wsdl = type->GetWsdlName();
+   return wsdl != nullptr ? std::string_view(wsdl) : std::string_view();
+}
+const TypeInfo* HeaderOf(const Type* type) {
+   return type->GetHeader();
+}
+
 struct RegistryState {
    mutable std::shared_mutex mutex;
-   std::unordered_map<std::string_view, Type*> byName;
-   std::unordered_map<std::string_view, Type*> byWsdlName;
-   std::unordered_map<const TypeInfo*, Type*> byHeader;
+   TypeIndex<std::string_view, &NameOf> byName;
+   TypeIndex<std::string_view, &WsdlNameOf> byWsdlName; // types without a WSDL name are not in it
+   TypeIndex<const TypeInfo*, &HeaderOf> byHeader;
    std::vector<Type*> order;
 };
 
@@ -31,11 +134,6 @@ struct RegistryState {
 RegistryState& State() {
    static RegistryState* state = new RegistryState();
    return *state;
-}
-
-Type* Find(const std::unordered_map<std::string_view, Type*>& map, std::string_view key) {
-   auto it = map.find(key);
-   return it != map.end() ? it->second : nullptr;
 }
 
 } // namespace
@@ -57,7 +155,7 @@ Type* TypeRegistry::FindByName(std::string_view name) const {
    Type* found = nullptr;
    {
       std::shared_lock lock(s.mutex);
-      found = Find(s.byName, item);
+      found = s.byName.Find(item, s.order);
    }
    return array && found != nullptr ? found->GetArrayType() : found;
 }
@@ -68,7 +166,7 @@ Type* TypeRegistry::FindByWsdlName(std::string_view name) const {
    Type* found = nullptr;
    {
       std::shared_lock lock(s.mutex);
-      found = Find(s.byWsdlName, name);
+      found = s.byWsdlName.Find(name, s.order);
    }
    if (found == nullptr && name.size() > kArrayOf.size() && name.starts_with(kArrayOf)) {
       // One level only, as FindByName: "ArrayOfArrayOf..." names no type.
@@ -76,10 +174,10 @@ Type* TypeRegistry::FindByWsdlName(std::string_view name) const {
       Type* itemType = nullptr;
       {
          std::shared_lock lock(s.mutex);
-         itemType = Find(s.byWsdlName, item);
+         itemType = s.byWsdlName.Find(item, s.order);
          if (itemType == nullptr) {
             item[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(item[0])));
-            itemType = Find(s.byWsdlName, item);
+            itemType = s.byWsdlName.Find(item, s.order);
          }
       }
       found = itemType != nullptr && !itemType->IsArray() ? itemType->GetArrayType() : nullptr;
@@ -90,8 +188,7 @@ Type* TypeRegistry::FindByWsdlName(std::string_view name) const {
 Type* TypeRegistry::FindByHeader(const TypeInfo* header) const {
    const RegistryState& s = State();
    std::shared_lock lock(s.mutex);
-   auto it = s.byHeader.find(header);
-   return it != s.byHeader.end() ? it->second : nullptr;
+   return s.byHeader.Find(header, s.order);
 }
 
 DataObjectType* TypeRegistry::FindDataObjectType(std::string_view name) const {
@@ -137,34 +234,25 @@ void TypeRegistry::Register(const KoblVersions* versions, Type* const* types, in
 
    RegistryState& s = State();
    std::unique_lock lock(s.mutex);
-   // One pass: every type goes into the maps as it is checked (one hash per name and map, no allocation
-   // but the maps' nodes); the first refusal takes out again what this batch put in, so that a refused
-   // package leaves nothing behind.
-   // Room for the batch, growing geometrically: a library registers its packages one after the other.
-   const auto batch = static_cast<std::size_t>(count);
-   const auto room = [batch](auto& map) {
-      const std::size_t needed = map.size() + batch;
-      if (static_cast<float>(needed) > static_cast<float>(map.bucket_count()) * map.max_load_factor()) {
-         map.reserve(std::max(needed, 2 * map.size()));
-      }
-   };
-   room(s.byHeader);
-   room(s.byName);
-   room(s.byWsdlName);
-   if (s.order.capacity() < s.order.size() + batch) {
-      s.order.reserve(std::max(s.order.size() + batch, 2 * s.order.capacity()));
-   }
+   // One pass: every type goes into the indexes as it is checked; the first refusal takes out again what
+   // this batch put in, so that a refused package leaves nothing behind.
    const std::size_t first = s.order.size();
+   const std::size_t total = first + static_cast<std::size_t>(count);
+   if (total > UINT32_MAX - 1) {
+      throw Pellum::Exception(Pellum::ASPrint("namespace %1 would take the registry past %2 types", ns,
+                                              static_cast<std::size_t>(UINT32_MAX - 1)));
+   }
+   s.byHeader.Reserve(total);
+   s.byName.Reserve(total);
+   s.byWsdlName.Reserve(total);
+   if (s.order.capacity() < total) {
+      s.order.reserve(std::max(total, 2 * s.order.capacity()));
+   }
    const auto refuse = [&](std::string message) {
-      for (std::size_t i = first; i < s.order.size(); ++i) {
-         const Type* type = s.order[i];
-         s.byHeader.erase(type->GetHeader());
-         s.byName.erase(type->GetName());
-         if (type->GetWsdlName() != nullptr) {
-            s.byWsdlName.erase(type->GetWsdlName());
-         }
-      }
       s.order.resize(first);
+      s.byHeader.Truncate(first);
+      s.byName.Truncate(first);
+      s.byWsdlName.Truncate(first);
       throw Pellum::Exception(std::move(message));
    };
    for (int i = 0; i < count; ++i) {
@@ -172,25 +260,21 @@ void TypeRegistry::Register(const KoblVersions* versions, Type* const* types, in
       if (type == nullptr) {
          refuse(Pellum::ASPrint("entry %1 of a type list of namespace %2 is null", i, ns));
       }
+      const std::size_t position = s.order.size();
+      s.order.push_back(type);
       const std::string_view name = type->GetName();
-      if (!s.byHeader.emplace(type->GetHeader(), type).second) {
+      if (s.byHeader.Add(s.order, position) != nullptr) {
          refuse(Pellum::ASPrint("type %1 is registered twice (same header)", name));
       }
-      if (!s.byName.emplace(name, type).second) {
-         s.byHeader.erase(type->GetHeader());
+      if (s.byName.Add(s.order, position) != nullptr) {
          refuse(Pellum::ASPrint("type name %1 is registered twice", name));
       }
       if (type->GetWsdlName() != nullptr) {
-         const std::string_view wsdl = type->GetWsdlName();
-         auto [at, added] = s.byWsdlName.emplace(wsdl, type);
-         if (!added) {
-            s.byHeader.erase(type->GetHeader());
-            s.byName.erase(name);
-            refuse(Pellum::ASPrint("WSDL name %1 of type %2 is already taken by %3", wsdl, name,
-                                   at->second->GetName()));
+         if (const Type* holder = s.byWsdlName.Add(s.order, position)) {
+            refuse(Pellum::ASPrint("WSDL name %1 of type %2 is already taken by %3", type->GetWsdlName(),
+                                   name, holder->GetName()));
          }
       }
-      s.order.push_back(type);
    }
 }
 

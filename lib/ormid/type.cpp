@@ -608,7 +608,12 @@ EnumType::EnumType(const EnumTypeInfo* info, const EnumFuncs& funcs)
       throw Pellum::Exception(
           Pellum::ASPrint("enumeration %1 has an incomplete conversion table", GetName()));
    }
-   for (int i = 0; info->names[i] != nullptr; ++i) {
+   int count = 0;
+   while (info->names[count] != nullptr) {
+      ++count;
+   }
+   _byName.reserve(static_cast<std::size_t>(count));
+   for (int i = 0; i < count; ++i) {
       _byName.emplace_back(info->names[i], i);
    }
    std::sort(_byName.begin(), _byName.end());

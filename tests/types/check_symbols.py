@@ -14,7 +14,8 @@ more, no fewer):
 and how the library's references to its own definitions are bound (registration/preemptible_data.py):
 
   bound at link time     no dynamic relocation names a function, virtual table, VTT or type_info object of
-                         the library (each would be a symbol lookup at every load)
+                         the library, nor the C++ runtime's pure-virtual handler (each would be a symbol
+                         lookup at every load)
   preemptible headers    every type header is reached through a relocation naming it (a program holding
                          a copy of the header, made by a copy relocation, must be the one the registry
                          knows)
@@ -192,9 +193,12 @@ def main() -> int:
     report.family("stub typeinfo", stubs, actual_stubs)
 
     # Binding of the library's references to its own definitions.
-    named = symbolic_relocations(library) & mangled.keys()
+    relocated = symbolic_relocations(library)
+    named = relocated & mangled.keys()
     report.family("own functions and class data resolved at load", set(),
                   {n for n in named if mangled[n][0] not in DATA_CLASSES or n.startswith(CLASS_DATA)}, found="named")
+    # The slots of abstract classes point at the library's own hidden handler (registration/pure_virtual.cpp).
+    report.family("pure virtual slots resolved at load", set(), relocated & {"__cxa_pure_virtual"}, found="named")
     headers = {names.header_symbol(t) for t in model.types.values()}
     report.family("type headers resolved at load (preemptible)", headers, named & headers, found="named")
     return 1 if report.failed else 0

@@ -27,7 +27,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "ormid/Export.h"
@@ -79,7 +78,9 @@ public:
    const ParamInfo& GetParam(std::size_t i) const;
    // True when parameter i is required and of a plain, string or enumeration type: such a slot cannot be
    // null (an unset optional or a null reference can).
-   bool RequiresValue(std::size_t i) const noexcept { return i < _requiresValue.size() && _requiresValue[i]; }
+   bool RequiresValue(std::size_t i) const noexcept {
+      return i < _paramCount && (i < 64 ? (_requiredMask >> i) & 1 : _requiresValue[i - 64]);
+   }
    // Headers of the declared faults in record order (none for a getter).
    std::span<const TypeInfo* const> GetFaults() const noexcept { return {_faults, _faultCount}; }
 
@@ -118,7 +119,8 @@ private:
    ParamInfo _result{};
    const ParamInfo* _params = nullptr;
    std::size_t _paramCount = 0;
-   std::vector<bool> _requiresValue;
+   uint64_t _requiredMask = 0;       // RequiresValue of the first 64 parameters, a bit each
+   std::vector<bool> _requiresValue; // of the parameters after the first 64
    const TypeInfo* const* _faults = nullptr;
    std::size_t _faultCount = 0;
 };
@@ -148,7 +150,7 @@ public:
    std::size_t GetOwnMethodCount() const noexcept { return _methodCount; }
    std::size_t GetOwnPropertyCount() const noexcept { return _propertyCount; }
    // m + p: the number of filled slots of the method-object table.
-   std::size_t GetMethodObjectCount() const noexcept { return _members.size(); }
+   std::size_t GetMethodObjectCount() const noexcept { return _members.size; }
    // Slot `index` of the table; throws Pellum::Exception naming the type when out of range.
    ManagedMethod* GetMethodObject(std::size_t index) const;
    // Own method i (slot i) and own property getter i (slot m + i); throw when out of range.
@@ -190,10 +192,20 @@ private:
    const ManagedTypeInfo* _info;
    std::size_t _methodCount = 0;
    std::size_t _propertyCount = 0;
-   std::vector<std::unique_ptr<ManagedMethod>> _members;             // slot order
-   std::unordered_map<std::string_view, ManagedMethod*> _byName;     // methods
-   std::unordered_map<std::string_view, ManagedMethod*> _byWsdlName; // methods
-   std::unordered_map<std::string_view, ManagedMethod*> _byProperty; // property getters
+   // The method objects in slot order, in one allocation.
+   struct Members {
+      ManagedMethod* data = nullptr;
+      std::size_t size = 0;
+      std::size_t capacity = 0;
+      Members() = default;
+      Members(const Members&) = delete;
+      Members& operator=(const Members&) = delete;
+      ~Members();
+   };
+   Members _members;
+   // The lookups: [0, m) the methods by name, [m, 2m) the methods by operation name, [2m, 2m + p) the
+   // property getters by name, each range sorted by its key.
+   std::vector<ManagedMethod*> _sorted;
    mutable std::atomic<Type*> _base{nullptr}; // resolved base type (the root type for root types)
 };
 
