@@ -12,7 +12,7 @@ from __future__ import annotations
 from dataclasses import dataclass
 
 from .emit_fields import classify, header_ref
-from .model import DATA, ENUM, FAULT, MANAGED, Method, Model, Param, Property, Type
+from .model import DATA, ENUM, FAULT, MANAGED, ROOT_MANAGED, Method, Model, Param, Property, Type
 from .naming import SUPPORT, Names, capitalise, cpp_string, escape
 from .printer import Printer
 
@@ -171,7 +171,7 @@ class ManagedEmitter:
         self.skeleton_name = self.name + "Skeleton"
         base = model.types.get(t.base)
         self.base = base if base is not None and base.kind == MANAGED else None
-        if self.base is None and t.base != "kobl.ManagedObject":
+        if self.base is None and t.base != ROOT_MANAGED:
             raise ManagedError(f"{t.name}: the base {t.base} has no interface in this library")
         self.members = self._members()
 

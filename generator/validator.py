@@ -17,7 +17,7 @@ from .errors import Location, SchemaError, SchemaErrors
 from .model import (
     DATA, ENUM, FAULT, FLAG_ARRAY, FLAG_DEDUP, FLAG_LINK, FLAG_LINKABLE, FLAG_MANAGED_PROPERTY, FLAG_MARKER_40,
     FLAG_MARKER_400, FLAG_OPTIONAL, FLAG_SECRET, DEFAULT_RESPONSE_CODE, KINDS, MANAGED, PRIMITIVES, RESPONSE_CODES,
-    RUNTIME_TYPES,
+    ROOT_DATA, ROOT_FAULT, ROOT_MANAGED, RUNTIME_NAMESPACE, RUNTIME_TYPES,
     EnumValue, Method, Model, Namespace, Package, Param, Product, Property,
     Type, Version,
 )
@@ -73,7 +73,8 @@ def _raise_first(name: str) -> str:
 
 
 class _Builder:
-    def __init__(self) -> None:
+    def __init__(self, dependency: Model | None = None) -> None:
+        self.dependency = dependency  # the runtime's model, whose types every namespace may name
         self.errors: list[SchemaError] = []
         self.warnings: list[SchemaError] = []
         self.entries: dict[str, _Entry] = {}
@@ -317,15 +318,20 @@ class _Builder:
         entry = self.entries.get(name)
         if entry is not None:
             return entry.kind
-        runtime = RUNTIME_TYPES.get(name)
+        runtime = self.outside(name)
         return runtime.kind if runtime is not None else None
+
+    def outside(self, name: str):
+        """A type the namespace names but does not declare: a type of its dependency or of the runtime."""
+        found = self.dependency.types.get(name) if self.dependency is not None else None
+        return found if found is not None else RUNTIME_TYPES.get(name)
 
     def resolve(self, ref: Ref, inner: str, faults_only: bool = False) -> str | None:
         text = ref.text
         if text in PRIMITIVES:
             return text
-        if text.startswith(self.root + ".") or text.startswith("kobl."):
-            if text in self.entries or text in RUNTIME_TYPES:
+        if text.startswith(self.root + ".") or text.startswith(RUNTIME_NAMESPACE + "."):
+            if text in self.entries or self.outside(text) is not None:
                 return text
             self.error(ref.location, f"unknown type '{text}'{self.suggest(text)}")
             return None
@@ -370,16 +376,20 @@ class _Builder:
                 if decl.kind == FAULT:
                     self.error(decl.location, f"fault {name} must name its base (a fault of the schema, "
                                               f"kobl.MethodFault, kobl.RuntimeFault or a kobl.fault.* fault)")
-                entry.base = "kobl.DynamicData" if decl.kind == DATA else "kobl.ManagedObject"
+                root = ROOT_DATA if decl.kind == DATA else ROOT_MANAGED
+                entry.base = root if root != name else None  # the root of data objects has no base
                 continue
             base = self.resolve(decl.base, name.rsplit(".", 1)[0])
             if base is None:
                 continue
             base_kind = self.kind(base)
-            runtime = base in RUNTIME_TYPES
+            runtime = base not in self.entries
             if decl.kind == DATA:
-                ok = base == "kobl.DynamicData" or (not runtime and base_kind == DATA)
+                ok = base == ROOT_DATA or (not runtime and base_kind == DATA)
                 want = "a data object of the schema or kobl.DynamicData"
+            elif name == ROOT_FAULT:
+                ok = base == ROOT_DATA
+                want = "kobl.DynamicData (it is the root of the faults)"
             elif decl.kind == FAULT:
                 ok = base_kind == FAULT
                 want = "a fault of the schema, kobl.MethodFault, kobl.RuntimeFault or a kobl.fault.* fault"
@@ -463,6 +473,9 @@ class _Builder:
                     self.warn(decl.response.location, f"response code of {name} is the default; leave it out")
             if decl.factory is not None and decl.kind != ENUM:
                 self.error(decl.factory, f"'factory' belongs to enumerations; {name} is a {decl.kind} type")
+            if decl.runtime is not None and decl.kind not in (DATA, FAULT):
+                self.error(decl.runtime, f"'runtime' belongs to data objects and faults (their class is the "
+                                         f"runtime's); {name} is a {decl.kind} type")
 
     def wsdl_names(self) -> None:
         seen: dict[str, str] = {}
@@ -551,7 +564,7 @@ class _Builder:
         where = f"property {decl.name} of {owner}"
         tkind = self.kind(tname)
         loc = decl.type.name.location
-        if tkind == FAULT and tname != "kobl.MethodFault":
+        if tkind == FAULT and tname != ROOT_FAULT:
             self.error(loc, f"{where} cannot hold the fault {tname}: only kobl.MethodFault holds a fault value")
         self.check_array(decl.type.array, tname, loc, where)
         data_like = entry.kind in (DATA, FAULT)
@@ -840,22 +853,27 @@ class _Builder:
                                 None if e.kind == ENUM else e.base, e.outer, tuple(e.nested),
                                 tuple(e.properties), tuple(e.values), tuple(e.methods), e.location,
                                 e.decl.response.text if e.decl.response is not None else None,
-                                e.decl.factory is not None)
+                                e.decl.factory is not None, e.decl.runtime is not None)
             packages.append(Package(pname, order, self.package_files[pname].path, names,
                                     MappingProxyType(dict(counts[pname])),
                                     MappingProxyType({k: pentry.expect.get(k, 0) for k in KINDS}),
                                     pentry.location))
-        return Model(namespace, tuple(packages), MappingProxyType(types))
+        return Model(namespace, tuple(packages), MappingProxyType(types), self.dependency)
 
 
-def build_model(namespace: tuple[str, str], packages: list[tuple[str, str]]) -> tuple[Model, list[SchemaError]]:
-    """Build the model from (path, text) pairs; raises SchemaErrors when the schema has errors."""
+def build_model(namespace: tuple[str, str], packages: list[tuple[str, str]],
+                dependency: Model | None = None) -> tuple[Model, list[SchemaError]]:
+    """Build the model from (path, text) pairs; raises SchemaErrors when the schema has errors. Every
+    namespace but the runtime's own depends on the runtime's schema (`dependency`, by default the one of
+    RUNTIME_SCHEMA)."""
     builder = _Builder()
     try:
         ns = parse_namespace(namespace[1], namespace[0])
     except SchemaError as e:
         builder.errors.append(e)
         ns = None
+    if ns is not None and ns.name != RUNTIME_NAMESPACE:
+        builder.dependency = dependency if dependency is not None else runtime_model()
     files = []
     for path, text in packages:
         try:
@@ -885,6 +903,21 @@ def _display_path(path: Path) -> str:
     except ValueError:
         return str(path)
     return str(path) if relative.startswith("..") else relative
+
+
+# The schema of the runtime's namespace (lib/ormid/schema), read once per process.
+RUNTIME_SCHEMA = Path(__file__).resolve().parent.parent / "lib" / "ormid" / "schema"
+_runtime: list[Model] = []
+
+
+def runtime_model() -> Model:
+    if not _runtime:
+        model, _ = load_schema(RUNTIME_SCHEMA)
+        if model.namespace.name != RUNTIME_NAMESPACE:
+            raise SchemaErrors([SchemaError(model.namespace.location, f"the runtime's schema declares namespace "
+                                                                      f"{model.namespace.name}, not {RUNTIME_NAMESPACE}")])
+        _runtime.append(model)
+    return _runtime[0]
 
 
 def load_schema(directory: str | os.PathLike) -> tuple[Model, list[SchemaError]]:
