@@ -26,7 +26,6 @@ FLAG_SECRET = 0x200
 FLAG_MARKER_400 = 0x400
 FLAG_DEDUP = 0x800  # an optional string stored deduplicated (swapped as a Pellum::Deduplicated handle)
 
-VOID_RESULT_VERSION = "kobl.version.version0"
 
 PRIMITIVES = ("string", "boolean", "byte", "short", "int", "long", "float", "double",
               "dateTime", "binary", "anyType")
@@ -45,6 +44,9 @@ DEFAULT_RESPONSE_CODE = "InternalServerError"
 # ROOT_DATA, every fault from ROOT_FAULT (itself a data object on ROOT_DATA), every managed type from
 # ROOT_MANAGED.
 RUNTIME_NAMESPACE = "kobl"
+# The runtime's version (of lib/ormid/schema): the version of a method without result and of the
+# dynamicProperty redeclaration; every namespace may name it.
+RUNTIME_VERSION = "kobl.version.version0"
 ROOT_DATA, ROOT_FAULT, ROOT_MANAGED = "kobl.DynamicData", "kobl.MethodFault", "kobl.ManagedObject"
 
 
@@ -157,7 +159,7 @@ class Method:
     @property
     def result_version(self) -> str:
         """The version of the result record; a method without result has kobl.version.version0."""
-        return self.result.version if self.result is not None else VOID_RESULT_VERSION
+        return self.result.version if self.result is not None else RUNTIME_VERSION
 
 
 @dataclass(frozen=True, slots=True)

@@ -17,7 +17,7 @@ from .errors import Location, SchemaError, SchemaErrors
 from .model import (
     DATA, ENUM, FAULT, FLAG_ARRAY, FLAG_DEDUP, FLAG_LINK, FLAG_LINKABLE, FLAG_MANAGED_PROPERTY, FLAG_MARKER_40,
     FLAG_MARKER_400, FLAG_OPTIONAL, FLAG_SECRET, DEFAULT_RESPONSE_CODE, KINDS, MANAGED, PRIMITIVES, RESPONSE_CODES,
-    ROOT_DATA, ROOT_FAULT, ROOT_MANAGED, RUNTIME_NAMESPACE, RUNTIME_TYPES,
+    ROOT_DATA, ROOT_FAULT, ROOT_MANAGED, RUNTIME_NAMESPACE, RUNTIME_TYPES, RUNTIME_VERSION,
     EnumValue, Method, Model, Namespace, Package, Param, Product, Property,
     Type, Version,
 )
@@ -26,7 +26,6 @@ from .syntax import MethodDecl, NamespaceFile, PackageFile, ParamDecl, PropertyD
 
 NAMESPACE_FILE = "namespace.kobl"
 SCHEMA_SUFFIX = ".kobl"
-BASE_VERSION = "kobl.version.version0"
 
 # Item types for which no array class exists.
 _NO_ARRAY = {"float", "dateTime", "kobl.DynamicData", "kobl.RuntimeFault"}
@@ -172,7 +171,7 @@ class _Builder:
                 self.error(entry.location, f"package {entry.name} is listed twice")
                 continue
             self.package_entries[entry.name] = entry
-        self.allowed_versions = set(self.versions) | {BASE_VERSION} | self.dependency_versions
+        self.allowed_versions = set(self.versions) | {RUNTIME_VERSION} | self.dependency_versions
 
     def version_ancestors(self, ns: NamespaceFile) -> dict[str, frozenset[str]]:
         parents_of: dict[str, list[str]] = {}
@@ -594,10 +593,10 @@ class _Builder:
                 self.error(at, f"{where} is stored deduplicated, so it must be an optional string ('string?')")
         if decl.name == "dynamicProperty" and data_like:
             if index != 0 or tname != "kobl.DynamicProperty" or flags != (FLAG_ARRAY | FLAG_OPTIONAL) \
-                    or version != BASE_VERSION or decl.privilege is not None:
+                    or version != RUNTIME_VERSION or decl.privilege is not None:
                 self.error(decl.location, f"{where} redeclares the base property dynamicProperty, which is "
                                           f"written first as 'dynamicProperty: kobl.DynamicProperty[]? since "
-                                          f"{BASE_VERSION};'")
+                                          f"{RUNTIME_VERSION};'")
         return Property(decl.name, tname, flags, decl.privilege, version, decl.since is not None, decl.dedup,
                         decl.location)
 
