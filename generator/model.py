@@ -180,6 +180,7 @@ class Type:
     response: str | None = None  # faults: the response code written with `response`, if any
     factory: bool = False        # enumerations: the library exports Ormid::CreateEnumType<E> for it
     runtime: bool = False        # data objects and faults: the class is the runtime's (written by hand)
+    no_array: bool = False       # data objects and faults: no array class exists, no property is an array of it
 
     @property
     def short_name(self) -> str:

@@ -28,7 +28,7 @@ NAMESPACE_FILE = "namespace.kobl"
 SCHEMA_SUFFIX = ".kobl"
 
 # Item types for which no array class exists.
-_NO_ARRAY = {"float", "dateTime", "kobl.DynamicData", "kobl.RuntimeFault"}
+_NO_ARRAY = {"float", "dateTime"}  # and the data objects and faults marked `noarray`
 # Single (non-array) parameter and result types for which no boxed value class exists.
 _NO_BOXED = {"byte", "short", "float", "double", "kobl.MethodName", "kobl.URI", "kobl.PropertyPath"}
 _PROPERTY_BITS = FLAG_LINKABLE | FLAG_LINK | FLAG_MARKER_40 | FLAG_SECRET | FLAG_MARKER_400
@@ -472,9 +472,9 @@ class _Builder:
                     self.warn(decl.response.location, f"response code of {name} is the default; leave it out")
             if decl.factory is not None and decl.kind != ENUM:
                 self.error(decl.factory, f"'factory' belongs to enumerations; {name} is a {decl.kind} type")
-            if decl.runtime is not None and decl.kind not in (DATA, FAULT):
-                self.error(decl.runtime, f"'runtime' belongs to data objects and faults (their class is the "
-                                         f"runtime's); {name} is a {decl.kind} type")
+            for word, where in (("runtime", decl.runtime), ("noarray", decl.noarray)):
+                if where is not None and decl.kind not in (DATA, FAULT):
+                    self.error(where, f"'{word}' belongs to data objects and faults; {name} is a {decl.kind} type")
 
     def wsdl_names(self) -> None:
         seen: dict[str, str] = {}
@@ -601,8 +601,14 @@ class _Builder:
                         decl.location)
 
     def check_array(self, array: bool, tname: str, loc: Location, where: str) -> None:
-        if array and (tname in _NO_ARRAY or tname.startswith("kobl.fault.")):
+        if array and (tname in _NO_ARRAY or self.no_array(tname)):
             self.error(loc, f"{where}: there are no arrays of {tname}")
+
+    def no_array(self, tname: str) -> bool:
+        entry = self.entries.get(tname)
+        if entry is not None:
+            return entry.decl.noarray is not None
+        return getattr(self.outside(tname), "no_array", False)
 
     def inherited(self) -> None:
         """A data object or fault never repeats a property of its bases (dynamicProperty aside); a managed type
@@ -852,7 +858,8 @@ class _Builder:
                                 None if e.kind == ENUM else e.base, e.outer, tuple(e.nested),
                                 tuple(e.properties), tuple(e.values), tuple(e.methods), e.location,
                                 e.decl.response.text if e.decl.response is not None else None,
-                                e.decl.factory is not None, e.decl.runtime is not None)
+                                e.decl.factory is not None, e.decl.runtime is not None,
+                                e.decl.noarray is not None)
             packages.append(Package(pname, order, self.package_files[pname].path, names,
                                     MappingProxyType(dict(counts[pname])),
                                     MappingProxyType({k: pentry.expect.get(k, 0) for k in KINDS}),

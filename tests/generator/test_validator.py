@@ -128,8 +128,10 @@ class KindRefusalTest(SchemaTestCase):
             fault G : kobl.MethodFault factory since version1;  // `factory` 'factory' belongs to enumerations
             enum E since version1 factory { a }
             enum R since version1 runtime { a }  // `runtime` 'runtime' belongs to data objects and faults
-            managed M since version1 runtime;  // `runtime` quorl.M is a managed type
-            fault H : kobl.MethodFault since version1 runtime;"""})
+            managed M since version1 runtime noarray;  // `runtime` quorl.M is a managed type
+            // `noarray` 'noarray' belongs to data objects and faults
+            data N since version1 runtime noarray;
+            data A since version1 { n: N[]?; }  // `N` there are no arrays of quorl.N"""})
 
     def test_parameter_and_result_types_that_cannot_be_used(self):
         # arrays of short, a fault parameter, arrays of property paths and a secret string result are fine
