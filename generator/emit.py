@@ -32,7 +32,8 @@ from .emit_fields import referenced_types
 from .emit_registration import (enum_factory_types, print_library_registration, print_package_registration,
                                 print_packages_header, print_packages_source, print_registration_header,
                                 print_versions_header, print_versions_source)
-from .model import DATA, ENUM, FAULT, MANAGED, Model, Package, Type
+from .emit_runtime import generate_runtime, runtime_outputs
+from .model import DATA, ENUM, FAULT, MANAGED, RUNTIME_NAMESPACE, Model, Package, Type
 from .naming import EXPORT_HEADER, MANAGED_PRELUDE, MANAGED_SUPPORT, PRELUDE, Names, package_folder, package_stem
 from .printer import Printer
 
@@ -529,6 +530,8 @@ def emit_registration_unit(plan: Plan, pkg: Package) -> str:
 
 def generate(model: Model) -> dict[str, str]:
     """Every generated file: relative path -> content."""
+    if model.namespace.name == RUNTIME_NAMESPACE:
+        return generate_runtime(model)
     plan = Plan(model)
     files: dict[str, str] = {}
 
@@ -608,4 +611,6 @@ def write_files(files: dict[str, str], out: str | os.PathLike) -> int:
 
 
 def output_list(model: Model) -> list[str]:
+    if model.namespace.name == RUNTIME_NAMESPACE:
+        return runtime_outputs(model)
     return Plan(model).outputs()

@@ -9,10 +9,10 @@ declarations for the package's detail header).
 from __future__ import annotations
 
 from .emit_enum import print_enum_in_class
-from .emit_fields import RUNTIME_DATA_CLASSES, Field, class_of, field_for
+from .emit_fields import Field, class_of, field_for
 from .emit_managed import ManagedEmitter
-from .model import DATA, DEFAULT_RESPONSE_CODE, ENUM, FAULT, MANAGED, Model, Type
-from .naming import Names
+from .model import DATA, DEFAULT_RESPONSE_CODE, ENUM, FAULT, MANAGED, ROOT_DATA, Model, Type
+from .naming import SUPPORT, Names
 from .printer import Printer
 
 
@@ -57,7 +57,7 @@ class ClassEmitter:
 
     @property
     def base_is_dynamic_data(self) -> bool:
-        return self.t.base == "kobl.DynamicData"
+        return self.t.base == ROOT_DATA
 
     @property
     def overrides_response_code(self) -> bool:
@@ -168,7 +168,9 @@ class ClassEmitter:
         t, g, n, q = self.t, self.global_name, self.name, self.qualified
         p.print("// $wire$", wire=t.name)
         p.print("$g$::$n$() = default;", g=g, n=n)
-        inits = [f"{self.base_class}(other)"] + [f.copy_init() for f in self.fields]
+        # The runtime's classes copy through the runtime itself (the helpers of generated code are not there).
+        clone = "::Ormid::CloneNested" if t.runtime else SUPPORT + "CloneRef"
+        inits = [f"{self.base_class}(other)"] + [f.copy_init(clone) for f in self.fields]
         p.print("$g$::$n$(const $n$& other)", g=g, n=n)
         with p.indent():
             for i, init in enumerate(inits):
@@ -183,12 +185,13 @@ class ClassEmitter:
         if not self.is_fault:
             self.print_diff(p)
         if self.is_fault:
-            p.print("""
-                $g$::Exception::Exception(::Ormid::MethodFault* fault) : $b$::Exception(fault) {}
-                $g$::Exception::Exception(const Exception& other) = default;
-                $g$::Exception::~Exception() = default;
-                ::Pellum::Exception* $g$::Exception::Clone() const { return new Exception(*this); }
-                void $g$::Exception::Throw() const { throw Exception(*this); }""", g=g, b=self.base_class)
+            if not t.runtime:  # the runtime's fault classes define their exceptions in the class
+                p.print("""
+                    $g$::Exception::Exception(::Ormid::MethodFault* fault) : $b$::Exception(fault) {}
+                    $g$::Exception::Exception(const Exception& other) = default;
+                    $g$::Exception::~Exception() = default;
+                    ::Pellum::Exception* $g$::Exception::Clone() const { return new Exception(*this); }
+                    void $g$::Exception::Throw() const { throw Exception(*this); }""", g=g, b=self.base_class)
             p.print("""
                 void $g$::ThrowInternal() const { throw Exception(const_cast<$n$*>(this)); }
                 $g$::Exception* $g$::CreateException() const { return new Exception(const_cast<$n$*>(this)); }""",
@@ -302,4 +305,4 @@ class ClassEmitter:
         p.print("}")
 
 
-__all__ = ["ClassEmitter", "RUNTIME_DATA_CLASSES"]
+__all__ = ["ClassEmitter"]

@@ -11,7 +11,7 @@ from dataclasses import dataclass
 from typing import ClassVar
 
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Property, Type
-from .naming import SUPPORT, Names, cpp_string
+from .naming import Names, cpp_string, package_symbol
 
 PLAIN = {"boolean": "bool", "byte": "signed char", "short": "short", "int": "int", "long": "long",
          "float": "float", "double": "double"}
@@ -19,20 +19,10 @@ VALUES = {"string": "std::string", "binary": "std::vector<unsigned char>",
           "dateTime": "::Pellum::System::DateTime", "kobl.TypeName": "::Ormid::TypeName",
           "kobl.MethodName": "::Ormid::MethodName", "kobl.URI": "::Ormid::Uri",
           "kobl.PropertyPath": "::Ormid::PropertyPath"}
-RUNTIME_DATA_CLASSES = {"kobl.DynamicData": "::Ormid::DynamicData",
-                        "kobl.DynamicProperty": "::Ormid::DynamicProperty",
-                        "kobl.KeyAnyValue": "::Ormid::KeyAnyValue",
-                        "kobl.LocalizableMessage": "::Ormid::LocalizableMessage",
-                        "kobl.MethodFault": "::Ormid::MethodFault",
-                        "kobl.RuntimeFault": "::Ormid::RuntimeFault"}
-for _short in ("InvalidArgument", "InvalidRequest", "InvalidType", "ManagedObjectNotFound", "NotSupported",
-               "RequestCanceled", "SecurityError", "SystemError"):
-    RUNTIME_DATA_CLASSES["kobl.fault." + _short] = "::Ormid::Fault::" + _short
-RUNTIME_MANAGED = ("kobl.ManagedObject", "kobl.query.PropertyCollector", "kobl.reflect.DynamicTypeManager",
-                   "kobl.reflect.ManagedMethodExecuter")
-
-# Headers of the runtime's types, by wire name.
-RUNTIME_HEADERS = {
+# Headers of the primitive and string-valued types, by wire name. Every other type's header is named after
+# its wire name (Names.header_symbol; for the runtime's managed types, "kobl.query.PropertyCollector" ->
+# gKoblQueryPropertyCollectorTypeInfo), in the global namespace.
+PRIMITIVE_HEADERS = {
     "boolean": "::Ormid::gBoolTypeInfo", "byte": "::Ormid::gByteTypeInfo", "short": "::Ormid::gShortTypeInfo",
     "int": "::Ormid::gIntTypeInfo", "long": "::Ormid::gLongTypeInfo", "float": "::Ormid::gFloatTypeInfo",
     "double": "::Ormid::gDoubleTypeInfo", "string": "::Ormid::gStringTypeInfo",
@@ -40,18 +30,7 @@ RUNTIME_HEADERS = {
     "kobl.URI": "::Ormid::gUriTypeInfo", "kobl.TypeName": "::Ormid::gTypeNameTypeInfo",
     "kobl.MethodName": "::Ormid::gMethodNameTypeInfo", "kobl.PropertyPath": "::Ormid::gPropertyPathTypeInfo",
     "anyType": "::Ormid::gAnyTypeInfo",
-    "kobl.DynamicData": "::gKoblDynamicDataTypeInfo", "kobl.DynamicProperty": "::gKoblDynamicPropertyTypeInfo",
-    "kobl.KeyAnyValue": "::gKoblKeyAnyValueTypeInfo",
-    "kobl.LocalizableMessage": "::gKoblLocalizableMessageTypeInfo",
-    "kobl.MethodFault": "::Ormid::gKoblMethodFaultTypeInfo", "kobl.RuntimeFault": "::Ormid::gKoblRuntimeFaultTypeInfo",
-    "kobl.ManagedObject": "::Ormid::gKoblManagedObjectTypeInfo",
-    "kobl.query.PropertyCollector": "::gKoblQueryPropertyCollectorTypeInfo",
-    "kobl.reflect.DynamicTypeManager": "::gKoblReflectDynamicTypeManagerTypeInfo",
-    "kobl.reflect.ManagedMethodExecuter": "::gKoblReflectManagedMethodExecuterTypeInfo",
 }
-for _short in ("InvalidArgument", "InvalidRequest", "InvalidType", "ManagedObjectNotFound", "NotSupported",
-               "RequestCanceled", "SecurityError", "SystemError"):
-    RUNTIME_HEADERS["kobl.fault." + _short] = "::gKoblFault" + _short + "TypeInfo"
 
 
 class FieldError(ValueError):
@@ -60,24 +39,24 @@ class FieldError(ValueError):
 
 def header_ref(model: Model, names: Names, wire: str) -> str:
     """The C++ expression naming the header of a type (a schema type or a runtime type)."""
-    t = model.types.get(wire)
-    if t is not None:
+    if wire in PRIMITIVE_HEADERS:
+        return PRIMITIVE_HEADERS[wire]
+    t = model.lookup(wire)
+    if isinstance(t, Type):
         return "::" + names.header_symbol(t)
-    if wire in RUNTIME_HEADERS:
-        return RUNTIME_HEADERS[wire]
+    if t is not None and t.kind == MANAGED:
+        return f"::g{package_symbol(wire)}TypeInfo"
     raise FieldError(f"no type header is known for {wire!r}")
 
 
 def class_of(model: Model, names: Names, wire: str) -> str:
-    """The C++ class of a data object, fault or runtime data type."""
-    t = model.types.get(wire)
-    if t is not None:
-        if t.kind not in (DATA, FAULT):
-            raise FieldError(f"{wire} is not a data object or fault")
-        return names.qualified(t)
-    if wire in RUNTIME_DATA_CLASSES:
-        return RUNTIME_DATA_CLASSES[wire]
-    raise FieldError(f"no class is known for {wire!r}")
+    """The C++ class of a data object or fault, of the schema or of the runtime's."""
+    t = model.lookup(wire)
+    if not isinstance(t, Type):
+        raise FieldError(f"no class is known for {wire!r}")
+    if t.kind not in (DATA, FAULT):
+        raise FieldError(f"{wire} is not a data object or fault")
+    return names.qualified(t)
 
 
 # -- the classifier ---------------------------------------------------------------------------------
@@ -108,7 +87,7 @@ def classify(model: Model, names: Names, wire: str) -> Storage:
         return Storage("enum", cpp, f"::Ormid::Array<{cpp}>")
     if wire == "anyType":
         return Storage("any", "::Ormid::Any", "::Ormid::DataArray<::Ormid::Any>")
-    if target.kind == MANAGED or wire in RUNTIME_MANAGED:
+    if target.kind == MANAGED:
         return Storage("moref", "::Ormid::MoRef", "::Ormid::DataArray<::Ormid::MoRef>")
     if target.kind in (DATA, FAULT):
         cls = class_of(model, names, wire)
@@ -142,7 +121,8 @@ class Field:
         text = f"{self.ctype} {self.member}{self.default};"
         return f"{text} // {self.note}" if self.note else text
 
-    def copy_init(self) -> str:
+    def copy_init(self, clone: str) -> str:
+        """The member's initialiser in the copy constructor; `clone` copies a counted object."""
         return f"{self.member}(other.{self.member})"
 
     # -- comparison -------------------------------------------------------------------------------
@@ -258,8 +238,8 @@ class RefField(Field):
     (`checked`: the managed type's wire name). Copied deeply, compared and diffed through the runtime."""
     kind = "ref"
 
-    def copy_init(self) -> str:
-        return f"{self.member}({SUPPORT}CloneRef(other.{self.member}))"
+    def copy_init(self, clone: str) -> str:
+        return f"{self.member}({clone}(other.{self.member}))"
 
     def equal_test(self) -> str:
         a, b = self.sides()

@@ -12,7 +12,7 @@ from __future__ import annotations
 from dataclasses import dataclass
 
 from .emit_fields import classify, header_ref
-from .model import DATA, ENUM, FAULT, MANAGED, Method, Model, Param, Property, Type
+from .model import DATA, ENUM, FAULT, MANAGED, ROOT_MANAGED, RUNTIME_VERSION, Method, Model, Param, Property, Type
 from .naming import SUPPORT, Names, capitalise, cpp_string, escape
 from .printer import Printer
 
@@ -21,7 +21,6 @@ class ManagedError(ValueError):
     pass
 
 
-VOID_VERSION = "kobl.version.version0"
 ITEM = "::Pellum::Ref<::Pellum::System::ScheduledItem>& item"
 DONE = "const ::Ormid::CompletionFn& done"
 
@@ -171,7 +170,7 @@ class ManagedEmitter:
         self.skeleton_name = self.name + "Skeleton"
         base = model.types.get(t.base)
         self.base = base if base is not None and base.kind == MANAGED else None
-        if self.base is None and t.base != "kobl.ManagedObject":
+        if self.base is None and t.base != ROOT_MANAGED:
             raise ManagedError(f"{t.name}: the base {t.base} has no interface in this library")
         self.members = self._members()
 
@@ -473,7 +472,7 @@ class ManagedEmitter:
                 + f"::{self.table_symbol}}}")
 
 
-def param_record(model: Model, names: Names, p: Param | None, version_if_none: str = VOID_VERSION) -> str:
+def param_record(model: Model, names: Names, p: Param | None, version_if_none: str = RUNTIME_VERSION) -> str:
     if p is None:
         return f'{{nullptr, 0x0u, "result", nullptr, {cpp_string(version_if_none)}}}'
     priv = "nullptr" if p.privilege is None else cpp_string(p.privilege)

@@ -20,9 +20,9 @@ is Harness.cpp).
 from __future__ import annotations
 
 from .emit import chunks
-from .emit_fields import RUNTIME_DATA_CLASSES
+from .emit_fields import class_of
 from .emit_managed import Form, ManagedEmitter, Member
-from .model import DEFAULT_RESPONSE_CODE, FAULT, MANAGED, Model, Type
+from .model import DEFAULT_RESPONSE_CODE, FAULT, MANAGED, ROOT_DATA, Model, Type
 from .naming import Names, cpp_string
 from .printer import Printer
 
@@ -220,8 +220,7 @@ class TestPlan:
         p.print("}")
 
     def _fault_class(self, wire: str) -> str:
-        t = self.model.types.get(wire)
-        return self.names.qualified(t) if t is not None else RUNTIME_DATA_CLASSES[wire]
+        return class_of(self.model, self.names, wire)
 
     def _print_locals(self, p: Printer, mem: Member, prefix: str, unset: bool) -> list[str]:
         """Declares one local per parameter; answers the call's argument expressions."""
@@ -294,17 +293,9 @@ class TestPlan:
         """C++ classes of t and of every base up to Ormid::MethodFault."""
         out = []
         wire: str | None = t.name
-        while wire is not None:
-            st = self.model.types.get(wire)
-            if st is not None:
-                out.append(self.names.qualified(st))
-                wire = st.base
-                continue
-            out.append(RUNTIME_DATA_CLASSES[wire])
-            rt = self.model.lookup(wire)
-            wire = getattr(rt, "base", None)
-            if wire == "kobl.DynamicData":
-                break
+        while wire is not None and wire != ROOT_DATA:
+            out.append(class_of(self.model, self.names, wire))
+            wire = self.model.lookup(wire).base
         return out
 
     def _fault_source(self, index: int, faults: list[Type]) -> str:

@@ -26,7 +26,7 @@ import re
 from dataclasses import dataclass
 from xml.sax.saxutils import escape
 
-from .model import (ENUM, FAULT, FLAG_ARRAY, FLAG_LINK, FLAG_OPTIONAL, MANAGED, RUNTIME_TYPES, Method,
+from .model import (ENUM, FAULT, FLAG_ARRAY, FLAG_LINK, FLAG_OPTIONAL, MANAGED, Method,
                     Model, Version)
 from .naming import capitalise
 from .printer import Printer
@@ -36,30 +36,6 @@ WSDL_NS = "http://schemas.xmlsoap.org/wsdl/"
 SOAP_NS = "http://schemas.xmlsoap.org/wsdl/soap/"
 SOAP_HTTP = "http://schemas.xmlsoap.org/soap/http"
 SERVICE_ADDRESS = "https://localhost/sdk"
-
-# The runtime's data objects and faults, which schema/ does not declare yet (their records are in
-# lib/ormid/kobl_types.cpp, base_types.cpp and method_fault.cpp): wire name, WSDL name, base, and own
-# properties as (name, type, flags). To be replaced by a schema file of the kobl namespace.
-_A, _O = FLAG_ARRAY, FLAG_OPTIONAL
-RUNTIME_OBJECTS = (
-    ("kobl.DynamicData", "DynamicData", None, ()),
-    ("kobl.DynamicProperty", "DynamicProperty", "kobl.DynamicData", (("name", "string", 0), ("val", "anyType", 0))),
-    ("kobl.KeyAnyValue", "KeyAnyValue", "kobl.DynamicData", (("key", "string", 0), ("value", "anyType", 0))),
-    ("kobl.LocalizableMessage", "LocalizableMessage", "kobl.DynamicData",
-     (("key", "string", 0), ("arg", "kobl.KeyAnyValue", _A | _O), ("message", "string", _O))),
-    ("kobl.MethodFault", "MethodFault", "kobl.DynamicData",
-     (("faultCause", "kobl.MethodFault", _O), ("faultMessage", "kobl.LocalizableMessage", _A | _O))),
-    ("kobl.RuntimeFault", "RuntimeFault", "kobl.MethodFault", ()),
-    ("kobl.fault.InvalidArgument", "InvalidArgument", "kobl.RuntimeFault", (("invalidProperty", "string", _O),)),
-    ("kobl.fault.InvalidRequest", "InvalidRequest", "kobl.RuntimeFault", ()),
-    ("kobl.fault.InvalidType", "InvalidType", "kobl.fault.InvalidRequest", (("argument", "string", _O),)),
-    ("kobl.fault.ManagedObjectNotFound", "ManagedObjectNotFound", "kobl.RuntimeFault",
-     (("obj", "kobl.ManagedObject", 0),)),
-    ("kobl.fault.NotSupported", "NotSupported", "kobl.RuntimeFault", ()),
-    ("kobl.fault.RequestCanceled", "RequestCanceled", "kobl.RuntimeFault", ()),
-    ("kobl.fault.SecurityError", "SecurityError", "kobl.RuntimeFault", ()),
-    ("kobl.fault.SystemError", "SystemError", "kobl.RuntimeFault", (("reason", "string", 0),)),
-)
 
 # Primitive types and their XML Schema built-in types, in the order their arrays are written.
 PRIMITIVE_XSD = {
@@ -145,15 +121,14 @@ class ServiceDescription:
 
     # --- model ----------------------------------------------------------------------------------
     def _objects(self) -> list[Object]:
-        out = [Object(name, wsdl, RUNTIME_TYPES[name].kind, base, tuple(Member(*m) for m in members), (), "kobl")
-               for name, wsdl, base, members in RUNTIME_OBJECTS]
-        for t in self.model.types.values():
-            if t.kind == MANAGED:
-                continue
-            out.append(Object(t.name, t.wsdl, t.kind, t.base,
-                              tuple(Member(p.name, p.type, p.flags) for p in t.properties),
-                              tuple(v.name for v in t.values), t.package))
-        return out
+        """The data objects, faults and enumerations: the runtime's (the dependency's, all in the runtime's
+        namespace), then the schema's."""
+        dep = self.model.dependency
+        sources = [(t, dep.namespace.name) for t in dep.types.values()] if dep is not None else []
+        sources += [(t, t.package) for t in self.model.types.values()]
+        return [Object(t.name, t.wsdl, t.kind, t.base, tuple(Member(p.name, p.type, p.flags) for p in t.properties),
+                       tuple(v.name for v in t.values), package)
+                for t, package in sources if t.kind != MANAGED]
 
     def _operations(self) -> list[Operation]:
         ops: dict[str, Operation] = {}

@@ -26,7 +26,6 @@ FLAG_SECRET = 0x200
 FLAG_MARKER_400 = 0x400
 FLAG_DEDUP = 0x800  # an optional string stored deduplicated (swapped as a Pellum::Deduplicated handle)
 
-VOID_RESULT_VERSION = "kobl.version.version0"
 
 PRIMITIVES = ("string", "boolean", "byte", "short", "int", "long", "float", "double",
               "dateTime", "binary", "anyType")
@@ -40,36 +39,37 @@ RESPONSE_CODES = ("BadRequest", "Unauthorized", "Forbidden", "NotFound", "Confli
 DEFAULT_RESPONSE_CODE = "InternalServerError"
 
 
+# The runtime's own namespace: its data objects and faults are the schema of lib/ormid/schema, which every
+# other namespace reads as its dependency (`Model.dependency`). Its roots: every data object derives from
+# ROOT_DATA, every fault from ROOT_FAULT (itself a data object on ROOT_DATA), every managed type from
+# ROOT_MANAGED.
+RUNTIME_NAMESPACE = "kobl"
+# The runtime's version (of lib/ormid/schema): the version of a method without result and of the
+# dynamicProperty redeclaration; every namespace may name it.
+RUNTIME_VERSION = "kobl.version.version0"
+ROOT_DATA, ROOT_FAULT, ROOT_MANAGED = "kobl.DynamicData", "kobl.MethodFault", "kobl.ManagedObject"
+
+
 @dataclass(frozen=True, slots=True)
 class RuntimeType:
-    """A type the object-model runtime provides; `kind` is primitive, data, fault or managed."""
+    """A type the object-model runtime provides outside any schema; `kind` is primitive or managed."""
 
     name: str
     kind: str
     base: str | None = None
-    response: str | None = None  # faults: the response code of the runtime's class, when not the default
+    response: str | None = None
 
 
 def _runtime_types() -> Mapping[str, RuntimeType]:
+    """The primitive and string-valued types, and the managed types of the runtime (the root and the
+    member-less services of kobl.query and kobl.reflect, which type libraries name as results)."""
     table: dict[str, RuntimeType] = {}
-    for name in PRIMITIVES:
+    for name in PRIMITIVES + ("kobl.TypeName", "kobl.MethodName", "kobl.PropertyPath", "kobl.URI"):
         table[name] = RuntimeType(name, "primitive")
-    for name in ("kobl.TypeName", "kobl.MethodName", "kobl.PropertyPath", "kobl.URI"):
-        table[name] = RuntimeType(name, "primitive")
-    table["kobl.DynamicData"] = RuntimeType("kobl.DynamicData", DATA)
-    for name in ("kobl.DynamicProperty", "kobl.KeyAnyValue", "kobl.LocalizableMessage"):
-        table[name] = RuntimeType(name, DATA, "kobl.DynamicData")
-    table["kobl.MethodFault"] = RuntimeType("kobl.MethodFault", FAULT, "kobl.DynamicData")
-    table["kobl.RuntimeFault"] = RuntimeType("kobl.RuntimeFault", FAULT, "kobl.MethodFault")
-    for short in ("InvalidArgument", "InvalidRequest", "InvalidType", "ManagedObjectNotFound",
-                  "NotSupported", "RequestCanceled", "SecurityError", "SystemError"):
-        name = "kobl.fault." + short
-        response = {"SecurityError": "Forbidden", "ManagedObjectNotFound": "NotFound"}.get(short)
-        table[name] = RuntimeType(name, FAULT, "kobl.RuntimeFault", response)
-    table["kobl.ManagedObject"] = RuntimeType("kobl.ManagedObject", MANAGED)
+    table[ROOT_MANAGED] = RuntimeType(ROOT_MANAGED, MANAGED)
     for name in ("kobl.query.PropertyCollector", "kobl.reflect.DynamicTypeManager",
                  "kobl.reflect.ManagedMethodExecuter"):
-        table[name] = RuntimeType(name, MANAGED, "kobl.ManagedObject")
+        table[name] = RuntimeType(name, MANAGED, ROOT_MANAGED)
     return MappingProxyType(table)
 
 
@@ -159,7 +159,7 @@ class Method:
     @property
     def result_version(self) -> str:
         """The version of the result record; a method without result has kobl.version.version0."""
-        return self.result.version if self.result is not None else VOID_RESULT_VERSION
+        return self.result.version if self.result is not None else RUNTIME_VERSION
 
 
 @dataclass(frozen=True, slots=True)
@@ -179,6 +179,8 @@ class Type:
     location: Location
     response: str | None = None  # faults: the response code written with `response`, if any
     factory: bool = False        # enumerations: the library exports Ormid::CreateEnumType<E> for it
+    runtime: bool = False        # data objects and faults: the class is the runtime's (written by hand)
+    no_array: bool = False       # data objects and faults: no array class exists, no property is an array of it
 
     @property
     def short_name(self) -> str:
@@ -245,12 +247,13 @@ class Model:
     namespace: Namespace
     packages: tuple[Package, ...]              # registration order
     types: Mapping[str, Type]                  # registration order of packages, file order within
+    dependency: "Model | None" = None          # the runtime's namespace (None in the runtime's own model)
 
     def lookup(self, name: str) -> Type | RuntimeType | None:
         found = self.types.get(name)
-        if found is not None:
-            return found
-        return RUNTIME_TYPES.get(name)
+        if found is None and self.dependency is not None:
+            found = self.dependency.types.get(name)
+        return found if found is not None else RUNTIME_TYPES.get(name)
 
     def kind_of(self, name: str) -> str | None:
         """data, fault, enum, managed or primitive; None for an unknown name."""

@@ -16,7 +16,11 @@ from __future__ import annotations
 
 import re
 
-from .model import Model, Type
+from .model import RUNTIME_NAMESPACE, Model, Type
+
+# The C++ namespace of the runtime's classes (types marked `runtime`): ::Ormid, then the raised package
+# components below the namespace root ("kobl.fault.SystemError" -> ::Ormid::Fault::SystemError).
+RUNTIME_CPP_NAMESPACE = "Ormid"
 
 CPP_KEYWORDS = frozenset("""
     alignas alignof and and_eq asm auto bitand bitor bool break case catch char char8_t char16_t char32_t
@@ -80,7 +84,9 @@ def package_namespace(package: str) -> tuple[str, ...]:
 
 
 def root_namespace(model: Model) -> str:
-    """The C++ namespace of the schema's root package: "quorl" -> "Quorl"."""
+    """The C++ namespace of the schema's root package: "quorl" -> "Quorl" (the runtime's: Ormid)."""
+    if model.namespace.name == RUNTIME_NAMESPACE:
+        return RUNTIME_CPP_NAMESPACE
     return package_namespace(model.namespace.name)[0]
 
 
@@ -112,25 +118,30 @@ class Names:
     # --- types -----------------------------------------------------------------------------------
     def top_level(self, t: Type) -> Type:
         while t.outer is not None:
-            t = self.model.types[t.outer]
+            t = self.model.lookup(t.outer)
         return t
 
     def outer_chain(self, t: Type) -> list[Type]:
         """The type and its enclosing types, outermost first."""
         chain = [t]
         while chain[0].outer is not None:
-            chain.insert(0, self.model.types[chain[0].outer])
+            chain.insert(0, self.model.lookup(chain[0].outer))
         return chain
 
-    def namespace(self, t: Type) -> tuple[str, ...]:
-        """Namespace of the type's top-level class: the package's, plus the dotted components of a
-        declaration such as `data Unlisted.Leaf` (kept as written)."""
+    def wire_namespace(self, t: Type) -> tuple[str, ...]:
+        """The namespace the wire name gives the type's top-level class: the package's, plus the dotted
+        components of a declaration such as `data Unlisted.Leaf` (kept as written)."""
         top = self.top_level(t)
         ns = package_namespace(top.package)
         extra = top.scope[len(top.package):].lstrip(".")
         if extra:
             ns += tuple(escape(part) for part in extra.split("."))
         return ns
+
+    def namespace(self, t: Type) -> tuple[str, ...]:
+        """Namespace of the type's top-level class: the wire name's, or the runtime's for its classes."""
+        ns = self.wire_namespace(t)
+        return (RUNTIME_CPP_NAMESPACE,) + ns[1:] if self.top_level(t).runtime else ns
 
     def class_chain(self, t: Type) -> tuple[str, ...]:
         """Class names from the top-level class down to the type: ("BootOptions", "BootableDevice")."""
@@ -150,7 +161,7 @@ class Names:
 
     def symbol(self, t: Type) -> str:
         """Identifier fragment of the type: "QuorlVmBootOptionsBootableDevice"."""
-        return "".join(self.namespace(t) + self.class_chain(t))
+        return "".join(self.wire_namespace(t) + self.class_chain(t))
 
     def header_symbol(self, t: Type) -> str:
         return "g" + self.symbol(t) + "TypeInfo"
@@ -158,7 +169,7 @@ class Names:
     def unit_header(self, t: Type) -> str:
         """Include path of the header that holds the type's top-level unit."""
         top = self.top_level(t)
-        ns = self.namespace(top)
+        ns = self.wire_namespace(top)
         folder = top.package.split(".")
         extra = list(ns[len(package_namespace(top.package)):])
         return "/".join(folder + extra + [escape(top.short_name) + ".h"])

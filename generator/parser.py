@@ -145,11 +145,17 @@ class _Parser:
             elif self.is_word("factory"):
                 self.once(seen, "factory", self.advance())
                 decl.factory = tok.location
+            elif self.is_word("runtime"):
+                self.once(seen, "runtime", self.advance())
+                decl.runtime = tok.location
+            elif self.is_word("noarray"):
+                self.once(seen, "noarray", self.advance())
+                decl.noarray = tok.location
             elif self.is_punct("{") or self.is_punct(";"):
                 break
             else:
                 raise self.error(f"'wsdl \"<name>\"', 'since <version>', 'inferred', 'response <code>', 'factory', "
-                                 f"'{{' or ';' in the declaration of {name.text}")
+                                 f"'runtime', 'noarray', '{{' or ';' in the declaration of {name.text}")
         if decl.since is None:
             raise SchemaError(self.peek().location,
                               f"expected 'since <version>' before {self.peek().describe()}: "

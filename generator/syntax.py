@@ -99,6 +99,8 @@ class TypeDecl:
     inferred: bool = False
     response: Ref | None = None  # `response <Code>` (faults)
     factory: Location | None = None  # where `factory` was written (enumerations)
+    runtime: Location | None = None  # where `runtime` was written (data objects and faults)
+    noarray: Location | None = None  # where `noarray` was written (data objects and faults)
     properties: list[PropertyDecl] = field(default_factory=list)
     methods: list[MethodDecl] = field(default_factory=list)
     values: list[EnumValueDecl] = field(default_factory=list)

@@ -17,7 +17,7 @@ from .errors import Location, SchemaError, SchemaErrors
 from .model import (
     DATA, ENUM, FAULT, FLAG_ARRAY, FLAG_DEDUP, FLAG_LINK, FLAG_LINKABLE, FLAG_MANAGED_PROPERTY, FLAG_MARKER_40,
     FLAG_MARKER_400, FLAG_OPTIONAL, FLAG_SECRET, DEFAULT_RESPONSE_CODE, KINDS, MANAGED, PRIMITIVES, RESPONSE_CODES,
-    RUNTIME_TYPES,
+    ROOT_DATA, ROOT_FAULT, ROOT_MANAGED, RUNTIME_NAMESPACE, RUNTIME_TYPES, RUNTIME_VERSION,
     EnumValue, Method, Model, Namespace, Package, Param, Product, Property,
     Type, Version,
 )
@@ -26,10 +26,9 @@ from .syntax import MethodDecl, NamespaceFile, PackageFile, ParamDecl, PropertyD
 
 NAMESPACE_FILE = "namespace.kobl"
 SCHEMA_SUFFIX = ".kobl"
-BASE_VERSION = "kobl.version.version0"
 
 # Item types for which no array class exists.
-_NO_ARRAY = {"float", "dateTime", "kobl.DynamicData", "kobl.RuntimeFault"}
+_NO_ARRAY = {"float", "dateTime"}  # and the data objects and faults marked `noarray`
 # Single (non-array) parameter and result types for which no boxed value class exists.
 _NO_BOXED = {"byte", "short", "float", "double", "kobl.MethodName", "kobl.URI", "kobl.PropertyPath"}
 _PROPERTY_BITS = FLAG_LINKABLE | FLAG_LINK | FLAG_MARKER_40 | FLAG_SECRET | FLAG_MARKER_400
@@ -73,7 +72,8 @@ def _raise_first(name: str) -> str:
 
 
 class _Builder:
-    def __init__(self) -> None:
+    def __init__(self, dependency: Model | None = None) -> None:
+        self.dependency = dependency  # the runtime's model, whose types every namespace may name
         self.errors: list[SchemaError] = []
         self.warnings: list[SchemaError] = []
         self.entries: dict[str, _Entry] = {}
@@ -171,7 +171,7 @@ class _Builder:
                 self.error(entry.location, f"package {entry.name} is listed twice")
                 continue
             self.package_entries[entry.name] = entry
-        self.allowed_versions = set(self.versions) | {BASE_VERSION} | self.dependency_versions
+        self.allowed_versions = set(self.versions) | {RUNTIME_VERSION} | self.dependency_versions
 
     def version_ancestors(self, ns: NamespaceFile) -> dict[str, frozenset[str]]:
         parents_of: dict[str, list[str]] = {}
@@ -317,15 +317,20 @@ class _Builder:
         entry = self.entries.get(name)
         if entry is not None:
             return entry.kind
-        runtime = RUNTIME_TYPES.get(name)
+        runtime = self.outside(name)
         return runtime.kind if runtime is not None else None
+
+    def outside(self, name: str):
+        """A type the namespace names but does not declare: a type of its dependency or of the runtime."""
+        found = self.dependency.types.get(name) if self.dependency is not None else None
+        return found if found is not None else RUNTIME_TYPES.get(name)
 
     def resolve(self, ref: Ref, inner: str, faults_only: bool = False) -> str | None:
         text = ref.text
         if text in PRIMITIVES:
             return text
-        if text.startswith(self.root + ".") or text.startswith("kobl."):
-            if text in self.entries or text in RUNTIME_TYPES:
+        if text.startswith(self.root + ".") or text.startswith(RUNTIME_NAMESPACE + "."):
+            if text in self.entries or self.outside(text) is not None:
                 return text
             self.error(ref.location, f"unknown type '{text}'{self.suggest(text)}")
             return None
@@ -370,16 +375,20 @@ class _Builder:
                 if decl.kind == FAULT:
                     self.error(decl.location, f"fault {name} must name its base (a fault of the schema, "
                                               f"kobl.MethodFault, kobl.RuntimeFault or a kobl.fault.* fault)")
-                entry.base = "kobl.DynamicData" if decl.kind == DATA else "kobl.ManagedObject"
+                root = ROOT_DATA if decl.kind == DATA else ROOT_MANAGED
+                entry.base = root if root != name else None  # the root of data objects has no base
                 continue
             base = self.resolve(decl.base, name.rsplit(".", 1)[0])
             if base is None:
                 continue
             base_kind = self.kind(base)
-            runtime = base in RUNTIME_TYPES
+            runtime = base not in self.entries
             if decl.kind == DATA:
-                ok = base == "kobl.DynamicData" or (not runtime and base_kind == DATA)
+                ok = base == ROOT_DATA or (not runtime and base_kind == DATA)
                 want = "a data object of the schema or kobl.DynamicData"
+            elif name == ROOT_FAULT:
+                ok = base == ROOT_DATA
+                want = "kobl.DynamicData (it is the root of the faults)"
             elif decl.kind == FAULT:
                 ok = base_kind == FAULT
                 want = "a fault of the schema, kobl.MethodFault, kobl.RuntimeFault or a kobl.fault.* fault"
@@ -463,6 +472,9 @@ class _Builder:
                     self.warn(decl.response.location, f"response code of {name} is the default; leave it out")
             if decl.factory is not None and decl.kind != ENUM:
                 self.error(decl.factory, f"'factory' belongs to enumerations; {name} is a {decl.kind} type")
+            for word, where in (("runtime", decl.runtime), ("noarray", decl.noarray)):
+                if where is not None and decl.kind not in (DATA, FAULT):
+                    self.error(where, f"'{word}' belongs to data objects and faults; {name} is a {decl.kind} type")
 
     def wsdl_names(self) -> None:
         seen: dict[str, str] = {}
@@ -551,7 +563,7 @@ class _Builder:
         where = f"property {decl.name} of {owner}"
         tkind = self.kind(tname)
         loc = decl.type.name.location
-        if tkind == FAULT and tname != "kobl.MethodFault":
+        if tkind == FAULT and tname != ROOT_FAULT:
             self.error(loc, f"{where} cannot hold the fault {tname}: only kobl.MethodFault holds a fault value")
         self.check_array(decl.type.array, tname, loc, where)
         data_like = entry.kind in (DATA, FAULT)
@@ -581,16 +593,22 @@ class _Builder:
                 self.error(at, f"{where} is stored deduplicated, so it must be an optional string ('string?')")
         if decl.name == "dynamicProperty" and data_like:
             if index != 0 or tname != "kobl.DynamicProperty" or flags != (FLAG_ARRAY | FLAG_OPTIONAL) \
-                    or version != BASE_VERSION or decl.privilege is not None:
+                    or version != RUNTIME_VERSION or decl.privilege is not None:
                 self.error(decl.location, f"{where} redeclares the base property dynamicProperty, which is "
                                           f"written first as 'dynamicProperty: kobl.DynamicProperty[]? since "
-                                          f"{BASE_VERSION};'")
+                                          f"{RUNTIME_VERSION};'")
         return Property(decl.name, tname, flags, decl.privilege, version, decl.since is not None, decl.dedup,
                         decl.location)
 
     def check_array(self, array: bool, tname: str, loc: Location, where: str) -> None:
-        if array and (tname in _NO_ARRAY or tname.startswith("kobl.fault.")):
+        if array and (tname in _NO_ARRAY or self.no_array(tname)):
             self.error(loc, f"{where}: there are no arrays of {tname}")
+
+    def no_array(self, tname: str) -> bool:
+        entry = self.entries.get(tname)
+        if entry is not None:
+            return entry.decl.noarray is not None
+        return getattr(self.outside(tname), "no_array", False)
 
     def inherited(self) -> None:
         """A data object or fault never repeats a property of its bases (dynamicProperty aside); a managed type
@@ -840,22 +858,28 @@ class _Builder:
                                 None if e.kind == ENUM else e.base, e.outer, tuple(e.nested),
                                 tuple(e.properties), tuple(e.values), tuple(e.methods), e.location,
                                 e.decl.response.text if e.decl.response is not None else None,
-                                e.decl.factory is not None)
+                                e.decl.factory is not None, e.decl.runtime is not None,
+                                e.decl.noarray is not None)
             packages.append(Package(pname, order, self.package_files[pname].path, names,
                                     MappingProxyType(dict(counts[pname])),
                                     MappingProxyType({k: pentry.expect.get(k, 0) for k in KINDS}),
                                     pentry.location))
-        return Model(namespace, tuple(packages), MappingProxyType(types))
+        return Model(namespace, tuple(packages), MappingProxyType(types), self.dependency)
 
 
-def build_model(namespace: tuple[str, str], packages: list[tuple[str, str]]) -> tuple[Model, list[SchemaError]]:
-    """Build the model from (path, text) pairs; raises SchemaErrors when the schema has errors."""
+def build_model(namespace: tuple[str, str], packages: list[tuple[str, str]],
+                dependency: Model | None = None) -> tuple[Model, list[SchemaError]]:
+    """Build the model from (path, text) pairs; raises SchemaErrors when the schema has errors. Every
+    namespace but the runtime's own depends on the runtime's schema (`dependency`, by default the one of
+    RUNTIME_SCHEMA)."""
     builder = _Builder()
     try:
         ns = parse_namespace(namespace[1], namespace[0])
     except SchemaError as e:
         builder.errors.append(e)
         ns = None
+    if ns is not None and ns.name != RUNTIME_NAMESPACE:
+        builder.dependency = dependency if dependency is not None else runtime_model()
     files = []
     for path, text in packages:
         try:
@@ -885,6 +909,21 @@ def _display_path(path: Path) -> str:
     except ValueError:
         return str(path)
     return str(path) if relative.startswith("..") else relative
+
+
+# The schema of the runtime's namespace (lib/ormid/schema), read once per process.
+RUNTIME_SCHEMA = Path(__file__).resolve().parent.parent / "lib" / "ormid" / "schema"
+_runtime: list[Model] = []
+
+
+def runtime_model() -> Model:
+    if not _runtime:
+        model, _ = load_schema(RUNTIME_SCHEMA)
+        if model.namespace.name != RUNTIME_NAMESPACE:
+            raise SchemaErrors([SchemaError(model.namespace.location, f"the runtime's schema declares namespace "
+                                                                      f"{model.namespace.name}, not {RUNTIME_NAMESPACE}")])
+        _runtime.append(model)
+    return _runtime[0]
 
 
 def load_schema(directory: str | os.PathLike) -> tuple[Model, list[SchemaError]]:

@@ -10,7 +10,7 @@
 //                   kobl.reflect.DynamicTypeManager, kobl.reflect.ManagedMethodExecuter
 // A type library's version catalogue names these versions as parents of its own.
 
-#include "kobl_types.h"
+#include "kobl/Descriptors.h"
 #include "ormid/BaseTypes.h"
 #include "ormid/ManagedType.h"
 #include "ormid/MethodFault.h"
@@ -243,13 +243,13 @@ Type* const* KoblTypeList(int& count) {
       gKoblTypes[slot++] = new PrimitiveType(header);
    }
    const DataTypeInfo* data[] = {
-       &Detail::kDynamicDataDescriptor,        &Detail::kKeyAnyValueDescriptor,
-       &Detail::kLocalizableMessageDescriptor, &Detail::kDynamicPropertyDescriptor,
-       &Detail::kMethodFaultDescriptor,        &Detail::kRuntimeFaultDescriptor,
-       &Detail::kInvalidArgumentDescriptor,    &Detail::kInvalidRequestDescriptor,
-       &Detail::kInvalidTypeDescriptor,        &Detail::kManagedObjectNotFoundDescriptor,
-       &Detail::kNotSupportedDescriptor,       &Detail::kRequestCanceledDescriptor,
-       &Detail::kSecurityErrorDescriptor,      &Detail::kSystemErrorDescriptor};
+       &Detail::kKoblDynamicDataDescriptor,          &Detail::kKoblKeyAnyValueDescriptor,
+       &Detail::kKoblLocalizableMessageDescriptor,   &Detail::kKoblDynamicPropertyDescriptor,
+       &Detail::kKoblMethodFaultDescriptor,          &Detail::kKoblRuntimeFaultDescriptor,
+       &Detail::kKoblFaultInvalidArgumentDescriptor, &Detail::kKoblFaultInvalidRequestDescriptor,
+       &Detail::kKoblFaultInvalidTypeDescriptor,     &Detail::kKoblFaultManagedObjectNotFoundDescriptor,
+       &Detail::kKoblFaultNotSupportedDescriptor,    &Detail::kKoblFaultRequestCanceledDescriptor,
+       &Detail::kKoblFaultSecurityErrorDescriptor,   &Detail::kKoblFaultSystemErrorDescriptor};
    for (const DataTypeInfo* descriptor : data) {
       gKoblTypes[slot++] = CreateDataObjectType(descriptor);
    }

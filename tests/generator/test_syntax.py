@@ -143,6 +143,8 @@ class PackageSyntaxTest(ErrorCase):
             ("data A.since version1;", "version1", "'wsdl"),
             ('fault F : kobl.MethodFault since version1 response "NotFound";', '"NotFound"', "response code"),
             ("enum E since version1 factory factory { a }", "factory", "written twice", 2),
+            ("data D since version1 runtime runtime;", "runtime", "written twice", 2),
+            ("data D noarray since version1 noarray;", "noarray", "written twice", 2),
         ]
         self.assertErrors(parse_package, "quorl.kobl", cases, prefix="package quorl;\n")
         self.assertErrors(parse_package, "quorl.kobl", [

@@ -126,7 +126,12 @@ class KindRefusalTest(SchemaTestCase):
             fault F : kobl.MethodFault since version1 response Gone;  // `Gone` unknown response code 'Gone' on quorl.F
             data D since version1 response NotFound;  // `NotFound` 'response' belongs to faults; quorl.D is a data
             fault G : kobl.MethodFault factory since version1;  // `factory` 'factory' belongs to enumerations
-            enum E since version1 factory { a }"""})
+            enum E since version1 factory { a }
+            enum R since version1 runtime { a }  // `runtime` 'runtime' belongs to data objects and faults
+            managed M since version1 runtime noarray;  // `runtime` quorl.M is a managed type
+            // `noarray` 'noarray' belongs to data objects and faults
+            data N since version1 runtime noarray;
+            data A since version1 { n: N[]?; }  // `N` there are no arrays of quorl.N"""})
 
     def test_parameter_and_result_types_that_cannot_be_used(self):
         # arrays of short, a fault parameter, arrays of property paths and a secret string result are fine

@@ -7,8 +7,9 @@
 //
 // They are ordinary data-object classes: fields in property order, a default constructor, a deep copy,
 // _IsEqual/_DiffProperties by the field rules of every data object, a thread-safe array getter, and a
-// descriptor with reflection accessors (registered at the runtime's load). Convenience constructors that
-// take the field values are added for program use.
+// descriptor with reflection accessors (registered at the runtime's load); all of these are generated from
+// the runtime's schema (lib/ormid/schema/kobl.kobl). Convenience constructors that take the field values
+// are added for program use.
 #pragma once
 
 #include <string>

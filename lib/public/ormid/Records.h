@@ -352,3 +352,8 @@ extern "C++" ORMID_API const Ormid::TypeInfo gKoblFaultNotSupportedTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblFaultRequestCanceledTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblFaultSecurityErrorTypeInfo;
 extern "C++" ORMID_API const Ormid::TypeInfo gKoblFaultSystemErrorTypeInfo;
+// The headers of namespace Ormid above also by their global name, as every other type header: generated
+// code names a header ::g<Wire name without dots>TypeInfo.
+using Ormid::gKoblManagedObjectTypeInfo;
+using Ormid::gKoblMethodFaultTypeInfo;
+using Ormid::gKoblRuntimeFaultTypeInfo;
