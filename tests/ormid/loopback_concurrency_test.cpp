@@ -10,33 +10,13 @@
 #include <thread>
 #include <vector>
 
-#include "Recorders.h"
-#include "ormid/Loopback.h"
-#include "ormidtest/LeaseStub.h"
-#include "ormidtest/fault/Expired.h"
+#include "served_lease.h"
 
 using Ormidtest::Lease;
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;
 
 namespace {
-
-// A lease whose Progress raises the fault Expired below 0 and whose Complete answers "<id> for <user>",
-// the user of the call's request context.
-Ref<Recording::OrmidtestLeaseRecorder> ServedLease(const std::string& id) {
-   Ref<Recording::OrmidtestLeaseRecorder> lease(new Recording::OrmidtestLeaseRecorder(id));
-   lease->answer = [id](const Recording::Call& call) -> Ref<Ormid::Any> {
-      if (call.member == "ormidtest.Lease.Complete") {
-         Ref<Ormid::Any> user = Ormid::RequestContext::GetCurrent()->Get("user");
-         return Ormid::Box(id + " for " + (user ? Ormid::Unbox<std::string>(user.GetPtr()) : "(anonymous)"));
-      }
-      if (call.member == "ormidtest.Lease.Progress" && Ormid::Unbox<int>(call.args[0].GetPtr()) < 0) {
-         Ref<Ormidtest::Fault::Expired>(new Ormidtest::Fault::Expired())->Throw();
-      }
-      return nullptr;
-   };
-   return lease;
-}
 
 constexpr int kCallsPerThread = 150;
 constexpr std::chrono::seconds kWait(60);
@@ -64,7 +44,8 @@ void StartCalls(Lease& iface, int thread, Tally& tally, std::vector<Ref<Schedule
          stub.Complete(
              nullptr,
              [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                bool ok = error == nullptr && Ormid::Unbox<std::string>(result).rfind("lease-1 for ", 0) == 0;
+                bool ok =
+                    error == nullptr && Ormid::Unbox<std::string>(result).rfind("lease lease-1 for ", 0) == 0;
                 (ok ? tally.results : tally.wrong)++;
              },
              item);
@@ -81,7 +62,8 @@ void StartCalls(Lease& iface, int thread, Tally& tally, std::vector<Ref<Schedule
 
 TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(3));
-   Ref<Recording::OrmidtestLeaseRecorder> lease = ServedLease("lease-1");
+   Served::ServedLease served("lease-1");
+   Ref<Served::LeaseRecorder> lease = served.impl;
    adapter->Register(lease.GetPtr());
    Tally tally;
    std::vector<Ref<ScheduledItem>> items[2];
@@ -95,7 +77,7 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
          StartCalls(*stub, t, tally, items[t]);
          // Synchronous calls in between, from the same threads.
          for (int i = 0; i < 20; ++i) {
-            EXPECT_EQ(stub->Complete(nullptr).GetValue(), "lease-1 for caller-" + std::to_string(t));
+            EXPECT_EQ(stub->Complete(nullptr).GetValue(), "lease lease-1 for caller-" + std::to_string(t));
          }
       });
    }
@@ -117,7 +99,8 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
 
 TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(2));
-   Ref<Recording::OrmidtestLeaseRecorder> lease = ServedLease("lease-1");
+   Served::ServedLease served("lease-1");
+   Ref<Served::LeaseRecorder> lease = served.impl;
    adapter->Register(lease.GetPtr());
    Ref<Lease> stub = adapter->GetStub<Lease>(lease->_GetRef());
    auto& impl = dynamic_cast<Ormid::StubImpl&>(*stub);
@@ -125,13 +108,13 @@ TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
 
    // One thread swaps the stub's context and serves and withdraws a second object.
    std::thread changer([&] {
-      Ref<Recording::OrmidtestLeaseRecorder> other = ServedLease("lease-2");
+      Served::ServedLease other("lease-2");
       for (int i = 0; !stop.load(); ++i) {
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("user-" + std::to_string(i % 5)).GetPtr());
          impl._SetRequestContext(context.GetPtr());
-         adapter->Register(other.GetPtr());
-         EXPECT_TRUE(adapter->Unregister(other->_GetRef()));
+         adapter->Register(other.impl.GetPtr());
+         EXPECT_TRUE(adapter->Unregister(other.impl->_GetRef()));
          std::this_thread::yield();
       }
    });
@@ -140,7 +123,7 @@ TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
    std::atomic<int> completed{0};
    for (int i = 0; i < 100; ++i) {
       std::string text = stub->Complete(nullptr).GetValue();
-      EXPECT_EQ(text.rfind("lease-1 for ", 0), 0u) << text;
+      EXPECT_EQ(text.rfind("lease lease-1 for ", 0), 0u) << text;
       ++answered;
       Ref<ScheduledItem> item;
       dynamic_cast<Ormidtest::LeaseStub&>(*stub).GetState(
