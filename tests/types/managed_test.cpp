@@ -16,7 +16,6 @@
 #include "ormid/Registry.h"
 #include "quorl/HttpNfcLease.h"
 #include "quorl/HttpNfcLeaseStub.h"
-#include "quorl/KeyValue.h"
 #include "quorl/Packages.h"
 #include "quorl/ResourcePool.h"
 #include "quorl/VRPResourceManagerStub.h"
@@ -31,10 +30,6 @@ constexpr uint32_t kNoProperty = 0xFFFFFFFFu;
 
 Ormid::ManagedObjectType* LeaseType() {
    return Ormid::GetMoType<HttpNfcLease>();
-}
-
-const Ormid::ManagedTypeInfo* LeaseDescriptor() {
-   return LeaseType()->GetDescriptor();
 }
 
 uint32_t Lookup(const Ormid::ManagedTypeInfo* d, std::string_view name) {
@@ -203,7 +198,7 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
    }
    // A second type object for a descriptor whose table is filled is refused; the table is left alone.
    Ormid::ManagedMethod* first = gQuorlHttpNfcLeaseMethodObjects[0];
-   EXPECT_THROW(Ormid::CreateManagedObjectType(LeaseDescriptor()), Pellum::Exception);
+   EXPECT_THROW(Ormid::CreateManagedObjectType(LeaseType()->GetDescriptor()), Pellum::Exception);
    EXPECT_EQ(gQuorlHttpNfcLeaseMethodObjects[0], first);
 }
 
