@@ -99,6 +99,7 @@ def main(argv: list[str] | None = None) -> int:
                        ("outputs", "list the files `emit` writes, one path per line, below --out"),
                        ("tests", "write the conformance test sources generated from the schema below --out"),
                        ("test-outputs", "list the files `tests` writes, one path per line, below --out"),
+                       ("recorders", "write Recorders.h, a recording implementation per managed type, into --out"),
                        ("wsdl", "write the service description (<namespace>.xsd and .wsdl) into --out")):
         cmd = sub.add_parser(name, help=text)
         cmd.add_argument("--out", required=True, help="output folder (the build tree's api/, or api/wsdl/)")
@@ -126,6 +127,12 @@ def main(argv: list[str] | None = None) -> int:
         except ValueError as e:
             print(f"error: {e}", file=sys.stderr)
             return 1
+        return 0
+    if args.command == "recorders":
+        from .emit import write_files
+        from .emit_tests import generate_recorders
+        written = write_files({"Recorders.h": generate_recorders(model)}, args.out)
+        print(f"Recorders.h {'rewritten' if written else 'unchanged'}", file=sys.stderr)
         return 0
     if args.command == "wsdl":
         from .emit_wsdl import WsdlError, generate_wsdl

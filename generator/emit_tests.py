@@ -13,8 +13,14 @@ library).
                               from its base fault's), and thrown through its own Throw() and caught by its
                               own exception class and by the exception class of each of its bases
 
+  Recording.h                 the base of the recording implementations (their calls and one hook that
+                              decides each call's outcome)
+
 The support these sources use is tests/types/conformance/Harness.h (its out-of-line part, compiled once,
 is Harness.cpp).
+
+`python3 -m generator recorders` writes Recorders.h: for every managed type of a (small) namespace, a
+recording implementation whose members answer through the hook alone, for the runtime's own tests.
 """
 
 from __future__ import annotations
@@ -42,11 +48,11 @@ class TestPlan:
         self.fault_sources = chunks(self.faults, FAULTS_PER_SOURCE, lambda t: 1)
 
     def outputs(self) -> list[str]:
-        return ([f"managed_conformance_{i}.cpp" for i in range(len(self.managed_sources))]
+        return (["Recording.h"] + [f"managed_conformance_{i}.cpp" for i in range(len(self.managed_sources))]
                 + [f"fault_catch_{i}.cpp" for i in range(len(self.fault_sources))])
 
     def generate(self) -> dict[str, str]:
-        files = {}
+        files = {"Recording.h": recording_header()}
         for i, types in enumerate(self.managed_sources):
             files[f"managed_conformance_{i}.cpp"] = self._managed_source(types)
         for i, faults in enumerate(self.fault_sources):
@@ -123,7 +129,7 @@ class TestPlan:
         return "Rec" + me.symbol
 
     def _print_recorder(self, p: Printer, me: ManagedEmitter) -> None:
-        base = self.recorder(ManagedEmitter(self.model, self.names, me.base)) if me.base else "::Conformance::Recorder"
+        base = self.recorder(ManagedEmitter(self.model, self.names, me.base)) if me.base else "::Recording::Recorder"
         p.print("""
             // Records the calls of $wire$ and answers samples.
             class $r$ : public virtual $q$, public $b$ {
@@ -214,8 +220,9 @@ class TestPlan:
             if mem.method is not None and mem.method.faults:
                 fault = self._fault_class(mem.method.faults[0])
                 p.print("// The first declared fault, thrown by the implementation, reaches the caller as its own class.")
-                p.print("s.impl->ThrowNext(::Conformance::SampleObject<$f$>().GetPtr());", f=fault)
+                p.print("s.impl->answer = ::Conformance::Throwing(::Conformance::SampleObject<$f$>());", f=fault)
                 p.print("EXPECT_THROW($call$, $f$::Exception);", call=self._call_expr(mem, call_args), f=fault)
+                p.print("s.impl->answer = nullptr;")
                 p.print("s.impl->TakeCalls();")
         p.print("}")
 
@@ -338,4 +345,143 @@ def generate_tests(model: Model) -> dict[str, str]:
     return files
 
 
-__all__ = ["TestPlan", "generate_tests", "test_outputs"]
+RECORDER_BASE = """
+    namespace Recording {
+
+    struct Call {
+       std::string member; // "<type>.<member>", the type that declares it
+       ::Ormid::ArgumentList args;
+    };
+
+    // The base of every recorder: the reference it is served under, the calls it received, and `answer`,
+    // the one hook that decides each call's outcome (set it before the object is served): it may throw;
+    // what it returns is the result, null standing for the default (null, unset, or a default value).
+    class Recorder {
+    public:
+       explicit Recorder(::Ormid::MoRef* ref) : _ref(ref) {}
+       virtual ~Recorder() = default;
+
+       std::vector<Call> TakeCalls() {
+          std::lock_guard<std::mutex> guard(_lock);
+          return std::exchange(_calls, {});
+       }
+       std::size_t CallCount() {
+          std::lock_guard<std::mutex> guard(_lock);
+          return _calls.size();
+       }
+
+       ::Ormid::MoRef* RecorderRef() const { return _ref.GetPtr(); }
+
+       std::function<::Pellum::Ref<::Ormid::Any>(const Call&)> answer;
+
+    protected:
+       ::Pellum::Ref<::Ormid::Any> Record(const char* member, ::Ormid::ArgumentList args) {
+          Call call{member, std::move(args)};
+          {
+             std::lock_guard<std::mutex> guard(_lock);
+             _calls.push_back(call);
+          }
+          return answer ? answer(call) : nullptr;
+       }
+
+    private:
+       ::Pellum::Ref<::Ormid::MoRef> _ref;
+       std::mutex _lock;
+       std::vector<Call> _calls;
+    };
+
+    } // namespace Recording
+"""
+
+
+RECORDING_HEADER = """
+    #pragma once
+
+    #include <functional>
+    #include <mutex>
+    #include <string>
+    #include <utility>
+    #include <vector>
+
+    #include "ormid/MoRef.h"
+    #include "ormid/Stub.h"
+    #include "pellum/Ref.h"
+    """
+
+
+def recording_header() -> str:
+    """Recording.h: the base of the recording implementations, alone (the conformance tests derive their
+    own from it)."""
+    p = Printer()
+    p.print("// Generated by `python3 -m generator tests`: do not edit.")
+    p.print(RECORDING_HEADER)
+    p.print(RECORDER_BASE)
+    return p.text()
+
+
+def recorder_class(names: Names, t: Type) -> str:
+    return names.symbol(t) + "Recorder"
+
+
+def generate_recorders(model: Model) -> str:
+    """Recorders.h: for every managed type, Recording::<Symbol>Recorder, an implementation on the type's
+    skeleton whose every member, own or inherited, records its boxed arguments and answers through the
+    recorder's hook. For the runtime's tests on a small namespace (tests/schemas)."""
+    names = Names(model)
+    managed = [t for t in model.types.values() if t.kind == MANAGED]
+    p = Printer()
+    p.print("""
+        // Generated by `python3 -m generator recorders`: do not edit.
+        // Recording implementations of the managed types of $ns$.""", ns=model.namespace.name)
+    p.print(RECORDING_HEADER)
+    headers = {names.unit_header(t)[:-2] + "Skeleton.h" for t in managed}
+    headers |= {names.unit_header(r) for t in managed for r in ManagedEmitter(model, names, t).referenced_types()}
+    for h in sorted(headers):
+        p.print('#include "$h$"', h=h)
+    p.print(RECORDER_BASE)
+    p.print("namespace Recording {")
+    for t in managed:
+        me = ManagedEmitter(model, names, t)
+        own: dict[str, tuple[ManagedEmitter, Member]] = {}
+        c: ManagedEmitter | None = me
+        while c is not None:
+            for mem in c.members:
+                own.setdefault(mem.name, (c, mem))
+            c = ManagedEmitter(model, names, c.base) if c.base else None
+        p.blank()
+        p.print("""
+            class $r$ final : public $s$, public Recorder {
+            public:
+               explicit $r$(const std::string& id) : Recorder(new ::Ormid::MoRef(::Ormid::GetMoType<$q$>(), id)) {}
+               ::Ormid::MoRef* _GetRef() const override { return RecorderRef(); }
+               void _Invalidate() override {}""", r=recorder_class(names, t), s=me.skeleton_qualified,
+                q=me.qualified)
+        with p.indent():
+            for owner, mem in own.values():
+                p.print("$d$ override {", d=mem.declaration())
+                with p.indent():
+                    p.print("::Ormid::ArgumentList args_($n$);", n=len(mem.params))
+                    for i, (name, form) in enumerate(mem.params):
+                        p.print("args_[$i$] = $v$;", i=i, v=form.box(name))
+                    record = f"Record({cpp_string(TestPlan.member_label(owner, mem))}, std::move(args_))"
+                    if mem.result is None:
+                        p.print("$r$;", r=record)
+                    elif mem.out_name is not None:
+                        p.print("if (::Pellum::Ref<::Ormid::Any> answer_ = $r$) {", r=record)
+                        with p.indent():
+                            p.print("$o$ = $v$;", o=mem.out_name, v=mem.result.result_from("answer_.GetPtr()"))
+                        p.print("}")
+                    elif mem.result.optional:
+                        p.print("return $v$;", v=mem.result.result_from(record + ".GetPtr()"))
+                    else:
+                        p.print("const ::Pellum::Ref<::Ormid::Any> answer_ = $r$;", r=record)
+                        p.print("return answer_ ? $v$ : $c${};", v=mem.result.result_from("answer_.GetPtr()"),
+                                c=mem.result.ctype)
+                p.print("}")
+        p.print("};")
+    p.blank()
+    p.print("} // namespace Recording")
+    return p.text()
+
+
+__all__ = ["TestPlan", "generate_recorders", "generate_tests", "test_outputs"]

@@ -1,9 +1,9 @@
 // Generated managed types and the runtime's type objects built from them: the rules every descriptor and
-// every method object keep, member lookups, the dispatchers (driven with a local quorl.HttpNfcLease) with
-// the runtime's checks in front of them, and what the client stubs hand to their adapter. Every member
-// of every type also goes through its stub and the loopback adapter in the generated conformance tests,
-// and the records themselves (flags, operation names, privileges) are compared with the schema by the
-// tool's test.
+// every method object keep, member lookups, the dispatchers' refusal of a target of another type, and what
+// the client stubs hand to their adapter. Every member of every type also goes through its stub and the
+// loopback adapter in the generated conformance tests (the dispatcher's other checks: tests/ormid), and
+// the records themselves (flags, operation names, privileges) are compared with the schema by the tool's
+// test.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -16,28 +16,20 @@
 #include "ormid/Registry.h"
 #include "quorl/HttpNfcLease.h"
 #include "quorl/HttpNfcLeaseStub.h"
-#include "quorl/KeyValue.h"
 #include "quorl/Packages.h"
 #include "quorl/ResourcePool.h"
 #include "quorl/VRPResourceManagerStub.h"
-#include "quorl/fault/Timedout.h"
-#include "served_objects.h"
 
 namespace {
 
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;
 using Quorl::HttpNfcLease;
-using LeaseImpl = Served::ServedLease;
 
 constexpr uint32_t kNoProperty = 0xFFFFFFFFu;
 
 Ormid::ManagedObjectType* LeaseType() {
    return Ormid::GetMoType<HttpNfcLease>();
-}
-
-const Ormid::ManagedTypeInfo* LeaseDescriptor() {
-   return LeaseType()->GetDescriptor();
 }
 
 uint32_t Lookup(const Ormid::ManagedTypeInfo* d, std::string_view name) {
@@ -70,8 +62,11 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
    }
    ASSERT_EQ(static_cast<int>(types.size()), expected);
 
+   // Targets of another type: stubs on an adapter that serves nothing, so a call that reached one would
+   // raise ManagedObjectNotFound, not the type mismatch.
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(1));
-   Ref<LeaseImpl> lease(new LeaseImpl("lease-any"));
+   Ref<Ormid::MoRef> leaseRef(new Ormid::MoRef(LeaseType(), "lease-1"));
+   Ref<HttpNfcLease> leaseStub = adapter->GetStub<HttpNfcLease>(leaseRef.GetPtr());
    Ref<Ormid::MoRef> poolRef(new Ormid::MoRef(Ormid::GetMoType<Quorl::ResourcePool>(), "pool-1"));
    Ref<Quorl::ResourcePool> poolStub = adapter->GetStub<Quorl::ResourcePool>(poolRef.GetPtr());
    for (Ormid::ManagedObjectType* type : types) {
@@ -195,100 +190,16 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
       EXPECT_EQ(object->_GetRef(), ref.GetPtr());
 
       Ormid::ManagedObject* foreign =
-          type == LeaseType() ? static_cast<Ormid::ManagedObject*>(poolStub.GetPtr()) : lease.GetPtr();
+          type == LeaseType() ? static_cast<Ormid::ManagedObject*>(poolStub.GetPtr()) : leaseStub.GetPtr();
       Ormid::ArgumentList args(8);
       Ref<Ormid::Any> result = Ormid::Box(1);
       EXPECT_THROW(d->dispatch(foreign, 0, args, result), Pellum::TypeMismatchException);
       EXPECT_FALSE(result) << "the result is released before anything else";
    }
-   EXPECT_EQ(lease->calls, 0);
    // A second type object for a descriptor whose table is filled is refused; the table is left alone.
    Ormid::ManagedMethod* first = gQuorlHttpNfcLeaseMethodObjects[0];
-   EXPECT_THROW(Ormid::CreateManagedObjectType(LeaseDescriptor()), Pellum::Exception);
+   EXPECT_THROW(Ormid::CreateManagedObjectType(LeaseType()->GetDescriptor()), Pellum::Exception);
    EXPECT_EQ(gQuorlHttpNfcLeaseMethodObjects[0], first);
-}
-
-// --- Dispatch onto a local implementation -----------------------------------------------------------------
-
-class LeaseDispatch : public ::testing::Test {
-protected:
-   void Dispatch(int index, Ormid::ArgumentList args) {
-      LeaseDescriptor()->dispatch(lease.GetPtr(), index, args, result);
-   }
-
-   Ref<LeaseImpl> lease{new LeaseImpl("lease-d")};
-   Ref<Ormid::Any> result;
-};
-
-TEST_F(LeaseDispatch, NullSlotsArriveAsNullAndUnset) {
-   Ref<Quorl::Fault::Timedout> reason(new Quorl::Fault::Timedout());
-   Dispatch(3, {reason});
-   EXPECT_EQ(lease->abortFault.GetPtr(), reason.GetPtr());
-   Dispatch(3, {Ref<Ormid::Any>()});
-   EXPECT_FALSE(lease->abortFault);
-
-   Ref<Ormid::DataArray<HttpNfcLease::SourceFile>> files(new Ormid::DataArray<HttpNfcLease::SourceFile>());
-   Dispatch(6, {files, Ormid::Box(30)});
-   ASSERT_TRUE(lease->probeTimeout.IsSet());
-   EXPECT_EQ(lease->probeTimeout.GetValue(), 30);
-   EXPECT_EQ(lease->probeFiles.GetPtr(), files.GetPtr());
-   Dispatch(6, {Ref<Ormid::Any>(), Ref<Ormid::Any>()});
-   EXPECT_FALSE(lease->probeFiles);
-   EXPECT_FALSE(lease->probeTimeout.IsSet());
-   EXPECT_FALSE(result) << "a null array result stays null on the serving side";
-   Dispatch(1, {Ref<Ormid::Any>()});
-   EXPECT_FALSE(lease->checksumTypes);
-}
-
-// The dispatcher itself refuses what reaches it wrongly (a target of another type is refused for every
-// type by the record-rules test).
-TEST_F(LeaseDispatch, WrongArgumentsAndSlotsAreRefused) {
-   Ormid::ArgumentList args = {Ormid::Box(5)};
-   EXPECT_THROW(LeaseDescriptor()->dispatch(nullptr, 4, args, result), Pellum::Exception);
-
-   // Arguments of another class.
-   EXPECT_THROW(Dispatch(4, {Ormid::Box(std::string("50"))}), Pellum::TypeMismatchException);
-   EXPECT_THROW(Dispatch(3, {Ormid::Box(1)}), Pellum::TypeMismatchException);
-   EXPECT_THROW(Dispatch(6, {Ref<Ormid::Any>(), Ormid::Box(std::string("30"))}),
-                Pellum::TypeMismatchException);
-   Ref<Ormid::DataArray<Quorl::KeyValue>> wrongArray(new Ormid::DataArray<Quorl::KeyValue>());
-   EXPECT_THROW(Dispatch(5, {wrongArray}), Pellum::TypeMismatchException);
-
-   // Slots outside the table, or fewer arguments than parameters.
-   for (int index : {14, 15, -1, 1000}) {
-      EXPECT_THROW(Dispatch(index, {}), Pellum::Exception) << index;
-   }
-   EXPECT_THROW(Dispatch(4, {}), Pellum::Exception);
-   EXPECT_THROW(Dispatch(6, {Ref<Ormid::Any>()}), Pellum::Exception);
-   EXPECT_EQ(lease->calls, 0) << "no refused call reaches the implementation";
-   EXPECT_EQ(lease->percent, 0);
-}
-
-// The runtime's checks in front of the dispatcher (ManagedObjectType::Dispatch): a runtime bug raises, a
-// malformed call is refused with the fault a client expects, before the implementation.
-TEST_F(LeaseDispatch, TheTypeObjectRefusesMalformedCallsFirst) {
-   Ormid::ArgumentList args;
-   EXPECT_THROW(LeaseType()->Dispatch(lease.GetPtr(), 4, args, result),
-                Ormid::Fault::InvalidRequest::Exception);
-   args = {Ref<Ormid::Any>()};
-   Ref<Ormid::Fault::InvalidArgument> invalid = Served::FaultOf<Ormid::Fault::InvalidArgument>(
-       [&] { LeaseType()->Dispatch(lease.GetPtr(), 4, args, result); });
-   ASSERT_TRUE(invalid);
-   EXPECT_EQ(invalid->invalidProperty.GetValue(), "percent");
-   for (int index : {14, -1}) {
-      EXPECT_THROW(LeaseType()->Dispatch(lease.GetPtr(), index, args, result), Pellum::Exception) << index;
-   }
-   EXPECT_THROW(LeaseType()->Dispatch(nullptr, 8, args, result), Pellum::Exception);
-   Ref<Served::ServedPool> pool(new Served::ServedPool("pool-1"));
-   args = {Ormid::Box(5)};
-   try {
-      LeaseType()->Dispatch(pool.GetPtr(), 4, args, result);
-      FAIL() << "dispatch accepted a target of another type";
-   } catch (const Pellum::TypeMismatchException& e) {
-      EXPECT_EQ(e.GetExpected(), typeid(HttpNfcLease));
-      EXPECT_EQ(e.GetActual(), typeid(Served::ServedPool));
-   }
-   EXPECT_EQ(lease->calls, 0);
 }
 
 // --- What a stub hands to its adapter ---------------------------------------------------------------------

@@ -54,8 +54,9 @@ bool Same(const Ormid::Any* a, const Ormid::Any* b) {
    return Ormid::AreEqual(a, b);
 }
 
-::testing::AssertionResult ArrivedAt(Recorder& impl, const char* member, const Ormid::ArgumentList& sent) {
-   std::vector<Call> calls = impl.TakeCalls();
+::testing::AssertionResult ArrivedAt(Recording::Recorder& impl, const char* member,
+                                     const Ormid::ArgumentList& sent) {
+   std::vector<Recording::Call> calls = impl.TakeCalls();
    if (calls.size() != 1) {
       return ::testing::AssertionFailure() << member << ": " << calls.size() << " calls arrived";
    }

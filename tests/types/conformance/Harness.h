@@ -1,5 +1,5 @@
-// Support of the conformance tests generated from the schema: sample values per C++ form, the recording
-// base of the generated local implementations, and the fixture that serves one implementation through the
+// Support of the conformance tests generated from the schema: sample values per C++ form, the hook that
+// makes a generated local implementation (on the generated base of Recording.h) throw, and the fixture that serves one implementation through the
 // loopback adapter and checks what arrives.
 //
 // A generated recording implementation answers every member with the sample of its result form and
@@ -12,7 +12,6 @@
 
 #include <initializer_list>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <tuple>
 #include <type_traits>
@@ -20,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "Recording.h"
 #include "ormid/Any.h"
 #include "ormid/Array.h"
 #include "ormid/AsyncAdapter.h"
@@ -118,51 +118,20 @@ template <class T>::testing::AssertionResult SameValue(const Pellum::Optional<T>
 
 // --- Recording implementations --------------------------------------------------------------------------
 
-struct Call {
-   std::string member;
-   Ormid::ArgumentList args;
-};
-
-// The base of every generated recording implementation: the reference it is served under, the calls it
-// received and the fault it throws when told to.
-class Recorder {
-public:
-   explicit Recorder(Ormid::MoRef* ref) : _ref(ref) {}
-   virtual ~Recorder() = default;
-
-   // Called by every member: records the call, then throws the fault set by ThrowNext (once).
-   void Record(const char* member, Ormid::ArgumentList args) {
-      Pellum::Ref<Ormid::MethodFault> fault;
-      {
-         std::lock_guard<std::mutex> guard(_lock);
-         _calls.push_back(Call{member, std::move(args)});
-         fault = std::move(_fault);
-      }
-      if (fault) {
-         fault->Throw();
-      }
-   }
-   void ThrowNext(Ormid::MethodFault* fault) {
-      std::lock_guard<std::mutex> guard(_lock);
-      _fault = fault;
-   }
-   std::vector<Call> TakeCalls() {
-      std::lock_guard<std::mutex> guard(_lock);
-      return std::exchange(_calls, {});
-   }
-   Ormid::MoRef* RecorderRef() const { return _ref.GetPtr(); }
-
-private:
-   Pellum::Ref<Ormid::MoRef> _ref;
-   std::mutex _lock;
-   std::vector<Call> _calls;
-   Pellum::Ref<Ormid::MethodFault> _fault;
-};
+// The recording base (Recording.h, generated with the conformance sources) takes its answers from one hook:
+// this one throws `fault`.
+inline auto Throwing(Pellum::Ref<Ormid::MethodFault> fault) {
+   return [fault](const Recording::Call&) -> Pellum::Ref<Ormid::Any> {
+      fault->Throw();
+      return nullptr; // Throw() never returns
+   };
+}
 
 // --- Fixture ----------------------------------------------------------------------------------------------
 
 // Exactly one call of `member` reached `impl` since the last check, with arguments equal to `sent`.
-::testing::AssertionResult ArrivedAt(Recorder& impl, const char* member, const Ormid::ArgumentList& sent);
+::testing::AssertionResult ArrivedAt(Recording::Recorder& impl, const char* member,
+                                     const Ormid::ArgumentList& sent);
 
 // The adapter the stubs call through: `objects` itself, or, when the environment variable
 // QUORL_CONFORMANCE_OVER_HTTP is set, an HTTP client of a server (kept in `keep`) that serves `objects`

@@ -1,6 +1,6 @@
 // Many asynchronous and synchronous calls through the runtime's loopback adapter from several threads,
-// with generated stubs: shared stubs, adapters and targets, request contexts swapped and objects served
-// and withdrawn while calls run.
+// with generated stubs and recorders (Recorders.h): shared stubs, adapters and targets, request contexts
+// swapped and objects served and withdrawn while calls run.
 
 #include <gtest/gtest.h>
 
@@ -10,13 +10,11 @@
 #include <thread>
 #include <vector>
 
-#include "quorl/HttpNfcLeaseStub.h"
-#include "served_objects.h"
+#include "served_lease.h"
 
+using Ormidtest::Lease;
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;
-using Quorl::HttpNfcLease;
-using Served::ServedLease;
 
 namespace {
 
@@ -30,20 +28,21 @@ struct Tally {
 };
 
 // Starts kCallsPerThread asynchronous calls: every third one raises the declared fault.
-void StartCalls(HttpNfcLease& iface, int thread, Tally& tally, std::vector<Ref<ScheduledItem>>& items) {
-   auto& stub = dynamic_cast<Quorl::HttpNfcLeaseStub&>(iface);
+void StartCalls(Lease& iface, int thread, Tally& tally, std::vector<Ref<ScheduledItem>>& items) {
+   auto& stub = dynamic_cast<Ormidtest::LeaseStub&>(iface);
    for (int i = 0; i < kCallsPerThread; ++i) {
       Ref<ScheduledItem> item;
       if (i % 3 == 0) {
          stub.Progress(
              -1,
              [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                bool typed = dynamic_cast<Quorl::Fault::Timedout::Exception*>(error) != nullptr;
+                bool typed = dynamic_cast<Ormidtest::Fault::Expired::Exception*>(error) != nullptr;
                 (typed && result == nullptr ? tally.faults : tally.wrong)++;
              },
              item);
       } else if (i % 3 == 1) {
-         stub.GetMode(
+         stub.Complete(
+             nullptr,
              [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
                 bool ok =
                     error == nullptr && Ormid::Unbox<std::string>(result).rfind("lease lease-1 for ", 0) == 0;
@@ -63,7 +62,8 @@ void StartCalls(HttpNfcLease& iface, int thread, Tally& tally, std::vector<Ref<S
 
 TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(3));
-   Ref<ServedLease> lease(new ServedLease("lease-1"));
+   Served::ServedLease served("lease-1");
+   Ref<Served::LeaseRecorder> lease = served.impl;
    adapter->Register(lease.GetPtr());
    Tally tally;
    std::vector<Ref<ScheduledItem>> items[2];
@@ -73,11 +73,11 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
          // Each thread has its own stub and context; the adapter and the target are shared.
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("caller-" + std::to_string(t)).GetPtr());
-         Ref<HttpNfcLease> stub = adapter->GetStub<HttpNfcLease>(lease->_GetRef(), context.GetPtr());
+         Ref<Lease> stub = adapter->GetStub<Lease>(lease->_GetRef(), context.GetPtr());
          StartCalls(*stub, t, tally, items[t]);
          // Synchronous calls in between, from the same threads.
          for (int i = 0; i < 20; ++i) {
-            EXPECT_EQ(stub->GetMode(), "lease lease-1 for caller-" + std::to_string(t));
+            EXPECT_EQ(stub->Complete(nullptr).GetValue(), "lease lease-1 for caller-" + std::to_string(t));
          }
       });
    }
@@ -93,27 +93,28 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    EXPECT_EQ(tally.wrong.load(), 0);
    EXPECT_EQ(tally.faults.load(), 2 * kCallsPerThread / 3);
    EXPECT_EQ(tally.results.load(), 2 * kCallsPerThread - 2 * kCallsPerThread / 3);
-   EXPECT_EQ(lease->calls.load(), 2 * kCallsPerThread + 2 * 20);
+   EXPECT_EQ(lease->CallCount(), static_cast<std::size_t>(2 * kCallsPerThread + 2 * 20));
    EXPECT_LE(adapter->GetThreadCount(), 3u);
 }
 
 TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(2));
-   Ref<ServedLease> lease(new ServedLease("lease-1"));
+   Served::ServedLease served("lease-1");
+   Ref<Served::LeaseRecorder> lease = served.impl;
    adapter->Register(lease.GetPtr());
-   Ref<HttpNfcLease> stub = adapter->GetStub<HttpNfcLease>(lease->_GetRef());
+   Ref<Lease> stub = adapter->GetStub<Lease>(lease->_GetRef());
    auto& impl = dynamic_cast<Ormid::StubImpl&>(*stub);
    std::atomic<bool> stop{false};
 
    // One thread swaps the stub's context and serves and withdraws a second object.
    std::thread changer([&] {
-      Ref<ServedLease> other(new ServedLease("lease-2"));
+      Served::ServedLease other("lease-2");
       for (int i = 0; !stop.load(); ++i) {
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("user-" + std::to_string(i % 5)).GetPtr());
          impl._SetRequestContext(context.GetPtr());
-         adapter->Register(other.GetPtr());
-         EXPECT_TRUE(adapter->Unregister(other->_GetRef()));
+         adapter->Register(other.impl.GetPtr());
+         EXPECT_TRUE(adapter->Unregister(other.impl->_GetRef()));
          std::this_thread::yield();
       }
    });
@@ -121,11 +122,11 @@ TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
    std::vector<Ref<ScheduledItem>> items;
    std::atomic<int> completed{0};
    for (int i = 0; i < 100; ++i) {
-      std::string text = stub->GetMode();
+      std::string text = stub->Complete(nullptr).GetValue();
       EXPECT_EQ(text.rfind("lease lease-1 for ", 0), 0u) << text;
       ++answered;
       Ref<ScheduledItem> item;
-      dynamic_cast<Quorl::HttpNfcLeaseStub&>(*stub).GetTransferProgress(
+      dynamic_cast<Ormidtest::LeaseStub&>(*stub).GetState(
           [&completed](ScheduledItem*, Pellum::Exception* error, Ormid::Any*) {
              if (error == nullptr) {
                 ++completed;
