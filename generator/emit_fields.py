@@ -49,6 +49,13 @@ def header_ref(model: Model, names: Names, wire: str) -> str:
     raise FieldError(f"no type header is known for {wire!r}")
 
 
+def property_record(model: Model, names: Names, prop: Property) -> str:
+    """The initializer of a property's record: {&header, flags, name, privilege, version}."""
+    priv = "nullptr" if prop.privilege is None else cpp_string(prop.privilege)
+    return (f"{{&{header_ref(model, names, prop.type)}, 0x{prop.flags:x}u, {cpp_string(prop.name)}, {priv}, "
+            f"{cpp_string(prop.version)}}}")
+
+
 def class_of(model: Model, names: Names, wire: str) -> str:
     """The C++ class of a data object or fault, of the schema or of the runtime's."""
     t = model.lookup(wire)

@@ -6,7 +6,7 @@ from __future__ import annotations
 
 from .emit_data import ClassEmitter
 from .emit_enum import print_constant_definitions, print_names_list
-from .emit_fields import header_ref
+from .emit_fields import header_ref, property_record
 from .emit_managed import ManagedEmitter, param_record
 from .model import DATA, ENUM, FAULT, MANAGED, Model, Package
 from .naming import ENUM_SUPPORT, EXPORT_HEADER, MANAGED_PRELUDE, SUPPORT, Names, cpp_string, package_symbol, root_namespace
@@ -177,9 +177,7 @@ def print_package_registration(p: Printer, model: Model, names: Names, pkg: Pack
                 p.print("// $wire$", wire=t.name)
                 base = offsets[t.name]
                 for i, prop in enumerate(t.properties):
-                    p.print("r[$i$] = {&$h$, 0x$f$u, $n$, $priv$, $v$};", i=base + i,
-                            h=header_ref(model, names, prop.type), f=f"{prop.flags:x}",
-                            n=cpp_string(prop.name), priv=_str(prop.privilege), v=cpp_string(prop.version))
+                    p.print("r[$i$] = $rec$;", i=base + i, rec=property_record(model, names, prop))
         if managed:
             _print_managed_fill(p, model, names, managed)
         if pkg.name == model.namespace.name:  # the root package
@@ -276,10 +274,7 @@ def _print_managed_fill(p: Printer, model: Model, names: Names, managed: list[Ma
         t = me.t
         p.print("// $wire$", wire=t.name)
         for i, prop in enumerate(t.properties):
-            priv = "nullptr" if prop.privilege is None else cpp_string(prop.privilege)
-            p.print("gManagedProperties[$i$] = {&$h$, 0x$f$u, $n$, $priv$, $v$};", i=prop_at + i,
-                    h=header_ref(model, names, prop.type), f=f"{prop.flags:x}", n=cpp_string(prop.name),
-                    priv=priv, v=cpp_string(prop.version))
+            p.print("gManagedProperties[$i$] = $rec$;", i=prop_at + i, rec=property_record(model, names, prop))
         if t.properties:
             prop_at += len(t.properties) + 1
         for k, meth in enumerate(t.methods):

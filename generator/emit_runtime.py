@@ -17,9 +17,9 @@ Layout under the output folder:
 from __future__ import annotations
 
 from .emit_data import ClassEmitter
-from .emit_fields import header_ref
+from .emit_fields import header_ref, property_record
 from .model import DATA, FAULT, Model, Type
-from .naming import Names, cpp_string
+from .naming import Names
 from .printer import Printer
 
 
@@ -97,8 +97,7 @@ def _print_source(p: Printer, model: Model, names: Names, types: list[Type]) -> 
             p.print("const ::Ormid::PropertyRecord $n$[] = {", n=props)
             with p.indent():
                 for prop in t.properties:
-                    p.print("{&$h$, 0x$f$u, $name$, nullptr, $v$},", h=header_ref(model, names, prop.type),
-                            f=f"{prop.flags:x}", name=cpp_string(prop.name), v=cpp_string(prop.version))
+                    p.print("$r$,", r=property_record(model, names, prop))
                 p.print("{}};")
         base = f"&{header_ref(model, names, t.base)}" if t.base is not None else "nullptr"
         slots = ce.descriptor_slots()
