@@ -3,6 +3,9 @@
 //   BM_ProcessStart/types  spawn + wait of probe_types (runtime + type library, every type registered)
 //   BM_Dlopen/lazy|now     dlopen of the type library inside a fresh probe_dlopen (manual time: the
 //                          dlopen call alone, timed by the child)
+//   BM_FirstWrite/file|anon the first write to each page of a fresh private mapping: of a file (the
+//                          copy the kernel makes of a page of relocated data when the loader writes it)
+//                          or anonymous (zero-filled storage, the heap); time per page, unmapping included
 // Counters: the child's peak resident set, CPU time (user + system) and minor page faults (wait4's rusage,
 // averaged over the iterations: the CPU time is steadier than the wall time on a machine shared with other
 // work) and, from one --report run of each probe done before timing, its registry size and /proc memory
@@ -11,12 +14,16 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <stdexcept>
@@ -207,6 +214,52 @@ void BM_Dlopen(benchmark::State& state, const char* mode) {
 }
 BENCHMARK_CAPTURE(BM_Dlopen, lazy, "lazy")->Unit(benchmark::kMillisecond)->UseManualTime();
 BENCHMARK_CAPTURE(BM_Dlopen, now, "now")->Unit(benchmark::kMillisecond)->UseManualTime();
+
+// What a page of memory written for the first time costs this machine: the floor under a start that
+// relocates megabytes of data (a page-fault and, for a file, a page copy, per 4 KiB).
+void BM_FirstWrite(benchmark::State& state, bool file) {
+   const std::size_t pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+   const std::size_t pages = 512;
+   const std::size_t size = pages * pageSize;
+   std::FILE* backing = file ? std::tmpfile() : nullptr;
+   if (file && (backing == nullptr || ftruncate(fileno(backing), static_cast<off_t>(size)) != 0)) {
+      state.SkipWithError(Errno("temporary file").c_str());
+      return;
+   }
+   const int fd = file ? fileno(backing) : -1;
+   const int flags = MAP_PRIVATE | (file ? 0 : MAP_ANONYMOUS);
+   if (file) {
+      // Read the file once through a mapping so that its pages are in the page cache, as the library's are.
+      void* warm = mmap(nullptr, size, PROT_READ, MAP_SHARED | MAP_POPULATE, fd, 0);
+      if (warm != MAP_FAILED) {
+         munmap(warm, size);
+      }
+   }
+   double seconds = 0;
+   for (auto _ : state) {
+      const auto start = std::chrono::steady_clock::now();
+      void* map = mmap(nullptr, size, PROT_READ | PROT_WRITE, flags, fd, 0);
+      if (map == MAP_FAILED) {
+         state.SkipWithError(Errno("mmap").c_str());
+         break;
+      }
+      auto* bytes = static_cast<volatile char*>(map);
+      for (std::size_t offset = 0; offset < size; offset += pageSize) {
+         bytes[offset] = 1;
+      }
+      munmap(map, size);
+      seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+   }
+   if (state.iterations() > 0) {
+      state.counters["us_per_page"] =
+          seconds * 1e6 / static_cast<double>(state.iterations() * static_cast<std::int64_t>(pages));
+   }
+   if (backing != nullptr) {
+      std::fclose(backing);
+   }
+}
+BENCHMARK_CAPTURE(BM_FirstWrite, file, true)->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(BM_FirstWrite, anon, false)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
