@@ -29,12 +29,17 @@ def shown(name):
     if done.returncode != 0:
         raise AssertionError(done.stderr)
     head, marker, example = done.stdout.partition("example value:\n")
-    lines = head.splitlines()
-    props = []
-    if any(line.startswith("properties (") for line in lines):
-        start = next(i for i, line in enumerate(lines) if line.startswith("properties ("))
-        props = [line.split()[0] for line in lines[start + 1:]]
-    return props, (example if marker else None)
+    listed = head.partition("properties (")[2].splitlines()[1:]
+    return [line.split()[0] for line in listed], (example if marker else None)
+
+
+def example_of(test, name):
+    """The example value of `show NAME`, in which every property, inherited ones included, holds a value."""
+    props, example = shown(name)
+    test.assertIsNotNone(example, name)
+    for prop in props:
+        test.assertRegex(example, rf"\n     {prop} = \S", f"{name}.{prop}")
+    return example
 
 
 class QuorlTypesToolTest(unittest.TestCase):
@@ -52,27 +57,18 @@ class QuorlTypesToolTest(unittest.TestCase):
         self.assertEqual(types["kobl.fault.SystemError"]["base"], "kobl.RuntimeFault")
         self.assertEqual([v["name"] for v in doc["versions"]][:1], ["kobl.version.version0"])
 
-    def test_show_lists_inherited_properties_and_decodes_flags(self):
+    def test_show_lists_inherited_properties_and_builds_an_example_of_data_objects_and_faults(self):
         done = run("show", "LocalizableMessage")
         self.assertEqual(done.returncode, 0, done.stderr)
         self.assertIn("kobl.LocalizableMessage", done.stdout)
         self.assertRegex(done.stdout, r"arg\s+kobl\.KeyAnyValue\s+array, optional")
-
-    def test_show_builds_an_example_value_of_data_objects_and_faults(self):
-        for name in ("kobl.LocalizableMessage", "kobl.fault.SystemError"):
-            with self.subTest(type=name):
-                props, example = shown(name)
-                self.assertIsNotNone(example)
-                self.assertTrue(example.startswith(f"  ({name}) {{\n"), example)
-                self.assertTrue(example.endswith("\n  }\n"), example)
-                # Every property, inherited ones included, holds a value at the top level.
-                for prop in props:
-                    self.assertRegex(example, rf"\n     {prop} = \S", prop)
-        _, example = shown("kobl.LocalizableMessage")
+        example = example_of(self, "kobl.fault.SystemError")
+        self.assertTrue(example.startswith("  (kobl.fault.SystemError) {\n") and example.endswith("\n  }\n"))
         # Strings, an array with one nested element, an any value.
-        self.assertIn('     key = "example",\n', example)
-        self.assertIn("     arg = (kobl.KeyAnyValue[]) [\n        (kobl.KeyAnyValue) {\n", example)
-        self.assertIn('           value = (string) "example"\n', example)
+        example = example_of(self, "kobl.LocalizableMessage")
+        for text in ('     key = "example",\n', "     arg = (kobl.KeyAnyValue[]) [\n        (kobl.KeyAnyValue) {\n",
+                     '           value = (string) "example"\n'):
+            self.assertIn(text, example)
         # Managed types and enumerations have no example value.
         self.assertIsNone(shown("kobl.query.PropertyCollector")[1])
 
@@ -108,7 +104,8 @@ class QuorlTypesToolTest(unittest.TestCase):
 
 
 class SchemaAgainstRuntimeTest(unittest.TestCase):
-    """What the runtime registered from the generated library is what the schema says, type for type."""
+    """What the runtime registered from the generated library is what the schema says, type for type, and
+    `show` on generated types: an example built by reflection, one sample value per property kind."""
 
     @classmethod
     def setUpClass(cls):
@@ -143,22 +140,6 @@ class SchemaAgainstRuntimeTest(unittest.TestCase):
                 self.assertIn(name, self.schema["types"])
                 self.assertEqual(t, self.knowable(self.schema["types"][name]))
 
-
-class ExampleValueTest(unittest.TestCase):
-    """`show` on generated types: an example built by reflection, one sample value per property kind."""
-
-    @classmethod
-    def setUpClass(cls):
-        if not WITH_SCHEMA:
-            raise unittest.SkipTest("the tool is not linked with libquorl-types")
-
-    def example_of(self, name):
-        props, example = shown(name)
-        self.assertIsNotNone(example, name)
-        for prop in props:
-            self.assertRegex(example, rf"\n     {prop} = \S", f"{name}.{prop}")
-        return example
-
     def test_encode_and_decode_turn_a_value_from_json_into_xml_and_back(self):
         as_json = run("encode", "quorl.vm.ConfigSpec", "--json")
         self.assertEqual(as_json.returncode, 0, as_json.stderr)
@@ -180,45 +161,32 @@ class ExampleValueTest(unittest.TestCase):
             with self.subTest(args=args):
                 self.assertNotEqual(run(*args).returncode, 0)
 
-    def test_boot_options_show_optional_values_and_the_boot_order(self):
-        example = self.example_of("quorl.vm.BootOptions")
-        self.assertEqual(example, "  (quorl.vm.BootOptions) {\n"
-                                  "     bootDelay = 1,\n"
-                                  "     enterBIOSSetup = true,\n"
-                                  "     efiSecureBootEnabled = true,\n"
-                                  "     bootRetryEnabled = true,\n"
-                                  "     bootRetryDelay = 1,\n"
-                                  "     bootOrder = (quorl.vm.BootOptions.BootableDevice[]) [\n"
-                                  "        (quorl.vm.BootOptions.BootableDevice) {}\n"
-                                  "     ],\n"
-                                  '     networkBootProtocol = "example"\n'
-                                  "  }\n")
-
-    def test_task_info_shows_references_enumerations_dates_and_nested_values(self):
-        example = self.example_of("quorl.TaskInfo")
-        for line in ("task = quorl.Task:example-1,",
-                     "entity = quorl.ManagedEntity:example-1,",
-                     "state = queued,",
-                     "queueTime = 2024-01-01T00:00:00Z,",
-                     'result = (string) "example",',
-                     'name = "exampleMethod",',
-                     "error = (kobl.MethodFault) {",
-                     "reason = (quorl.TaskReason) {},"):
-            self.assertIn(f"\n     {line}\n", example)
-        # Nested objects are filled too: the description's own properties, one level further in.
-        self.assertIn('\n        message = "example"\n', example)
-
-    def test_secrets_are_masked_and_derived_classes_show_inherited_properties(self):
-        example = self.example_of("quorl.host.PatchManager.PatchManagerOperationSpec")
-        self.assertEqual(example, "  (quorl.host.PatchManager.PatchManagerOperationSpec) {\n"
-                                  "     password = ********\n"
-                                  "  }\n")
-        self.assertIn('\n     xmlResult = "example"\n', self.example_of("quorl.host.PatchManager.Result"))
-        example = self.example_of("quorl.vm.device.VirtualDisk")
+    def test_examples_show_every_kind_of_value_masked_secrets_and_inherited_properties(self):
+        # (type, the whole example or lines it holds, at the top level unless indented further)
+        rows = [
+            ("quorl.vm.BootOptions", "  (quorl.vm.BootOptions) {\n     bootDelay = 1,\n     enterBIOSSetup = true,\n"
+             "     efiSecureBootEnabled = true,\n     bootRetryEnabled = true,\n     bootRetryDelay = 1,\n"
+             "     bootOrder = (quorl.vm.BootOptions.BootableDevice[]) [\n"
+             "        (quorl.vm.BootOptions.BootableDevice) {}\n     ],\n"
+             '     networkBootProtocol = "example"\n  }\n'),
+            ("quorl.host.PatchManager.PatchManagerOperationSpec",
+             "  (quorl.host.PatchManager.PatchManagerOperationSpec) {\n     password = ********\n  }\n"),
+            ("quorl.TaskInfo", ["task = quorl.Task:example-1,", "entity = quorl.ManagedEntity:example-1,",
+                                "state = queued,", "queueTime = 2024-01-01T00:00:00Z,", 'result = (string) "example",',
+                                'name = "exampleMethod",', "error = (kobl.MethodFault) {",
+                                "reason = (quorl.TaskReason) {},", '   message = "example"']),
+            ("quorl.host.PatchManager.Result", ['xmlResult = "example"']),
+            ("quorl.vm.device.VirtualDisk", ["   connected = true,", 'iofilter = (string[]) [\n        "example"\n     ],']),
+        ]
+        for name, expected in rows:
+            with self.subTest(type=name):
+                example = example_of(self, name)
+                if isinstance(expected, str):
+                    self.assertEqual(example, expected)
+                for line in expected if isinstance(expected, list) else []:
+                    self.assertIn(f"\n     {line}\n", example)
+        example = example_of(self, "quorl.vm.device.VirtualDisk")  # base properties first
         self.assertLess(example.index("\n     key = 1,"), example.index("\n     capacityInKB = 1,"))
-        self.assertIn("\n        connected = true,\n", example)
-        self.assertIn('\n     iofilter = (string[]) [\n        "example"\n     ],\n', example)
-
 
 if __name__ == "__main__":
     TOOL = [*shlex.split(os.environ.get("QUORL_EMULATOR", "")), sys.argv.pop(1)]
