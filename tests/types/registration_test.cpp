@@ -1,9 +1,6 @@
-// Registration of the generated library: the package table against the schema and the registry, and
-// descriptor slot rules. (The exported enumeration factories are checked by check_symbols.py and, built and
-// run, on the test namespace; that every type of the schema is registered, with its records, by the tool's
-// test; that every class's objects answer their registered type, and that every base resolves (quorl.option
-// registers after packages deriving from it), by the conformance and equality tests over every class; the
-// version catalogue's slots, written by the same generator, on the test namespace by the runtime's tests.)
+// The generated library's package table against the schema and the registry. (Every type of the schema
+// registered with its records: the tool's test; descriptor slots and every class's objects: the
+// conformance test; the exported enumeration factories: check_symbols.py.)
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -62,38 +59,6 @@ TEST(Registration, PackageTableMatchesTheSchemaAndTheRegistry) {
    }
    EXPECT_EQ(Quorl::GetRegistrationNanoseconds(-1), -1);
    EXPECT_EQ(Quorl::GetRegistrationNanoseconds(Quorl::kPackageCount), -1);
-}
-
-// The accessor slots of every data descriptor follow its property list: no own property, no value
-// accessors and the shared always-true isSet; reset exactly when a property is optional; the
-// dynamicProperty marker exactly when own property 0 redeclares it.
-TEST(Registration, DescriptorSlotsFollowThePropertyList) {
-   int classes = 0;
-   for (Ormid::Type* t : Registry().GetTypes()) {
-      if (!t->IsDataObject() || std::string_view(t->GetName()).substr(0, 6) != "quorl.") {
-         continue;
-      }
-      const Ormid::DataTypeInfo* d = static_cast<Ormid::DataObjectType*>(t)->GetDescriptor();
-      SCOPED_TRACE(t->GetName());
-      ++classes;
-      bool optional = false;
-      int count = 0;
-      for (; d->properties[count].type != nullptr; ++count) {
-         optional |= (d->properties[count].flags & Ormid::PropertyFlags::Optional) != 0;
-      }
-      for (const void* accessor :
-           {reinterpret_cast<const void*>(d->getField), reinterpret_cast<const void*>(d->getFieldPtr),
-            reinterpret_cast<const void*>(d->setField), reinterpret_cast<const void*>(d->swapField)}) {
-         EXPECT_EQ(accessor == nullptr, count == 0);
-      }
-      EXPECT_EQ(d->isSet == &Ormid::AlwaysSet, count == 0);
-      EXPECT_EQ(d->reset != nullptr, optional);
-      EXPECT_NE(d->create, nullptr);
-      EXPECT_NE(d->createArray, nullptr);
-      EXPECT_EQ(d->hasOwnDynamicProperty != 0,
-                count > 0 && std::string_view(d->properties[0].name) == "dynamicProperty");
-   }
-   EXPECT_GT(classes, 0);
 }
 
 } // namespace

@@ -101,19 +101,13 @@ AsyncCall::AsyncCall()
    return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult CaughtResult(Ormid::MethodFault* fault, const void* caught,
-                                        const std::type_info& cls, const std::type_info& thrown,
-                                        const Ormid::MethodFault* held) {
-   const char* name = fault->_GetType()->GetName();
-   if (caught == nullptr) {
-      return ::testing::AssertionFailure() << name << ": not caught by " << cls.name();
-   }
+::testing::AssertionResult Caught(Ormid::MethodFault* fault, const std::type_info& cls,
+                                  const std::type_info& thrown, const Ormid::MethodFault* held) {
    if (cls != thrown) {
-      return ::testing::AssertionFailure()
-             << name << ": caught with another exception class (" << cls.name() << ")";
+      return ::testing::AssertionFailure() << "caught with another exception class (" << cls.name() << ")";
    }
    if (held != fault) {
-      return ::testing::AssertionFailure() << name << ": the exception holds another fault";
+      return ::testing::AssertionFailure() << "the exception holds another fault";
    }
    return ::testing::AssertionSuccess();
 }
@@ -157,13 +151,7 @@ void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, const 
 
 void Check(const ::testing::AssertionResult& result, const char* expression, const char* file, int line) {
    if (!result) {
-      ADD_FAILURE_AT(file, line) << expression << ": " << result.message();
-   }
-}
-
-void Check(bool ok, const char* expression, const char* file, int line) {
-   if (!ok) {
-      ADD_FAILURE_AT(file, line) << expression << " is false";
+      ADD_FAILURE_AT(file, line) << expression << " failed " << result.message();
    }
 }
 
