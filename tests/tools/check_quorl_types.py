@@ -1,10 +1,6 @@
-"""Checks the quorl-types command-line tool against what the runtime registers.
-
-Usage: check_quorl_types.py <path to quorl-types> [--schema]
-With --schema the tool is linked with libquorl-types, and its dump of the "quorl" namespace, written from
-the runtime's registry and descriptors, is compared with the schema's own JSON model.
-The programs of a cross build run through the emulator in QUORL_EMULATOR (set by tests/CMakeLists.txt).
-"""
+"""Checks the quorl-types tool: check_quorl_types.py <path to quorl-types> [--schema]. With --schema the tool
+is linked with libquorl-types and its dump of the "quorl" namespace, written from the runtime's registry and
+descriptors, is compared with the schema's JSON model. A cross build's emulator is QUORL_EMULATOR."""
 
 import json
 import os
@@ -19,8 +15,8 @@ WITH_SCHEMA = False
 ROOT = Path(__file__).resolve().parents[2]
 
 
-def run(*args):
-    return subprocess.run([*TOOL, *args], capture_output=True, text=True, timeout=60)
+def run(*args, stdin=None):
+    return subprocess.run([*TOOL, *args], input=stdin, capture_output=True, text=True, timeout=60)
 
 
 def shown(name):
@@ -97,10 +93,7 @@ class QuorlTypesToolTest(unittest.TestCase):
                     self.assertNotIn(absent, done.stderr)
 
     def test_summary_counts_every_registered_type(self):
-        done = run("summary")
-        self.assertEqual(done.returncode, 0, done.stderr)
-        listed = run("list").stdout.strip().splitlines()
-        self.assertIn(f"{len(listed)} types registered", done.stdout)
+        self.assertIn(f"{len(run('list').stdout.strip().splitlines())} types registered", run("summary").stdout)
 
 
 class SchemaAgainstRuntimeTest(unittest.TestCase):
@@ -144,17 +137,15 @@ class SchemaAgainstRuntimeTest(unittest.TestCase):
         as_json = run("encode", "quorl.vm.ConfigSpec", "--json")
         self.assertEqual(as_json.returncode, 0, as_json.stderr)
         self.assertTrue(as_json.stdout.startswith('{"_type":"VirtualMachineConfigSpec"'), as_json.stdout[:80])
-        as_xml = subprocess.run([*TOOL, "decode", "-"], input=as_json.stdout, capture_output=True, text=True)
+        as_xml = run("decode", "-", stdin=as_json.stdout)
         self.assertEqual(as_xml.returncode, 0, as_xml.stderr)
         self.assertIn('xsi:type="VirtualMachineConfigSpec"', as_xml.stdout)
-        back = subprocess.run([*TOOL, "decode"], input=as_xml.stdout, capture_output=True, text=True)
-        self.assertEqual(back.stdout, as_json.stdout)
+        self.assertEqual(run("decode", stdin=as_xml.stdout).stdout, as_json.stdout)
         # An older version leaves out what is newer; a bad document names the place and fails.
         old = run("encode", "quorl.vm.BootOptions", "--version", "4.1")
         self.assertNotIn("efiSecureBootEnabled", old.stdout)
         self.assertIn("<bootDelay>", old.stdout)
-        bad = subprocess.run([*TOOL, "decode"], input='{"_type":"VirtualMachineBootOptions","bootDelay":"x"}',
-                             capture_output=True, text=True)
+        bad = run("decode", stdin='{"_type":"VirtualMachineBootOptions","bootDelay":"x"}')
         self.assertEqual(bad.returncode, 1)
         self.assertIn("bootDelay:", bad.stderr)
         for args in (("encode",), ("encode", "quorl.Folder"), ("decode", "--to", "yaml"), ("encode", "x", "--nope")):

@@ -52,6 +52,11 @@ struct Probe {
       const std::string line = std::string("\n   ") + record.name + " = ";
       const bool secret = (record.flags & Ormid::PropertyFlags::Secret) != 0;
       EXPECT_NE(text.find(secret ? line + Ormid::kSecretMask : line), std::string::npos) << text;
+      if (secret) { // also inside another value
+         const std::string nested = Ref<Any>(new Ormid::DataArray<Any>{obj.GetPtr()})->ToString();
+         EXPECT_NE(nested.find(std::string(record.name) + " = " + Ormid::kSecretMask), std::string::npos)
+             << nested;
+      }
       EXPECT_EQ(copy->ToString(), text);
       Ref<DynamicData> fresh = type->Create();
       if (!differsFromDefault) {

@@ -80,17 +80,13 @@ inline Pellum::Ref<Ormid::MoRef> SampleTask() {
 bool Same(const Ormid::Any* a, const Ormid::Any* b);
 
 template <class T>::testing::AssertionResult SameValue(const T& got) {
-   if (Same(Ormid::Box(got).GetPtr(), Ormid::Box(SampleValue<T>()).GetPtr())) {
+   if constexpr (requires { got.IsSet(); }) { // Pellum::Optional
+      return got.IsSet() ? SameValue(got.GetValue())
+                         : ::testing::AssertionFailure() << "an optional result arrived unset";
+   } else if (Same(Ormid::Box(got).GetPtr(), Ormid::Box(SampleValue<T>()).GetPtr())) {
       return ::testing::AssertionSuccess();
    }
    return ::testing::AssertionFailure() << "the value differs from the sample";
-}
-
-template <class T>::testing::AssertionResult SameValue(const Pellum::Optional<T>& got) {
-   if (!got.IsSet()) {
-      return ::testing::AssertionFailure() << "an optional result arrived unset";
-   }
-   return SameValue(got.GetValue());
 }
 
 // The hook of a recording implementation that throws `fault`.
