@@ -36,26 +36,22 @@ uint32_t Lookup(const Ormid::ManagedTypeInfo* d, std::string_view name) {
 // Record rules every descriptor keeps; each type's stub factory builds a stub of that type; each
 // dispatcher refuses a target of another type before reaching it.
 TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
-   std::vector<Ormid::ManagedObjectType*> types;
-   for (Ormid::Type* t : Ormid::TypeRegistry::Get().GetTypes()) {
-      if (t->GetKind() == Ormid::KindManaged && std::string_view(t->GetName()).starts_with("quorl.")) {
-         types.push_back(&dynamic_cast<Ormid::ManagedObjectType&>(*t));
-      }
-   }
-   int expected = 0;
-   for (int i = 0; i < Quorl::kPackageCount; ++i) {
-      expected += Quorl::packages[i].managedTypes;
-   }
-   ASSERT_EQ(static_cast<int>(types.size()), expected);
-
    // Targets of another type: stubs on an adapter that serves nothing, so a call that reached one would
    // raise ManagedObjectNotFound, not the type mismatch.
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(1));
-   Ref<Ormid::MoRef> leaseRef(new Ormid::MoRef(LeaseType(), "lease-1"));
-   Ref<HttpNfcLease> leaseStub = adapter->GetStub<HttpNfcLease>(leaseRef.GetPtr());
-   Ref<Ormid::MoRef> poolRef(new Ormid::MoRef(Ormid::GetMoType<Quorl::ResourcePool>(), "pool-1"));
-   Ref<Quorl::ResourcePool> poolStub = adapter->GetStub<Quorl::ResourcePool>(poolRef.GetPtr());
-   for (Ormid::ManagedObjectType* type : types) {
+   Ref<HttpNfcLease> leaseStub = adapter->GetStub<HttpNfcLease>(new Ormid::MoRef(LeaseType(), "lease-1"));
+   Ref<Quorl::ResourcePool> poolStub = adapter->GetStub<Quorl::ResourcePool>(
+       new Ormid::MoRef(Ormid::GetMoType<Quorl::ResourcePool>(), "pool-1"));
+   int types = 0, expected = 0;
+   for (int i = 0; i < Quorl::kPackageCount; ++i) {
+      expected += Quorl::packages[i].managedTypes;
+   }
+   for (Ormid::Type* t : Ormid::TypeRegistry::Get().GetTypes()) {
+      if (t->GetKind() != Ormid::KindManaged || !std::string_view(t->GetName()).starts_with("quorl.")) {
+         continue;
+      }
+      ++types;
+      auto* type = &dynamic_cast<Ormid::ManagedObjectType&>(*t);
       const Ormid::ManagedTypeInfo* d = type->GetDescriptor();
       SCOPED_TRACE(type->GetName());
       EXPECT_EQ(d->type, type->GetHeader());
@@ -182,6 +178,7 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
       EXPECT_THROW(d->dispatch(foreign, 0, args, result), Pellum::TypeMismatchException);
       EXPECT_FALSE(result) << "the result is released before anything else";
    }
+   EXPECT_EQ(types, expected);
    // A second type object for a descriptor whose table is filled is refused; the table is left alone.
    Ormid::ManagedMethod* first = gQuorlHttpNfcLeaseMethodObjects[0];
    EXPECT_THROW(Ormid::CreateManagedObjectType(LeaseType()->GetDescriptor()), Pellum::Exception);
@@ -205,19 +202,12 @@ public:
    Ref<Ormid::Any> answer;
 };
 
-template <class Stub> Ref<Stub> MakeStub(Ormid::ManagedObjectType* type, Ormid::StubAdapter* adapter) {
-   Ref<Ormid::MoRef> ref(new Ormid::MoRef(type, "object-1"));
-   Ref<Ormid::StubImpl> impl = type->CreateStub(ref.GetPtr(), adapter, nullptr);
-   Stub* stub = dynamic_cast<Stub*>(impl.GetPtr());
-   EXPECT_NE(stub, nullptr) << type->GetName();
-   return Ref<Stub>(stub);
-}
-
 // What the conformance tests cannot see, since their implementations answer samples: null results and
 // answers of the wrong class.
 TEST(StubCalls, NullResultsAndAnswersOfTheWrongClass) {
    Ref<AnsweringAdapter> adapter(new AnsweringAdapter());
-   Ref<Quorl::HttpNfcLeaseStub> lease = MakeStub<Quorl::HttpNfcLeaseStub>(LeaseType(), adapter.GetPtr());
+   auto lease =
+       Ormid::CreateStub<Quorl::HttpNfcLeaseStub>(new Ormid::MoRef(LeaseType(), "lease-1"), adapter.GetPtr());
 
    // A null array result is an empty array (null and unset arguments: the generated conformance tests).
    Ref<Ormid::DataArray<HttpNfcLease::ProbeResult>> probed;
@@ -237,8 +227,8 @@ TEST(StubCalls, NullResultsAndAnswersOfTheWrongClass) {
    EXPECT_THROW(lease->GetMode(), Pellum::TypeMismatchException);
 
    // An optional plain result: unset for null, the value otherwise.
-   Ref<Quorl::VRPResourceManagerStub> vrp = MakeStub<Quorl::VRPResourceManagerStub>(
-       Ormid::GetMoType<Quorl::VRPResourceManager>(), adapter.GetPtr());
+   auto vrp = Ormid::CreateStub<Quorl::VRPResourceManagerStub>(
+       new Ormid::MoRef(Ormid::GetMoType<Quorl::VRPResourceManager>(), "vrp-1"), adapter.GetPtr());
    adapter->answer = nullptr;
    EXPECT_FALSE(vrp->GetVRPofVM(nullptr).IsSet());
    adapter->answer = Ormid::Box(std::string("vrp-1"));

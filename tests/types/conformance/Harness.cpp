@@ -101,17 +101,6 @@ AsyncCall::AsyncCall()
    return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult Caught(Ormid::MethodFault* fault, const std::type_info& cls,
-                                  const std::type_info& thrown, const Ormid::MethodFault* held) {
-   if (cls != thrown) {
-      return ::testing::AssertionFailure() << "caught with another exception class (" << cls.name() << ")";
-   }
-   if (held != fault) {
-      return ::testing::AssertionFailure() << "the exception holds another fault";
-   }
-   return ::testing::AssertionSuccess();
-}
-
 void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, const std::type_info& base,
                  const Pellum::Http::ResponseCode& code, std::initializer_list<Catcher> catchers) {
    const Pellum::Ref<Ormid::MethodFault> fault(fresh);

@@ -157,10 +157,6 @@ private:
    Pellum::Ref<Ormid::Any> _result;
 };
 
-// The check of one catch by the exception class `cls`, of the exception holding `held`.
-::testing::AssertionResult Caught(Ormid::MethodFault* fault, const std::type_info& cls,
-                                  const std::type_info& thrown, const Ormid::MethodFault* held);
-
 // Throws `fault` through its own Throw() (so through the fault's most-derived class, whatever pointer
 // holds it) and catches it by the exception class of B: true when caught there, with the most-derived
 // exception class `thrown` and the same fault object.
@@ -169,7 +165,11 @@ template <class B>
    try {
       fault->Throw();
    } catch (const typename B::Exception& e) {
-      return Caught(fault, typeid(e), thrown, e.GetFault());
+      if (typeid(e) != thrown || e.GetFault() != fault) {
+         return ::testing::AssertionFailure() << "caught as " << typeid(e).name() << " holding "
+                                              << (e.GetFault() == fault ? "the fault" : "another fault");
+      }
+      return ::testing::AssertionSuccess();
    } catch (...) {
    }
    return ::testing::AssertionFailure() << "not caught by " << typeid(typename B::Exception).name();
