@@ -1,8 +1,8 @@
-// Every own property of every registered data object and fault, through its descriptor alone: set a
-// sample value of the property's kind, read it back (getField, getFieldPtr, isSet), exchange it
-// (swapField), clear it when optional (reset), check that a value of the wrong class is refused without
-// changing the object, and that clone, equality, difference and the rendering see the value (masked when
-// the property is secret). Built twice: over the library's namespace, and over the test namespace of
+// Every own property of every registered data object and fault, through its descriptor and through the
+// typed layer (Ormid::Property): a sample of the property's kind set, read back, exchanged, cleared when
+// optional, with reference counts, shared deduplicated strings, and refusals of values of another type or
+// class that change nothing; clone, equality, difference and the rendering (secrets masked) see it; and
+// each class's descriptor slots. Built twice: over the library's namespace, and over the test namespace of
 // tests/schemas (every storage kind, in a program that builds in seconds).
 #include <gtest/gtest.h>
 
@@ -13,8 +13,6 @@
 #include <vector>
 
 #include "example_value.h"
-#include "ormid/Array.h"
-#include "ormid/Primitive.h"
 #include "ormid/Property.h"
 #include "ormid/Registry.h"
 #include "ormid/ToString.h"
@@ -114,6 +112,27 @@ void CheckValue(const Probe& p, const T& value, bool differsFromDefault = true, 
       p.type->GetField(obj, p.index, &out);
       EXPECT_TRUE(out == value);
    }
+}
+
+// Deduplicated strings: objects holding the same contents share one entry of the table (a copy too, and a
+// field given again what it holds keeps it); the entry goes with its last holder.
+void CheckShared(const Probe& p) {
+   auto& table = Pellum::Deduplicated<std::string>::_dedupTable;
+   const std::string text = std::string("<shared ") + p.record.name + "/>";
+   Ref<DynamicData> a = p.type->Create(), b = p.type->Create();
+   for (DynamicData* o : {a.GetPtr(), b.GetPtr(), a.GetPtr()}) {
+      p.type->SetField(o, p.index, &text);
+   }
+   const auto* entry = table.EntryFor(text);
+   ASSERT_NE(entry, nullptr);
+   EXPECT_EQ(entry->UseCount(), 2);
+   Ref<Any> copy(a->_Clone());
+   EXPECT_EQ(entry->UseCount(), 3);
+   a.Reset();
+   b.Reset();
+   EXPECT_EQ(table.EntryFor(text), entry);
+   copy.Reset();
+   EXPECT_FALSE(table.Contains(text));
 }
 
 // A value of the class that a reference, any-value or array property holds (an array of one element).
@@ -276,6 +295,7 @@ void CheckProperty(const DataObjectType* type, int index) {
    if ((record.flags & Ormid::PropertyFlags::Deduplicated) != 0) {
       CheckValue<std::string, Pellum::Deduplicated<std::string>>(p, "<conformance/>");
       CheckTyped(p, Pellum::Optional<std::string>("<typed/>"));
+      CheckShared(p);
    } else if (kind == FieldKind::Bool && p.Optional()) {
       CheckValue<signed char, signed char>(p, 1, true, -1);
       CheckTyped(p, Pellum::Optional<bool>(false));

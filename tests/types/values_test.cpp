@@ -1,6 +1,6 @@
 // Generated data-object classes beyond what the per-property conformance test checks: refusals of the
 // reflection accessors, nested objects copied as their most-derived class, the order of difference paths,
-// equality agreeing with difference on every class, and deduplicated strings.
+// and equality agreeing with difference on every class.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -17,7 +17,6 @@
 #include "quorl/TaskInfo.h"
 #include "quorl/TaskReasonUser.h"
 #include "quorl/fault/AdminDisabled.h"
-#include "quorl/host/PatchManager.h"
 #include "quorl/vm/BootOptions.h"
 #include "quorl/vm/device/VirtualDevice.h"
 #include "quorl/vm/device/VirtualDisk.h"
@@ -178,33 +177,6 @@ TEST(DataObject, CopiesCloneNestedObjectsAsTheirOwnClassAndShareReferences) {
       EXPECT_EQ(copiedBacking->GetRefCount(), 1) << "copying an object into itself changes nothing";
    }
    EXPECT_EQ(datastore->GetRefCount(), 2);
-}
-
-TEST(Deduplicated, XmlResultEntriesFollowTheirContents) {
-   using Result = Quorl::Host::PatchManager::Result;
-   auto& table = Pellum::Deduplicated<std::string>::_dedupTable;
-   Ormid::DataObjectType* type = Ormid::GetDoType<Result>();
-   const std::string xml = "<patch id=\"values-test\"/>";
-   Ref<Result> a(new Result());
-   Ref<Result> b(new Result());
-   type->SetField(a.GetPtr(), 0, &xml);
-   type->SetField(b.GetPtr(), 0, &xml);
-   const auto* entry = a->xmlResult.GetEntry();
-   ASSERT_NE(entry, nullptr);
-   EXPECT_EQ(entry->UseCount(), 2);
-   // Setting the contents the field already holds keeps its entry.
-   type->SetField(a.GetPtr(), 0, &xml);
-   EXPECT_EQ(a->xmlResult.GetEntry(), entry);
-   EXPECT_EQ(entry->UseCount(), 2);
-   b.Reset();
-
-   // A copy shares the entry; the entry goes away with its last holder.
-   Ref<Result> copy(static_cast<Result*>(a->_Clone()));
-   EXPECT_EQ(copy->xmlResult.GetEntry(), entry);
-   a.Reset();
-   EXPECT_EQ(table.EntryFor(xml), entry);
-   copy.Reset();
-   EXPECT_FALSE(table.Contains(xml));
 }
 
 // Copies property `index` of `owner` from `from` into `to` through the accessors: getFieldPtr answers the
