@@ -120,9 +120,11 @@ class SchemaAgainstRuntimeTest(unittest.TestCase):
             t["properties"] = [{k: v for k, v in p.items() if k != "dedup"} for p in t["properties"]]
         return t
 
-    def test_namespace_versions_and_parents(self):
+    def test_namespace_versions_parents_and_what_each_package_registered(self):
         for key in ("namespace", "versions", "parents"):
             self.assertEqual(self.runtime[key], self.schema[key], key)
+        self.assertEqual(self.runtime["packages"], [{k: v for k, v in p.items() if k != "expected"}
+                                                    for p in self.schema["packages"]])
 
     def test_the_registered_types_are_the_schema_s(self):
         # As many as the schema has, each one of them (the package table: registration_test).
