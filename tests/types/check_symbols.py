@@ -52,20 +52,16 @@ def symbolic_relocations(library: str) -> set[str]:
     return {r[4].split("@")[0] for r in rows if len(r) >= 5 and r[2].startswith("R_") and r[4][0] not in "+-"}
 
 
-class Report:
-    failed = False
-
-    def family(self, label: str, expected: set[str], actual: set[str], problems: list[str] = (),
-               found: str = "exported") -> None:
-        missing, extra = sorted(expected - actual), sorted(actual - expected)
-        for line in ([f"missing {n}" for n in missing[:10]] + [f"unexpected {n}" for n in extra[:10]]
-                     + list(problems[:10])):
-            print(f"  {label}: {line}")
-        bad = bool(missing or extra or problems)
-        self.failed |= bad
-        print(f"{label}: {len(actual)} {found}, {len(expected)} expected, {len(missing)} missing, "
-              f"{len(extra)} unexpected{', ' + str(len(problems)) + ' other problems' if problems else ''}"
-              f"{'  FAIL' if bad else ''}")
+def family(label: str, expected: set[str], actual: set[str], problems: list[str] = (), found="exported") -> bool:
+    """Prints one line for a family (and up to ten of each kind of problem); true when it is not as expected."""
+    missing, extra = sorted(expected - actual), sorted(actual - expected)
+    for line in [f"missing {n}" for n in missing[:10]] + [f"unexpected {n}" for n in extra[:10]] + list(problems[:10]):
+        print(f"  {label}: {line}")
+    bad = bool(missing or extra or problems)
+    print(f"{label}: {len(actual)} {found}, {len(expected)} expected, {len(missing)} missing, "
+          f"{len(extra)} unexpected{', ' + str(len(problems)) + ' other problems' if problems else ''}"
+          f"{'  FAIL' if bad else ''}")
+    return bad
 
 
 def strip_global(qualified: str) -> str:
@@ -84,7 +80,7 @@ def main() -> int:
     names = Names(model)
     mangled = mangled_symbols(library)
     demangled = demangled_symbols(library)
-    report = Report()
+    failed = 0
 
     def between(prefix: str, suffix: str) -> set[str]:
         return {n[len(prefix):-len(suffix)] for n in demangled if n.startswith(prefix) and n.endswith(suffix)}
@@ -94,18 +90,16 @@ def main() -> int:
                 if kind_of(n) not in DATA_CLASSES]
 
     headers = {names.header_symbol(t) for t in model.types.values()}
-    if len(headers) != len(model.types):
-        print("two types share a header symbol")
-        return 1
     actual = {n for n in mangled if n.startswith("gQuorl") and n.endswith("TypeInfo")}
-    report.family("type headers", headers, actual, not_data(actual, lambda n: mangled[n][0]))
-    report.family("enumeration-type factories",
+    failed += family("type headers", headers, actual, not_data(actual, lambda n: mangled[n][0])
+                     + ["two types share a header symbol"] * (len(headers) != len(model.types)))
+    failed += family("enumeration-type factories",
                   {strip_global(names.qualified(model.types[n])) for n in enum_factory_types(model)},
                   between("Ormid::EnumType* Ormid::CreateEnumType<", ">(Ormid::EnumTypeInfo const*)"))
     fault_classes = {strip_global(names.qualified(t)) for t in model.types.values() if t.kind == FAULT}
     for label, suffix in (("fault ThrowInternal", "::ThrowInternal() const"),
                           ("exception Throw", "::Exception::Throw() const")):
-        report.family(label, {c + suffix for c in fault_classes}, {n for n in demangled if n.endswith(suffix)})
+        failed += family(label, {c + suffix for c in fault_classes}, {n for n in demangled if n.endswith(suffix)})
 
     # Managed types.
     emitters = [ManagedEmitter(model, names, t) for t in model.types.values() if t.kind == MANAGED]
@@ -116,7 +110,7 @@ def main() -> int:
     problems = not_data(actual & tables.keys(), lambda n: mangled[n][0])
     problems += [f"{n} has {mangled[n][1]} bytes, not {tables[n]} ({tables[n] // POINTER_SIZE} slots)"
                  for n in sorted(actual & tables.keys()) if mangled[n][1] not in (None, tables[n])]
-    report.family("method-object tables", set(tables), actual, problems)
+    failed += family("method-object tables", set(tables), actual, problems)
 
     # METHOD_ constants; enumerations named "Method" have value constants of the same shape, which are
     # not method constants.
@@ -127,8 +121,8 @@ def main() -> int:
     problems = not_data(actual & expected, demangled.get)
     problems += [f"{n} is both a method constant and an enumeration value constant"
                  for n in sorted(expected & value_constants)]
-    report.family("METHOD_ constants", expected, actual, problems)
-    report.family("GetMoType instances", interfaces, between("Ormid::ManagedObjectType* Ormid::GetMoType<", ">()"))
+    failed += family("METHOD_ constants", expected, actual, problems)
+    failed += family("GetMoType instances", interfaces, between("Ormid::ManagedObjectType* Ormid::GetMoType<", ">()"))
 
     # Every exported typeinfo of a Quorl class that is neither a data or fault class nor a fault's exception
     # class must be an interface or a stub (an interface whose name ends in "Stub" counts as an interface).
@@ -136,18 +130,18 @@ def main() -> int:
     values = {strip_global(names.qualified(t)) for t in model.types.values() if t.kind != MANAGED}
     rest = classes - values - {c + "::Exception" for c in fault_classes}
     actual_stubs = {c for c in rest if c in stubs or (c.endswith("Stub") and c not in interfaces)}
-    report.family("interface typeinfo", interfaces, rest - actual_stubs)
-    report.family("stub typeinfo", stubs, actual_stubs)
+    failed += family("interface typeinfo", interfaces, rest - actual_stubs)
+    failed += family("stub typeinfo", stubs, actual_stubs)
 
     # Binding of the library's references to its own definitions.
     relocated = symbolic_relocations(library)
     named = relocated & mangled.keys()
-    report.family("own functions and class data resolved at load", set(),
+    failed += family("own functions and class data resolved at load", set(),
                   {n for n in named if mangled[n][0] not in DATA_CLASSES or n.startswith(CLASS_DATA)}, found="named")
     # The slots of abstract classes point at the library's own hidden handler (registration/pure_virtual.cpp).
-    report.family("pure virtual slots resolved at load", set(), relocated & {"__cxa_pure_virtual"}, found="named")
-    report.family("type headers resolved at load (preemptible)", headers, named & headers, found="named")
-    return 1 if report.failed else 0
+    failed += family("pure virtual slots resolved at load", set(), relocated & {"__cxa_pure_virtual"}, found="named")
+    failed += family("type headers resolved at load (preemptible)", headers, named & headers, found="named")
+    return 1 if failed else 0
 
 if __name__ == "__main__":
     sys.exit(main())

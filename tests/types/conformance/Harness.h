@@ -127,7 +127,6 @@ public:
       adapter->Shutdown();
    }
 
-   // Exactly one call of `member` arrived since the last check, with arguments equal to `sent`.
    ::testing::AssertionResult Arrived(const char* member, const Ormid::ArgumentList& sent) {
       return ArrivedAt(*impl, member, sent);
    }
@@ -142,13 +141,15 @@ public:
 // One asynchronous call: hand `done` and `item` to the stub's asynchronous member, then Finish().
 class AsyncCall {
 public:
-   AsyncCall();
-
    // Waits for the call; true when the callback ran without an exception and received a result equal to
    // `expected` (both null for a member without result).
    ::testing::AssertionResult Finish(const char* member, const Ormid::Any* expected);
 
-   Ormid::CompletionFn done;
+   Ormid::CompletionFn done = [this](Pellum::System::ScheduledItem*, Pellum::Exception* e, Ormid::Any* r) {
+      _called = true;
+      _error = e != nullptr ? e->what() : "";
+      _result = r;
+   };
    Pellum::Ref<Pellum::System::ScheduledItem> item;
 
 private:
