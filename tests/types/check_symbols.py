@@ -1,10 +1,9 @@
-"""Compares what libquorl-types exports with the schema, each family exactly (no more, no fewer): type
-headers (data), the enumeration factories of the enumerations marked `factory`, per fault ThrowInternal()
-and Exception::Throw(), per managed type its method-object table (data, m + p + 1 pointers), METHOD_
-constants, GetMoType<T> and the typeinfo of its interface and stub. Also how the library binds references
-to its own definitions (registration/preemptible_data.py): no dynamic relocation names a function, virtual
-table, VTT or type_info of the library, nor __cxa_pure_virtual; every type header is reached through a
-relocation naming it (so that a copy relocation in a program is the header the registry knows).
+"""Compares what libquorl-types exports with the schema, each family exactly: type headers (data), factories
+of the enumerations marked `factory`, per fault ThrowInternal() and Exception::Throw(), per managed type its
+method-object table (data, m + p + 1 pointers), METHOD_ constants, GetMoType<T>, interface and stub
+typeinfo. And the binding of the library's references to its own definitions (registration/
+preemptible_data.py): no dynamic relocation names its functions, virtual tables, VTTs or type_info, nor
+__cxa_pure_virtual; every type header is reached through a relocation naming it (copy relocations).
 
     python3 tests/types/check_symbols.py <libquorl-types.so> [<nm> <pointer size in bytes>]
 """
@@ -64,10 +63,6 @@ def family(label: str, expected: set[str], actual: set[str], problems: list[str]
     return bad
 
 
-def strip_global(qualified: str) -> str:
-    return qualified[2:] if qualified.startswith("::") else qualified
-
-
 def main() -> int:
     global NM, POINTER_SIZE
     if len(sys.argv) not in (2, 4):
@@ -94,17 +89,17 @@ def main() -> int:
     failed += family("type headers", headers, actual, not_data(actual, lambda n: mangled[n][0])
                      + ["two types share a header symbol"] * (len(headers) != len(model.types)))
     failed += family("enumeration-type factories",
-                  {strip_global(names.qualified(model.types[n])) for n in enum_factory_types(model)},
+                  {names.qualified(model.types[n]).removeprefix("::") for n in enum_factory_types(model)},
                   between("Ormid::EnumType* Ormid::CreateEnumType<", ">(Ormid::EnumTypeInfo const*)"))
-    fault_classes = {strip_global(names.qualified(t)) for t in model.types.values() if t.kind == FAULT}
+    fault_classes = {names.qualified(t).removeprefix("::") for t in model.types.values() if t.kind == FAULT}
     for label, suffix in (("fault ThrowInternal", "::ThrowInternal() const"),
                           ("exception Throw", "::Exception::Throw() const")):
         failed += family(label, {c + suffix for c in fault_classes}, {n for n in demangled if n.endswith(suffix)})
 
     # Managed types.
     emitters = [ManagedEmitter(model, names, t) for t in model.types.values() if t.kind == MANAGED]
-    interfaces = {strip_global(e.qualified) for e in emitters}
-    stubs = {strip_global(e.stub_qualified) for e in emitters}
+    interfaces = {e.qualified.removeprefix("::") for e in emitters}
+    stubs = {e.stub_qualified.removeprefix("::") for e in emitters}
     tables = {e.table_symbol: e.table_length * POINTER_SIZE for e in emitters}
     actual = {n for n in mangled if n.startswith("gQuorl") and n.endswith("MethodObjects")}
     problems = not_data(actual & tables.keys(), lambda n: mangled[n][0])
@@ -114,9 +109,9 @@ def main() -> int:
 
     # METHOD_ constants; enumerations named "Method" have value constants of the same shape, which are
     # not method constants.
-    value_constants = {strip_global(scope_prefix(names, t)) + c
+    value_constants = {scope_prefix(names, t).removeprefix("::") + c
                        for t in model.types.values() if t.kind == ENUM for c in enum_constants(names, t)}
-    expected = {strip_global(e.qualified) + "::" + e.method_constant(m) for e in emitters for m in e.t.methods}
+    expected = {e.qualified.removeprefix("::") + "::" + e.method_constant(m) for e in emitters for m in e.t.methods}
     actual = {n for n in demangled if "::METHOD_" in n and "(" not in n} - value_constants
     problems = not_data(actual & expected, demangled.get)
     problems += [f"{n} is both a method constant and an enumeration value constant"
@@ -127,7 +122,7 @@ def main() -> int:
     # Every exported typeinfo of a Quorl class that is neither a data or fault class nor a fault's exception
     # class must be an interface or a stub (an interface whose name ends in "Stub" counts as an interface).
     classes = {n[len("typeinfo for "):] for n in demangled if n.startswith("typeinfo for Quorl::")}
-    values = {strip_global(names.qualified(t)) for t in model.types.values() if t.kind != MANAGED}
+    values = {names.qualified(t).removeprefix("::") for t in model.types.values() if t.kind != MANAGED}
     rest = classes - values - {c + "::Exception" for c in fault_classes}
     actual_stubs = {c for c in rest if c in stubs or (c.endswith("Stub") and c not in interfaces)}
     failed += family("interface typeinfo", interfaces, rest - actual_stubs)

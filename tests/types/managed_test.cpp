@@ -185,8 +185,6 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
    EXPECT_EQ(gQuorlHttpNfcLeaseMethodObjects[0], first);
 }
 
-// --- What a stub hands to its adapter ---------------------------------------------------------------------
-
 // An adapter that answers every call with a preset value.
 class AnsweringAdapter : public Ormid::StubAdapter {
 public:
