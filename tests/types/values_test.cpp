@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "example_value.h"
-#include "ormid/Primitive.h"
 #include "ormid/Property.h"
 #include "ormid/Registry.h"
 #include "quorl/TaskInfo.h"
