@@ -1,29 +1,11 @@
-"""Compares the symbols that libquorl-types exports with the schema, family by family, each exactly (no
-more, no fewer):
+"""Compares what libquorl-types exports with the schema, each family exactly: type headers (data), factories
+of the enumerations marked `factory`, per fault ThrowInternal() and Exception::Throw(), per managed type its
+method-object table (data, m + p + 1 pointers), METHOD_ constants, GetMoType<T>, interface and stub
+typeinfo. And the binding of the library's references to its own definitions (registration/
+preemptible_data.py): no dynamic relocation names its functions, virtual tables, VTTs or type_info, nor
+__cxa_pure_virtual; every type header is reached through a relocation naming it (copy relocations).
 
-  type headers           one gQuorl<Name>TypeInfo per type of the schema (data)
-  enum factories         Ormid::CreateEnumType<E> for the enumerations the schema marks `factory`
-  fault throws           <Fault>::ThrowInternal() const, one per fault
-  exception throws       <Fault>::Exception::Throw() const, one per fault
-  method-object tables   g<Type>MethodObjects per managed type (data, m + p + 1 pointers)
-  method constants       <Interface>::METHOD_<NAME> per own method of a managed type (data)
-  managed type lookups   Ormid::GetMoType<T> per managed type
-  interface typeinfo     typeinfo for <Interface> per managed type
-  stub typeinfo          typeinfo for <Interface>Stub per managed type
-
-and how the library's references to its own definitions are bound (registration/preemptible_data.py):
-
-  bound at link time     no dynamic relocation names a function, virtual table, VTT or type_info object of
-                         the library, nor the C++ runtime's pure-virtual handler (each would be a symbol
-                         lookup at every load)
-  preemptible headers    every type header is reached through a relocation naming it (a program holding
-                         a copy of the header, made by a copy relocation, must be the one the registry
-                         knows)
-
-    python3 tests/types/check_symbols.py <path of libquorl-types.so> [<nm> <pointer size in bytes>]
-
-Runs nm twice (mangled with sizes, demangled) and readelf -r, and prints one line per family. A cross build
-passes its toolchain's nm and the target's pointer size (the defaults: the host's nm, 8 bytes).
+    python3 tests/types/check_symbols.py <libquorl-types.so> [<nm> <pointer size in bytes>]
 """
 
 import subprocess
@@ -47,66 +29,38 @@ POINTER_SIZE = 8
 CLASS_DATA = ("_ZTV", "_ZTT", "_ZTC", "_ZTI", "_ZTS")
 
 
-def run_nm(library: str, *flags: str) -> list[str]:
-    return subprocess.run([NM, "-D", "--defined-only", *flags, library], check=True, capture_output=True,
-                          text=True).stdout.splitlines()
+def run(*command: str) -> list[str]:
+    return subprocess.run(command, check=True, capture_output=True, text=True).stdout.splitlines()
 
 
 def mangled_symbols(library: str) -> dict[str, tuple[str, int | None]]:
     """name -> (symbol class, size or None) from `nm -DS`."""
-    out = {}
-    for line in run_nm(library, "-S"):
-        parts = line.split()
-        if len(parts) == 4:
-            out[parts[3]] = (parts[2], int(parts[1], 16))
-        elif len(parts) == 3:
-            out[parts[2]] = (parts[1], None)
-    return out
+    rows = [line.split() for line in run(NM, "-D", "--defined-only", "-S", library)]
+    return {r[-1]: (r[-2], int(r[1], 16) if len(r) == 4 else None) for r in rows if len(r) in (3, 4)}
 
 
 def demangled_symbols(library: str) -> dict[str, str]:
     """demangled name -> symbol class from `nm -DC`."""
-    out = {}
-    for line in run_nm(library, "-C"):
-        parts = line.split(None, 2)
-        if len(parts) == 3:
-            out[parts[2]] = parts[1]
-    return out
+    rows = [line.split(None, 2) for line in run(NM, "-D", "--defined-only", "-C", library)]
+    return {r[2]: r[1] for r in rows if len(r) == 3}
 
 
 def symbolic_relocations(library: str) -> set[str]:
     """The symbols that the library's dynamic relocations name (`readelf -rW`; versions stripped)."""
-    out = subprocess.run(["readelf", "-rW", library], check=True, capture_output=True, text=True).stdout
-    names = set()
-    for line in out.splitlines():
-        parts = line.split()
-        if len(parts) >= 5 and parts[2].startswith("R_") and not parts[4].startswith(("+", "-")):
-            names.add(parts[4].split("@")[0])
-    return names
+    rows = [line.split() for line in run("readelf", "-rW", library)]
+    return {r[4].split("@")[0] for r in rows if len(r) >= 5 and r[2].startswith("R_") and r[4][0] not in "+-"}
 
 
-class Report:
-    def __init__(self) -> None:
-        self.failed = False
-
-    def family(self, label: str, expected: set[str], actual: set[str], problems: list[str] = (),
-               found: str = "exported") -> None:
-        missing, extra = sorted(expected - actual), sorted(actual - expected)
-        for name in missing[:10]:
-            print(f"  {label}: missing {name}")
-        for name in extra[:10]:
-            print(f"  {label}: unexpected {name}")
-        for text in problems[:10]:
-            print(f"  {label}: {text}")
-        bad = bool(missing or extra or problems)
-        self.failed |= bad
-        print(f"{label}: {len(actual)} {found}, {len(expected)} expected, {len(missing)} missing, "
-              f"{len(extra)} unexpected{', ' + str(len(problems)) + ' other problems' if problems else ''}"
-              f"{'  FAIL' if bad else ''}")
-
-
-def strip_global(qualified: str) -> str:
-    return qualified[2:] if qualified.startswith("::") else qualified
+def family(label: str, expected: set[str], actual: set[str], problems: list[str] = (), found="exported") -> bool:
+    """Prints one line for a family (and up to ten of each kind of problem); true when it is not as expected."""
+    missing, extra = sorted(expected - actual), sorted(actual - expected)
+    for line in [f"missing {n}" for n in missing[:10]] + [f"unexpected {n}" for n in extra[:10]] + list(problems[:10]):
+        print(f"  {label}: {line}")
+    bad = bool(missing or extra or problems)
+    print(f"{label}: {len(actual)} {found}, {len(expected)} expected, {len(missing)} missing, "
+          f"{len(extra)} unexpected{', ' + str(len(problems)) + ' other problems' if problems else ''}"
+          f"{'  FAIL' if bad else ''}")
+    return bad
 
 
 def main() -> int:
@@ -121,88 +75,68 @@ def main() -> int:
     names = Names(model)
     mangled = mangled_symbols(library)
     demangled = demangled_symbols(library)
-    report = Report()
+    failed = 0
 
-    # Type headers.
-    expected = {names.header_symbol(t) for t in model.types.values()}
-    if len(expected) != len(model.types):
-        print("two types share a header symbol")
-        return 1
+    def between(prefix: str, suffix: str) -> set[str]:
+        return {n[len(prefix):-len(suffix)] for n in demangled if n.startswith(prefix) and n.endswith(suffix)}
+
+    def not_data(found: set[str], kind_of) -> list[str]:
+        return [f"{n} is exported as {kind_of(n)}, not as data" for n in sorted(found)
+                if kind_of(n) not in DATA_CLASSES]
+
+    headers = {names.header_symbol(t) for t in model.types.values()}
     actual = {n for n in mangled if n.startswith("gQuorl") and n.endswith("TypeInfo")}
-    report.family("type headers", expected, actual,
-                  [f"{n} is exported as {mangled[n][0]}, not as data" for n in sorted(actual)
-                   if mangled[n][0] not in DATA_CLASSES])
-
-    # Enumeration-type factories.
-    prefix, suffix = "Ormid::EnumType* Ormid::CreateEnumType<", ">(Ormid::EnumTypeInfo const*)"
-    actual = {n[len(prefix):-len(suffix)] for n in demangled if n.startswith(prefix) and n.endswith(suffix)}
-    wanted = {strip_global(names.qualified(model.types[n])) for n in enum_factory_types(model)}
-    report.family("enumeration-type factories", wanted, actual)
-
-    # Faults.
-    faults = [t for t in model.types.values() if t.kind == FAULT]
-    fault_classes = {strip_global(names.qualified(t)) for t in faults}
-    suffix = "::ThrowInternal() const"
-    report.family("fault ThrowInternal", {c + suffix for c in fault_classes},
-                  {n for n in demangled if n.endswith(suffix)})
-    suffix = "::Exception::Throw() const"
-    report.family("exception Throw", {c + suffix for c in fault_classes},
-                  {n for n in demangled if n.endswith(suffix)})
+    failed += family("type headers", headers, actual, not_data(actual, lambda n: mangled[n][0])
+                     + ["two types share a header symbol"] * (len(headers) != len(model.types)))
+    failed += family("enumeration-type factories",
+                  {names.qualified(model.types[n]).removeprefix("::") for n in enum_factory_types(model)},
+                  between("Ormid::EnumType* Ormid::CreateEnumType<", ">(Ormid::EnumTypeInfo const*)"))
+    fault_classes = {names.qualified(t).removeprefix("::") for t in model.types.values() if t.kind == FAULT}
+    for label, suffix in (("fault ThrowInternal", "::ThrowInternal() const"),
+                          ("exception Throw", "::Exception::Throw() const")):
+        failed += family(label, {c + suffix for c in fault_classes}, {n for n in demangled if n.endswith(suffix)})
 
     # Managed types.
     emitters = [ManagedEmitter(model, names, t) for t in model.types.values() if t.kind == MANAGED]
-    interfaces = {strip_global(e.qualified) for e in emitters}
-    stubs = {strip_global(e.stub_qualified) for e in emitters}
-
+    interfaces = {e.qualified.removeprefix("::") for e in emitters}
+    stubs = {e.stub_qualified.removeprefix("::") for e in emitters}
     tables = {e.table_symbol: e.table_length * POINTER_SIZE for e in emitters}
     actual = {n for n in mangled if n.startswith("gQuorl") and n.endswith("MethodObjects")}
-    problems = []
-    for n in sorted(actual & tables.keys()):
-        kind, size = mangled[n]
-        if kind not in DATA_CLASSES:
-            problems.append(f"{n} is exported as {kind}, not as data")
-        elif size is not None and size != tables[n]:
-            problems.append(f"{n} has {size} bytes, not {tables[n]} ({tables[n] // POINTER_SIZE} slots)")
-    report.family("method-object tables", set(tables), actual, problems)
+    problems = not_data(actual & tables.keys(), lambda n: mangled[n][0])
+    problems += [f"{n} has {mangled[n][1]} bytes, not {tables[n]} ({tables[n] // POINTER_SIZE} slots)"
+                 for n in sorted(actual & tables.keys()) if mangled[n][1] not in (None, tables[n])]
+    failed += family("method-object tables", set(tables), actual, problems)
 
     # METHOD_ constants; enumerations named "Method" have value constants of the same shape, which are
     # not method constants.
-    value_constants = {strip_global(scope_prefix(names, t)) + c
+    value_constants = {scope_prefix(names, t).removeprefix("::") + c
                        for t in model.types.values() if t.kind == ENUM for c in enum_constants(names, t)}
-    expected = {strip_global(e.qualified) + "::" + e.method_constant(m) for e in emitters for m in e.t.methods}
+    expected = {e.qualified.removeprefix("::") + "::" + e.method_constant(m) for e in emitters for m in e.t.methods}
     actual = {n for n in demangled if "::METHOD_" in n and "(" not in n} - value_constants
-    problems = [f"{n} is exported as {demangled[n]}, not as data" for n in sorted(actual & expected)
-                if demangled[n] not in DATA_CLASSES]
+    problems = not_data(actual & expected, demangled.get)
     problems += [f"{n} is both a method constant and an enumeration value constant"
                  for n in sorted(expected & value_constants)]
-    report.family("METHOD_ constants", expected, actual, problems)
+    failed += family("METHOD_ constants", expected, actual, problems)
+    failed += family("GetMoType instances", interfaces, between("Ormid::ManagedObjectType* Ormid::GetMoType<", ">()"))
 
-    prefix, suffix = "Ormid::ManagedObjectType* Ormid::GetMoType<", ">()"
-    report.family("GetMoType instances", interfaces,
-                  {n[len(prefix):-len(suffix)] for n in demangled if n.startswith(prefix) and n.endswith(suffix)})
-
-    # Run-time type information. Every exported typeinfo of a Quorl class that is neither a data or fault
-    # class nor a fault's exception class must be an interface or a stub (an interface whose name happens
-    # to end in "Stub" counts as an interface).
-    prefix = "typeinfo for "
-    classes = {n[len(prefix):] for n in demangled if n.startswith(prefix + "Quorl::")}
-    values = {strip_global(names.qualified(t)) for t in model.types.values() if t.kind != MANAGED}
+    # Every exported typeinfo of a Quorl class that is neither a data or fault class nor a fault's exception
+    # class must be an interface or a stub (an interface whose name ends in "Stub" counts as an interface).
+    classes = {n[len("typeinfo for "):] for n in demangled if n.startswith("typeinfo for Quorl::")}
+    values = {names.qualified(t).removeprefix("::") for t in model.types.values() if t.kind != MANAGED}
     rest = classes - values - {c + "::Exception" for c in fault_classes}
     actual_stubs = {c for c in rest if c in stubs or (c.endswith("Stub") and c not in interfaces)}
-    report.family("interface typeinfo", interfaces, rest - actual_stubs)
-    report.family("stub typeinfo", stubs, actual_stubs)
+    failed += family("interface typeinfo", interfaces, rest - actual_stubs)
+    failed += family("stub typeinfo", stubs, actual_stubs)
 
     # Binding of the library's references to its own definitions.
     relocated = symbolic_relocations(library)
     named = relocated & mangled.keys()
-    report.family("own functions and class data resolved at load", set(),
+    failed += family("own functions and class data resolved at load", set(),
                   {n for n in named if mangled[n][0] not in DATA_CLASSES or n.startswith(CLASS_DATA)}, found="named")
     # The slots of abstract classes point at the library's own hidden handler (registration/pure_virtual.cpp).
-    report.family("pure virtual slots resolved at load", set(), relocated & {"__cxa_pure_virtual"}, found="named")
-    headers = {names.header_symbol(t) for t in model.types.values()}
-    report.family("type headers resolved at load (preemptible)", headers, named & headers, found="named")
-    return 1 if report.failed else 0
-
+    failed += family("pure virtual slots resolved at load", set(), relocated & {"__cxa_pure_virtual"}, found="named")
+    failed += family("type headers resolved at load (preemptible)", headers, named & headers, found="named")
+    return 1 if failed else 0
 
 if __name__ == "__main__":
     sys.exit(main())

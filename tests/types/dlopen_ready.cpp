@@ -46,16 +46,13 @@ TEST(OpenedAtRunTime, ReadyWhenDlopenReturns) {
    // A fault thrown inside the library is caught here by the runtime's exception class.
    Ormid::DataObjectType* faultType = registry.FindDataObjectType("quorl.fault.InvalidPowerState");
    ASSERT_NE(faultType, nullptr);
-   Pellum::Ref<Ormid::DynamicData> object = faultType->Create();
-   auto* fault = dynamic_cast<Ormid::MethodFault*>(object.GetPtr());
-   ASSERT_NE(fault, nullptr);
+   Pellum::Ref<Ormid::DynamicData> fault = faultType->Create();
    try {
-      fault->ThrowInternal();
+      dynamic_cast<Ormid::MethodFault&>(*fault).ThrowInternal();
       ADD_FAILURE() << "ThrowInternal() returned";
    } catch (const Ormid::MethodFault::Exception& e) {
-      EXPECT_EQ(e.GetFault(), fault);
+      EXPECT_EQ(e.GetFault(), fault.GetPtr());
    }
-
    // Opened again: the same library, nothing registered twice.
    void* again = dlopen(QUORL_TYPES_LIBRARY, RTLD_NOW | RTLD_LOCAL);
    EXPECT_EQ(again, library);

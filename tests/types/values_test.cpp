@@ -1,24 +1,21 @@
-// Generated data-object classes beyond what the per-property conformance test checks: reference counts
-// and refusals of the reflection accessors (values a field cannot hold, slots of the wrong type, reset of
-// every reference), installed arrays and optional booleans, nested objects copied as their most-derived
-// class, the order of difference paths, equality agreeing with difference on every class, deduplicated
-// strings, and secrets nested in other values.
+// Generated data-object classes beyond what the per-property conformance test checks: refusals of the
+// reflection accessors, nested objects copied as their most-derived class, the order of difference paths,
+// and equality agreeing with difference on every class.
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
 #include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "example_value.h"
-#include "ormid/Primitive.h"
 #include "ormid/Property.h"
 #include "ormid/Registry.h"
 #include "quorl/TaskInfo.h"
 #include "quorl/TaskReasonUser.h"
 #include "quorl/fault/AdminDisabled.h"
-#include "quorl/host/PatchManager.h"
 #include "quorl/vm/BootOptions.h"
 #include "quorl/vm/device/VirtualDevice.h"
 #include "quorl/vm/device/VirtualDisk.h"
@@ -31,58 +28,6 @@ using Quorl::Vm::Device::VirtualDisk;
 
 std::vector<std::string> Paths(const Ormid::PropertyDiffSet& diffs) {
    return {diffs.begin(), diffs.end()};
-}
-
-TEST(Reflection, ReferencesNarrowAndCount) {
-   using Quorl::TaskInfo;
-   Ormid::DataObjectType* t = Ormid::GetDoType<TaskInfo>();
-   const int reason = t->FindOwnProperty("reason");
-   Ref<TaskInfo> info(new TaskInfo());
-   Ref<Quorl::TaskReason> held(new Quorl::TaskReason());
-   t->SetField(info.GetPtr(), reason, static_cast<Ormid::Any*>(held.GetPtr()));
-   // Storing what the field already holds is safe.
-   t->SetField(info.GetPtr(), reason, static_cast<Ormid::Any*>(held.GetPtr()));
-   EXPECT_EQ(held->GetRefCount(), 2);
-
-   // getField: the slot takes a new reference and drops the one it held.
-   Ref<Ormid::Any> previous(new Quorl::TaskReason());
-   Ref<Ormid::Any> slot = previous;
-   t->GetField(info.GetPtr(), reason, &slot);
-   EXPECT_EQ(slot.GetPtr(), held.GetPtr());
-   EXPECT_EQ(held->GetRefCount(), 3);
-   EXPECT_EQ(previous->GetRefCount(), 1);
-   slot.Reset();
-
-   // A value of another class is refused with a type mismatch naming both classes; the field is unchanged.
-   Ref<Ormid::Any> notAReason(new Ormid::KeyAnyValue());
-   try {
-      t->SetField(info.GetPtr(), reason, notAReason.GetPtr());
-      ADD_FAILURE();
-   } catch (const Pellum::TypeMismatchException& e) {
-      EXPECT_EQ(e.GetExpected(), typeid(Quorl::TaskReason));
-      EXPECT_EQ(e.GetActual(), typeid(Ormid::KeyAnyValue));
-   }
-   EXPECT_EQ(info->reason.GetPtr(), held.GetPtr());
-
-   // swapField exchanges the pointers without changing a count; a slot of another class is refused before
-   // anything moves.
-   Ref<Ormid::Any> other(new Quorl::TaskReasonUser());
-   t->SwapField(info.GetPtr(), reason, &other);
-   EXPECT_EQ(other.GetPtr(), static_cast<Ormid::Any*>(held.GetPtr()));
-   EXPECT_EQ(held->GetRefCount(), 2);
-   EXPECT_EQ(info->reason->GetRefCount(), 1);
-   Quorl::TaskReason* kept = info->reason.GetPtr();
-   EXPECT_THROW(t->SwapField(info.GetPtr(), reason, &notAReason), Pellum::TypeMismatchException);
-   EXPECT_EQ(info->reason.GetPtr(), kept);
-   EXPECT_EQ(notAReason->GetRefCount(), 1);
-
-   // Null stores null and releases the old object; a required reference answers isSet false while null.
-   const int task = t->FindOwnProperty("task");
-   Ref<Ormid::MoRef> ref(new Ormid::MoRef("quorl.Task", "task-1"));
-   t->SetField(info.GetPtr(), task, static_cast<Ormid::Any*>(ref.GetPtr()));
-   t->SetField(info.GetPtr(), task, nullptr);
-   EXPECT_FALSE(t->IsSet(info.GetPtr(), task));
-   EXPECT_EQ(ref->GetRefCount(), 1);
 }
 
 Ormid::DataObjectType& DataType(const char* name) {
@@ -111,11 +56,17 @@ Action RawByte(signed char byte, bool swap) {
    };
 }
 const Action kReset = [](const Ormid::Property& p, Ormid::DynamicData* o) { p.Reset(o); };
+Action CopyFrom(Ref<Ormid::DynamicData> from) { // the whole object; the property only names the row
+   return [from](const Ormid::Property&, Ormid::DynamicData* o) { o->CopyFrom(*from); };
+}
 Ref<Ormid::Any> MoRef(const char* type, const char* id) {
    return Ref<Ormid::Any>(new Ormid::MoRef(type, id));
 }
 
 TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
+   using Devices = Ormid::DataArray<Quorl::Vm::BootOptions::BootableDevice>;
+   Ref<Quorl::Fault::AdminDisabled> cycle(new Quorl::Fault::AdminDisabled());
+   cycle->faultCause = cycle;
    // Each row acts on an example of the type (every property set): a refused action names the reason and
    // leaves the object equal to a copy taken before; an accepted one changes it.
    const struct {
@@ -152,6 +103,20 @@ TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
        {"quorl.TaskReasonAlarm", "alarm", kReset, nullptr},
        {"quorl.TaskInfo", "task", kReset, nullptr},
        {"quorl.TaskInfo", "key", kReset, "cannot be unset"},
+       // CopyFrom refuses another class and a source in a cycle.
+       {"quorl.vm.device.VirtualDevice", "key", CopyFrom(Ref<VirtualDisk>(new VirtualDisk())),
+        "cannot copy a value of type quorl.vm.device.VirtualDisk into an object of type "
+        "quorl.vm.device.VirtualDevice"},
+       {"quorl.vm.device.VirtualDisk", "key", CopyFrom(Ref<VirtualDevice>(new VirtualDevice())),
+        "of type quorl.vm.device.VirtualDevice into"},
+       {"quorl.fault.AdminDisabled", "faultCause", CopyFrom(cycle),
+        "cannot copy a value of type quorl.fault.AdminDisabled that holds itself"},
+       // Typed references may name the field's class or a class derived from it.
+       {"quorl.TaskInfo", "reason", Set(Ref<Quorl::TaskReason>(new Quorl::TaskReasonUser())), nullptr},
+       {"quorl.vm.BootOptions", "bootOrder",
+        Swap(Ref<Devices>(new Devices{new Quorl::Vm::BootOptions::BootableDevice(),
+                                      new Quorl::Vm::BootOptions::BootableDevice()})),
+        nullptr},
    };
    for (const auto& row : rows) {
       const Ormid::Property property(DataType(row.type), row.property);
@@ -169,115 +134,12 @@ TEST(Reflection, FieldsRefuseWhatTheyCannotHoldAndNothingChanges) {
          EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), value.GetPtr())) << what << ": changed";
       }
    }
-}
-
-// Whether a typed value stands for a set property: a set optional, a reference to something other than
-// an empty array, any plain value.
-template <class V> bool HasValue(const V& v) {
-   if constexpr (Ormid::Detail::RefTarget<V>::value) {
-      return !Ormid::IsNullOrEmptyArray(v.GetPtr());
-   } else if constexpr (Ormid::Detail::OptionalValue<V>::value) {
-      return v.IsSet();
-   } else {
-      return true;
-   }
-}
-template <class V> bool Same(const V& a, const V& b) {
-   if constexpr (Ormid::Detail::RefTarget<V>::value) {
-      return a.GetPtr() == b.GetPtr();
-   } else {
-      return a == b;
-   }
-}
-
-// Sets `a` and reads it back, swaps `b` in, and tries every other value type, which must be refused by
-// Get, Set and Swap with the object unchanged.
-template <class V> Action RoundTrip(V a, V b) {
-   return [a, b](const Ormid::Property& p, Ormid::DynamicData* o) {
-      EXPECT_EQ(p.GetValueType(), Ormid::Detail::RefTarget<V>::value ? typeid(Ref<Ormid::Any>) : typeid(V));
-      p.Set(o, a);
-      EXPECT_TRUE(Same(p.Get<V>(o), a));
-      EXPECT_EQ(p.IsSet(o), HasValue(a));
-      EXPECT_EQ(p.Visit(o, [](const auto&) {}), HasValue(a));
-      V io = b;
-      p.Swap(o, io);
-      EXPECT_TRUE(Same(io, a));
-      EXPECT_TRUE(Same(p.Get<V>(o), b));
-      Ref<Ormid::Any> before(o->_Clone());
-      auto refused = [&]<class W>() {
-         if constexpr (!std::is_same_v<W, V>) {
-            if (p.Takes<W>()) {
-               return; // another Ref<X>: checked by the class of the value
-            }
-            W w{};
-            EXPECT_THROW(p.Get<W>(o), Pellum::TypeMismatchException) << typeid(W).name();
-            EXPECT_THROW(p.Set(o, w), Pellum::TypeMismatchException) << typeid(W).name();
-            EXPECT_THROW(p.Swap(o, w), Pellum::TypeMismatchException) << typeid(W).name();
-            EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), o)) << typeid(W).name();
-         }
-      };
-      refused.template operator()<bool>();
-      refused.template operator()<signed char>();
-      refused.template operator()<int>();
-      refused.template operator()<long>();
-      refused.template operator()<std::string>();
-      refused.template operator()<Pellum::System::DateTime>();
-      refused.template operator()<Pellum::Optional<bool>>();
-      refused.template operator()<Pellum::Optional<int>>();
-      refused.template operator()<Pellum::Optional<std::string>>();
-      refused.template operator()<Pellum::Deduplicated<std::string>>();
-      refused.template operator()<Ref<Ormid::Any>>();
-      if constexpr (Ormid::Detail::RefTarget<V>::value) {
-         // A value of another class is refused both ways; nothing moves.
-         if (p.GetKind() != Ormid::FieldKind::Any) {
-            EXPECT_ANY_THROW(p.Set(o, Ref<Ormid::Any>(new Ormid::LocalizableMessage())));
-         }
-         Ref<Ormid::LocalizableMessage> narrow;
-         if (p.Get<Ref<Ormid::Any>>(o) != nullptr) {
-            EXPECT_THROW(p.Swap(o, narrow), Pellum::TypeMismatchException);
-         }
-         EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), o));
-      }
-   };
-}
-
-TEST(Reflection, TypedPropertiesOnEveryStorageKind) {
-   using Pellum::Optional;
-   using Pellum::System::DateTime;
-   using Devices = Ormid::DataArray<Quorl::Vm::BootOptions::BootableDevice>;
-   const struct {
-      const char* type;
-      const char* property;
-      Action check;
-   } rows[] = {
-       {"quorl.TaskInfo", "eventChainId", RoundTrip(7, -1)},
-       {"quorl.TaskInfo", "state", RoundTrip(2, 0)},
-       {"quorl.TaskInfo", "key", RoundTrip<std::string>("task-9", "")},
-       {"quorl.TaskInfo", "queueTime",
-        RoundTrip(DateTime::FromUtcTime(1'700'000'000'000'000, 60), DateTime::FromUtcTime(0))},
-       {"quorl.TaskInfo", "startTime", RoundTrip(Optional<DateTime>(DateTime::FromUtcTime(5)), {})},
-       {"quorl.vm.BootOptions", "bootDelay", RoundTrip(Optional<long>(500), {})},
-       {"quorl.vm.BootOptions", "enterBIOSSetup", RoundTrip(Optional<bool>(false), Optional<bool>(true))},
-       {"quorl.vm.BootOptions", "enterBIOSSetup", RoundTrip(Optional<bool>(true), {})},
-       {"quorl.host.PatchManager.Result", "xmlResult", RoundTrip(Optional<std::string>("<x/>"), {})},
-       {"quorl.TaskInfo", "reason",
-        RoundTrip(Ref<Quorl::TaskReason>(new Quorl::TaskReasonUser()), Ref<Quorl::TaskReason>())},
-       {"quorl.TaskInfo", "task", RoundTrip(MoRef("quorl.Task", "t-1"), {})},
-       {"quorl.TaskInfo", "result", RoundTrip(Ormid::Box(42), Ref<Ormid::Any>(new Ormid::KeyAnyValue()))},
-       {"quorl.vm.BootOptions", "bootOrder",
-        RoundTrip(Ref<Devices>(new Devices{new Quorl::Vm::BootOptions::BootableDevice()}),
-                  Ref<Devices>(new Devices()))},
-   };
-   for (const auto& row : rows) {
-      SCOPED_TRACE(std::string(row.type) + "." + row.property);
-      const Ormid::Property property(DataType(row.type), row.property);
-      row.check(property, quorl_types::BuildExampleValue(DataType(row.type), {.optionals = true}).GetPtr());
-   }
    // A property is found on a derived class too; an object of an unrelated class is refused.
    const Ormid::Property key(DataType("quorl.vm.device.VirtualDevice"), "key");
    EXPECT_EQ(key.Get<int>(Ref<VirtualDisk>(new VirtualDisk()).GetPtr()), 0);
    EXPECT_THROW(key.Get<int>(Ref<Quorl::TaskInfo>(new Quorl::TaskInfo()).GetPtr()), Pellum::Exception);
    EXPECT_THROW(Ormid::Property(DataType("quorl.TaskInfo"), "nosuch"), Pellum::Exception);
+   cycle->faultCause.Reset();
 }
 
 TEST(DataObject, CopiesCloneNestedObjectsAsTheirOwnClassAndShareReferences) {
@@ -314,99 +176,6 @@ TEST(DataObject, CopiesCloneNestedObjectsAsTheirOwnClassAndShareReferences) {
       EXPECT_EQ(copiedBacking->GetRefCount(), 1) << "copying an object into itself changes nothing";
    }
    EXPECT_EQ(datastore->GetRefCount(), 2);
-
-   // CopyFrom refuses another class and a source in a cycle, and changes nothing then.
-   Ref<VirtualDisk> disk(new VirtualDisk());
-   Ref<Quorl::Fault::AdminDisabled> cycle(new Quorl::Fault::AdminDisabled());
-   cycle->faultCause = cycle;
-   Ref<Quorl::Fault::AdminDisabled> fault(new Quorl::Fault::AdminDisabled());
-   fault->faultCause = Ref<Quorl::Fault::AdminDisabled>(new Quorl::Fault::AdminDisabled());
-   const struct {
-      Ormid::DynamicData* to;
-      Ormid::DynamicData* from;
-      const char* message;
-   } refused[] = {
-       {dev.GetPtr(), disk.GetPtr(),
-        "cannot copy a value of type quorl.vm.device.VirtualDisk into an object of type "
-        "quorl.vm.device.VirtualDevice"},
-       {disk.GetPtr(), dev.GetPtr(), "of type quorl.vm.device.VirtualDevice into"},
-       {fault.GetPtr(), cycle.GetPtr(),
-        "cannot copy a value of type quorl.fault.AdminDisabled that holds itself"},
-   };
-   for (const auto& row : refused) {
-      Ref<Ormid::Any> before(row.to->_Clone());
-      try {
-         row.to->CopyFrom(*row.from);
-         ADD_FAILURE() << "copied: " << row.message;
-      } catch (const Pellum::Exception& e) {
-         EXPECT_NE(std::string(e.what()).find(row.message), std::string::npos) << e.what();
-      }
-      EXPECT_TRUE(Ormid::AreEqual(before.GetPtr(), row.to)) << row.message;
-   }
-   cycle->faultCause.Reset();
-}
-
-TEST(ToString, SecretsNeverShowAtAnyDepth) {
-   Ref<Quorl::Host::PatchManager::PatchManagerOperationSpec> spec(
-       new Quorl::Host::PatchManager::PatchManagerOperationSpec());
-   spec->password.Set("s3cr3t-never-rendered");
-   Ref<Quorl::TaskInfo> info(new Quorl::TaskInfo());
-   info->result = new Ormid::DataArray<Ormid::Any>{spec.GetPtr()};
-   const std::string text = info->ToString();
-   EXPECT_EQ(text.find("s3cr3t"), std::string::npos) << text;
-   EXPECT_NE(text.find("password = ********"), std::string::npos) << text;
-}
-
-TEST(Equality, DifferencePathsBaseFirstThenDeclarationOrder) {
-   // VirtualDisk: the VirtualDevice fields first, then its own, each group in declaration order.
-   Ref<VirtualDisk> a(new VirtualDisk());
-   Ref<VirtualDisk> b(new VirtualDisk());
-   a->connectable = Ref<VirtualDevice::ConnectInfo>(new VirtualDevice::ConnectInfo());
-   b->connectable = Ref<VirtualDevice::ConnectInfo>(new VirtualDevice::ConnectInfo());
-   EXPECT_TRUE(Ormid::DiffProperties(a.GetPtr(), b.GetPtr(), "disk").empty());
-   b->guestReadOnly = 0;
-   b->GetIofilter()->Append("encrypt");
-   a->GetIofilter()->Append("cache");
-   b->ZindCacheConfigInfo_ = Ref<VirtualDisk::ZindCacheConfigInfo>(new VirtualDisk::ZindCacheConfigInfo());
-   b->capacityInKB = 1024;
-   b->unitNumber.Set(1);
-   b->connectable->startConnected = true;
-   b->key = 2000;
-   Ormid::PropertyDiffSet diffs;
-   a->_DiffProperties(b.GetPtr(), "disk", diffs);
-   EXPECT_EQ(Paths(diffs),
-             (std::vector<std::string>{"disk.key", "disk.connectable.startConnected", "disk.unitNumber",
-                                       "disk.capacityInKB", "disk.ZindCacheConfigInfo", "disk.iofilter",
-                                       "disk.guestReadOnly"}));
-   // Through the runtime's entry point the prefix is the same; the order does not depend on the side.
-   EXPECT_EQ(Paths(Ormid::DiffProperties(b.GetPtr(), a.GetPtr(), "disk")), Paths(diffs));
-}
-
-TEST(Deduplicated, XmlResultEntriesFollowTheirContents) {
-   using Result = Quorl::Host::PatchManager::Result;
-   auto& table = Pellum::Deduplicated<std::string>::_dedupTable;
-   Ormid::DataObjectType* type = Ormid::GetDoType<Result>();
-   const std::string xml = "<patch id=\"values-test\"/>";
-   Ref<Result> a(new Result());
-   Ref<Result> b(new Result());
-   type->SetField(a.GetPtr(), 0, &xml);
-   type->SetField(b.GetPtr(), 0, &xml);
-   const auto* entry = a->xmlResult.GetEntry();
-   ASSERT_NE(entry, nullptr);
-   EXPECT_EQ(entry->UseCount(), 2);
-   // Setting the contents the field already holds keeps its entry.
-   type->SetField(a.GetPtr(), 0, &xml);
-   EXPECT_EQ(a->xmlResult.GetEntry(), entry);
-   EXPECT_EQ(entry->UseCount(), 2);
-   b.Reset();
-
-   // A copy shares the entry; the entry goes away with its last holder.
-   Ref<Result> copy(static_cast<Result*>(a->_Clone()));
-   EXPECT_EQ(copy->xmlResult.GetEntry(), entry);
-   a.Reset();
-   EXPECT_EQ(table.EntryFor(xml), entry);
-   copy.Reset();
-   EXPECT_FALSE(table.Contains(xml));
 }
 
 // Copies property `index` of `owner` from `from` into `to` through the accessors: getFieldPtr answers the
@@ -423,7 +192,8 @@ void CopyProperty(const Ormid::DataObjectType& owner, int index, const Ormid::Pr
 
 TEST(Equality, AgreesWithTheDifferenceOnRandomPairsOfEveryClass) {
    // Pairs of values of every data object and fault: mixes of three examples (plain values, edge values,
-   // required properties only), property by property. Equal exactly when no path differs, either way round.
+   // required properties only), property by property. Equal exactly when no path differs, either way round;
+   // the paths the same either way round, base class properties first, each class's in declaration order.
    // Each second value is also copied into a new object (CopyFrom) and its set properties listed.
    std::mt19937 random(20261206);
    const quorl_types::ExampleOptions variants[] = {
@@ -431,17 +201,20 @@ TEST(Equality, AgreesWithTheDifferenceOnRandomPairsOfEveryClass) {
        {.depth = 1, .optionals = true, .complete = true, .edgeValues = true},
        {.depth = 0, .optionals = false, .complete = true, .edgeValues = false},
    };
-   int classes = 0, equalPairs = 0, unequalPairs = 0, failures = 0;
+   int classes = 0, equalPairs = 0, unequalPairs = 0;
    for (Ormid::Type* t : Ormid::TypeRegistry::Get().GetTypes()) {
-      if (!t->IsDataObject()) {
+      if (!t->IsDataObject() || HasFailure()) {
          continue;
       }
       ++classes;
+      SCOPED_TRACE(t->GetName());
       const auto& type = *static_cast<Ormid::DataObjectType*>(t);
       std::vector<Ref<Ormid::DynamicData>> examples;
       for (const auto& options : variants) {
          examples.push_back(quorl_types::BuildExampleValue(type, options));
       }
+      std::map<std::string, std::size_t> order; // of the properties, base classes first
+      type.ForEachProperty([&](auto*, int, const auto& record) { order.emplace(record.name, order.size()); });
       auto pick = [&] { return examples[random() % examples.size()].GetPtr(); };
       for (int pair = 0; pair < 4; ++pair) {
          Ref<Ormid::DynamicData> a(static_cast<Ormid::DynamicData*>(pick()->_Clone()));
@@ -457,6 +230,7 @@ TEST(Equality, AgreesWithTheDifferenceOnRandomPairsOfEveryClass) {
          // pass as by each property's checked isSet.
          Ref<Ormid::DynamicData> into = type.Create();
          into->CopyFrom(*b);
+         EXPECT_TRUE(Ormid::AreEqual(into.GetPtr(), b.GetPtr())) << b->ToString();
          std::vector<const Ormid::PropertyRecord*> set, setOneByOne;
          type.ForEachSetProperty(into.GetPtr(),
                                  [&](auto*, int, const auto& record) { set.push_back(&record); });
@@ -465,30 +239,26 @@ TEST(Equality, AgreesWithTheDifferenceOnRandomPairsOfEveryClass) {
                setOneByOne.push_back(&record);
             }
          });
-         if ((!Ormid::AreEqual(into.GetPtr(), b.GetPtr()) || set != setOneByOne) && ++failures <= 10) {
-            ADD_FAILURE() << t->GetName() << ": CopyFrom or ForEachSetProperty\n" << b->ToString();
-         }
-         for (bool swapped : {false, true}) {
-            const Ormid::Any* x = swapped ? b.GetPtr() : a.GetPtr();
-            const Ormid::Any* y = swapped ? a.GetPtr() : b.GetPtr();
-            const bool equal = Ormid::AreEqual(x, y);
-            const Ormid::PropertyDiffSet diffs = Ormid::DiffProperties(x, y);
-            (equal ? equalPairs : unequalPairs)++;
-            if (equal != diffs.empty() && ++failures <= 10) {
-               ADD_FAILURE() << t->GetName() << ": "
-                             << (equal ? "equal, yet differing at\n" : "unequal, yet no path")
-                             << diffs.ToString() << "\n"
-                             << x->ToString() << "\n"
-                             << y->ToString();
-            }
+         EXPECT_EQ(set, setOneByOne) << b->ToString();
+         const bool equal = Ormid::AreEqual(a.GetPtr(), b.GetPtr());
+         const Ormid::PropertyDiffSet diffs = Ormid::DiffProperties(a.GetPtr(), b.GetPtr());
+         (equal ? equalPairs : unequalPairs)++;
+         EXPECT_EQ(equal, diffs.empty()) << diffs.ToString() << "\n"
+                                         << a->ToString() << "\n"
+                                         << b->ToString();
+         EXPECT_EQ(Ormid::AreEqual(b.GetPtr(), a.GetPtr()), equal);
+         EXPECT_EQ(Paths(Ormid::DiffProperties(b.GetPtr(), a.GetPtr())), Paths(diffs));
+         std::size_t last = 0;
+         for (const std::string& path : diffs) {
+            const std::size_t at = order.at(path.substr(1, path.find_first_of(".[", 1) - 1));
+            EXPECT_LE(last, at) << diffs.ToString();
+            last = at;
          }
       }
    }
-   EXPECT_EQ(failures, 0);
    EXPECT_GT(classes, 2000);
-   // Both answers occur often.
-   EXPECT_GT(equalPairs, classes / 2);
-   EXPECT_GT(unequalPairs, classes * 2);
+   EXPECT_GT(equalPairs, classes / 4);
+   EXPECT_GT(unequalPairs, classes);
 }
 
 } // namespace

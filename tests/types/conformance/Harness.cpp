@@ -48,20 +48,15 @@ Pellum::Ref<Ormid::StubAdapter> ClientAdapterFor(Ormid::LoopbackAdapter* objects
 }
 
 bool Same(const Ormid::Any* a, const Ormid::Any* b) {
-   if (a == nullptr || b == nullptr) {
-      return a == b;
-   }
-   return Ormid::AreEqual(a, b);
+   return a == nullptr || b == nullptr ? a == b : Ormid::AreEqual(a, b);
 }
 
 ::testing::AssertionResult ArrivedAt(Recording::Recorder& impl, const char* member,
                                      const Ormid::ArgumentList& sent) {
    std::vector<Recording::Call> calls = impl.TakeCalls();
-   if (calls.size() != 1) {
-      return ::testing::AssertionFailure() << member << ": " << calls.size() << " calls arrived";
-   }
-   if (calls[0].member != member) {
-      return ::testing::AssertionFailure() << member << ": " << calls[0].member << " was called instead";
+   if (calls.size() != 1 || calls[0].member != member) {
+      return ::testing::AssertionFailure() << member << ": " << calls.size() << " calls arrived"
+                                           << (calls.empty() ? "" : ", the first of " + calls[0].member);
    }
    if (calls[0].args.size() != sent.size()) {
       return ::testing::AssertionFailure() << member << ": " << calls[0].args.size() << " arguments arrived, "
@@ -74,15 +69,6 @@ bool Same(const Ormid::Any* a, const Ormid::Any* b) {
    }
    return ::testing::AssertionSuccess();
 }
-
-AsyncCall::AsyncCall()
-    : done([this](Pellum::System::ScheduledItem*, Pellum::Exception* e, Ormid::Any* r) {
-         _called = true;
-         if (e != nullptr) {
-            _error = e->what();
-         }
-         _result = r;
-      }) {}
 
 ::testing::AssertionResult AsyncCall::Finish(const char* member, const Ormid::Any* expected) {
    if (!item) {
@@ -97,23 +83,6 @@ AsyncCall::AsyncCall()
    }
    if (!Same(_result.GetPtr(), expected)) {
       return ::testing::AssertionFailure() << member << ": the callback received another result";
-   }
-   return ::testing::AssertionSuccess();
-}
-
-::testing::AssertionResult CaughtResult(Ormid::MethodFault* fault, const void* caught,
-                                        const std::type_info& cls, const std::type_info& thrown,
-                                        const Ormid::MethodFault* held) {
-   const char* name = fault->_GetType()->GetName();
-   if (caught == nullptr) {
-      return ::testing::AssertionFailure() << name << ": not caught by " << cls.name();
-   }
-   if (cls != thrown) {
-      return ::testing::AssertionFailure()
-             << name << ": caught with another exception class (" << cls.name() << ")";
-   }
-   if (held != fault) {
-      return ::testing::AssertionFailure() << name << ": the exception holds another fault";
    }
    return ::testing::AssertionSuccess();
 }
@@ -157,13 +126,7 @@ void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, const 
 
 void Check(const ::testing::AssertionResult& result, const char* expression, const char* file, int line) {
    if (!result) {
-      ADD_FAILURE_AT(file, line) << expression << ": " << result.message();
-   }
-}
-
-void Check(bool ok, const char* expression, const char* file, int line) {
-   if (!ok) {
-      ADD_FAILURE_AT(file, line) << expression << " is false";
+      ADD_FAILURE_AT(file, line) << expression << " failed " << result.message();
    }
 }
 

@@ -1,11 +1,6 @@
-// Support of the conformance tests generated from the schema: sample values per C++ form, the hook that
-// makes a generated local implementation (on the generated base of Recording.h) throw, and the fixture that serves one implementation through the
-// loopback adapter and checks what arrives.
-//
-// A generated recording implementation answers every member with the sample of its result form and
-// records, per call, the member's name and the arguments it received, boxed again exactly as a stub boxes
-// them. The generated test calls each member through the stub with sample arguments, then compares the
-// recorded boxes with the boxes it sent and the converted result with the sample.
+// Support of the conformance tests generated from the schema (generator/emit_tests.py): sample values per
+// C++ form, the fixture that serves a generated recording implementation (on the base of Recording.h)
+// through the loopback adapter and checks what arrives, and the checks of a fault's exception classes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -16,32 +11,16 @@
 #include <tuple>
 #include <type_traits>
 #include <typeinfo>
-#include <utility>
 #include <vector>
 
 #include "Recording.h"
-#include "ormid/Any.h"
-#include "ormid/Array.h"
 #include "ormid/AsyncAdapter.h"
-#include "ormid/BaseTypes.h"
 #include "ormid/Loopback.h"
-#include "ormid/ManagedObject.h"
-#include "ormid/MethodFault.h"
-#include "ormid/MoRef.h"
-#include "ormid/Primitive.h"
-#include "ormid/Strings.h"
-#include "ormid/Stub.h"
-#include "ormid/Type.h"
-#include "pellum/Http.h"
-#include "pellum/Optional.h"
-#include "pellum/Ref.h"
-#include "pellum/System/DateTime.h"
-#include "pellum/System/ScheduledItem.h"
+#include "quorl/detail/ManagedPrelude.h"
 
 namespace Conformance {
 
-// --- Samples: one fixed value per form, never the default value -------------------------------------
-
+// Samples: one fixed value per form, never the default value.
 inline const auto kSamples =
     std::make_tuple(true, static_cast<signed char>(5), static_cast<short>(6), 7, 1234567890123L, 1.5f, 2.5,
                     std::string("sample-value"), std::vector<unsigned char>{1, 2, 3},
@@ -97,37 +76,26 @@ inline Pellum::Ref<Ormid::MoRef> SampleTask() {
    return Pellum::Ref<Ormid::MoRef>(new Ormid::MoRef("quorl.Task", "task-sample"));
 }
 
-// --- Comparisons ----------------------------------------------------------------------------------------
-
 // Both null, or equal values.
 bool Same(const Ormid::Any* a, const Ormid::Any* b);
 
 template <class T>::testing::AssertionResult SameValue(const T& got) {
-   if (Same(Ormid::Box(got).GetPtr(), Ormid::Box(SampleValue<T>()).GetPtr())) {
+   if constexpr (requires { got.IsSet(); }) { // Pellum::Optional
+      return got.IsSet() ? SameValue(got.GetValue())
+                         : ::testing::AssertionFailure() << "an optional result arrived unset";
+   } else if (Same(Ormid::Box(got).GetPtr(), Ormid::Box(SampleValue<T>()).GetPtr())) {
       return ::testing::AssertionSuccess();
    }
    return ::testing::AssertionFailure() << "the value differs from the sample";
 }
 
-template <class T>::testing::AssertionResult SameValue(const Pellum::Optional<T>& got) {
-   if (!got.IsSet()) {
-      return ::testing::AssertionFailure() << "an optional result arrived unset";
-   }
-   return SameValue(got.GetValue());
-}
-
-// --- Recording implementations --------------------------------------------------------------------------
-
-// The recording base (Recording.h, generated with the conformance sources) takes its answers from one hook:
-// this one throws `fault`.
+// The hook of a recording implementation that throws `fault`.
 inline auto Throwing(Pellum::Ref<Ormid::MethodFault> fault) {
    return [fault](const Recording::Call&) -> Pellum::Ref<Ormid::Any> {
       fault->Throw();
       return nullptr; // Throw() never returns
    };
 }
-
-// --- Fixture ----------------------------------------------------------------------------------------------
 
 // Exactly one call of `member` reached `impl` since the last check, with arguments equal to `sent`.
 ::testing::AssertionResult ArrivedAt(Recording::Recorder& impl, const char* member,
@@ -159,7 +127,6 @@ public:
       adapter->Shutdown();
    }
 
-   // Exactly one call of `member` arrived since the last check, with arguments equal to `sent`.
    ::testing::AssertionResult Arrived(const char* member, const Ormid::ArgumentList& sent) {
       return ArrivedAt(*impl, member, sent);
    }
@@ -174,13 +141,15 @@ public:
 // One asynchronous call: hand `done` and `item` to the stub's asynchronous member, then Finish().
 class AsyncCall {
 public:
-   AsyncCall();
-
    // Waits for the call; true when the callback ran without an exception and received a result equal to
    // `expected` (both null for a member without result).
    ::testing::AssertionResult Finish(const char* member, const Ormid::Any* expected);
 
-   Ormid::CompletionFn done;
+   Ormid::CompletionFn done = [this](Pellum::System::ScheduledItem*, Pellum::Exception* e, Ormid::Any* r) {
+      _called = true;
+      _error = e != nullptr ? e->what() : "";
+      _result = r;
+   };
    Pellum::Ref<Pellum::System::ScheduledItem> item;
 
 private:
@@ -188,11 +157,6 @@ private:
    std::string _error;
    Pellum::Ref<Ormid::Any> _result;
 };
-
-// The check of one catch: `caught` null when the exception class `cls` did not catch the fault.
-::testing::AssertionResult CaughtResult(Ormid::MethodFault* fault, const void* caught,
-                                        const std::type_info& cls, const std::type_info& thrown,
-                                        const Ormid::MethodFault* held);
 
 // Throws `fault` through its own Throw() (so through the fault's most-derived class, whatever pointer
 // holds it) and catches it by the exception class of B: true when caught there, with the most-derived
@@ -202,10 +166,14 @@ template <class B>
    try {
       fault->Throw();
    } catch (const typename B::Exception& e) {
-      return CaughtResult(fault, &e, typeid(e), thrown, e.GetFault());
+      if (typeid(e) != thrown || e.GetFault() != fault) {
+         return ::testing::AssertionFailure() << "caught as " << typeid(e).name() << " holding "
+                                              << (e.GetFault() == fault ? "the fault" : "another fault");
+      }
+      return ::testing::AssertionSuccess();
    } catch (...) {
    }
-   return CaughtResult(fault, nullptr, typeid(typename B::Exception), thrown, nullptr);
+   return ::testing::AssertionFailure() << "not caught by " << typeid(typename B::Exception).name();
 }
 
 using Catcher = ::testing::AssertionResult (*)(Ormid::MethodFault*, const std::type_info&);
@@ -221,8 +189,8 @@ void CheckCaught(Ormid::MethodFault* fresh, const std::type_info& thrown, const 
 // Reports a failed check of a generated test at its line (what EXPECT_TRUE does, expanded once here so
 // that the generated sources stay small).
 void Check(const ::testing::AssertionResult& result, const char* expression, const char* file, int line);
-void Check(bool ok, const char* expression, const char* file, int line);
 
 } // namespace Conformance
 
-#define CONFORMANCE_CHECK(expression) ::Conformance::Check((expression), #expression, __FILE__, __LINE__)
+#define CONFORMANCE_CHECK(expression)                                                                        \
+   ::Conformance::Check(::testing::AssertionResult(expression), #expression, __FILE__, __LINE__)
