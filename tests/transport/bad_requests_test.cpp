@@ -128,9 +128,9 @@ protected:
 
    // A normal call through a stub still works.
    void ServerStillServes() {
-      const long before = server.instance->calls;
-      Served::Server::RetrieveContent(server.Client());
-      EXPECT_EQ(server.instance->calls - before, 1);
+      const std::size_t before = server.instance->CallCount();
+      Served::ExpectContent(*Served::Connect(server.Client()));
+      EXPECT_EQ(server.instance->CallCount() - before, 1u);
    }
 
    // Sends `c` and checks the answer.
@@ -139,17 +139,14 @@ protected:
       if (c.soapAction != nullptr) {
          headers.emplace("SOAPAction", c.soapAction);
       }
-      std::string cookie;
-      if (c.cookie == Cookie::Unknown) {
-         cookie = "quorl_session=0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
-      } else if (c.cookie != Cookie::None) {
-         cookie = server.server->CreateSession(c.cookie == Cookie::Viewer ? "viewer" : "admin");
-         if (c.cookie == Cookie::Expired) {
-            std::this_thread::sleep_for(1100ms);
-         }
+      if (c.cookie != Cookie::None) {
+         headers.emplace("Cookie",
+                         c.cookie == Cookie::Unknown
+                             ? "quorl_session=" + std::string(64, '7')
+                             : server.server->CreateSession(c.cookie == Cookie::Viewer ? "viewer" : "admin"));
       }
-      if (!cookie.empty()) {
-         headers.emplace("Cookie", cookie);
+      if (c.cookie == Cookie::Expired) {
+         std::this_thread::sleep_for(1100ms);
       }
       httplib::Result answer(nullptr, httplib::Error::Unknown);
       if (c.send == Send::Chunked) {
@@ -175,8 +172,8 @@ protected:
       const Ormid::Version* version =
           c.soapAction != nullptr ? Wire::FindVersionBySoapAction(c.soapAction) : nullptr;
       Wire::Response decoded;
-      ASSERT_NO_THROW(decoded = Wire::DecodeResponse(answer->body, Served::Instance::Method(c.method),
-                                                     {.version = version}))
+      ASSERT_NO_THROW(decoded =
+                          Wire::DecodeResponse(answer->body, Served::Method(c.method), {.version = version}))
           << answer->body.substr(0, 300);
       if (c.fault == nullptr) {
          EXPECT_FALSE(decoded.fault) << decoded.faultString;
@@ -254,20 +251,20 @@ TEST_F(TransportHostile, StalledClientsAreDropped) {
       EXPECT_LT(waited, 5s);
       EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 400") << answer;
    }
-   EXPECT_EQ(server.instance->calls, 0);
+   EXPECT_EQ(server.instance->CallCount(), 0u);
    ServerStillServes();
 }
 
 TEST_F(TransportHostile, ClientVanishingDuringACall) {
-   server.instance->gate = false;
+   server.gate = false;
    {
       Raw client(server.port);
       const std::string call = Call("RetrieveProductComponents");
       client.Send(Post(call, call.size()));
-      ASSERT_TRUE(Served::WaitFor([this] { return server.instance->waiting == 1; }));
+      ASSERT_TRUE(Served::WaitFor([this] { return server.waiting == 1; }));
    }
-   server.instance->gate = true;
-   ASSERT_TRUE(Served::WaitFor([this] { return server.instance->waiting == 0; }));
+   server.gate = true;
+   ASSERT_TRUE(Served::WaitFor([this] { return server.waiting == 0; }));
    ServerStillServes();
 }
 
@@ -280,13 +277,13 @@ TEST_F(TransportHostile, TimedOutCallIsNotSentAgain) {
    auto instance = client->GetStub<Quorl::ServiceInstance>(server.instance->_GetRef());
    Pellum::Ref<Quorl::ServiceInstanceContent> content;
    instance->RetrieveContent(content);
-   server.instance->gate = false;
+   server.gate = false;
    Pellum::Ref<Ormid::DataArray<Quorl::ServiceInstance::ProductComponentInfo>> components;
    EXPECT_THROW(instance->RetrieveProductComponents(components), Ormid::Fault::RequestCanceled::Exception);
-   server.instance->gate = true;
-   ASSERT_TRUE(Served::WaitFor([this] { return server.instance->waiting == 0; }));
+   server.gate = true;
+   ASSERT_TRUE(Served::WaitFor([this] { return server.waiting == 0; }));
    std::this_thread::sleep_for(100ms);
-   EXPECT_EQ(server.instance->calls, 2);
+   EXPECT_EQ(server.instance->CallCount(), 2u);
 }
 
 } // namespace
