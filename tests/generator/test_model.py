@@ -9,7 +9,7 @@ from pathlib import Path
 
 from generator.__main__ import main
 
-from .schema_fixtures import SchemaTestCase, build, sources
+from .schema_fixtures import SchemaTestCase, build, write_schema
 
 
 class ResolutionTest(SchemaTestCase):
@@ -170,39 +170,20 @@ class DefaultsTest(SchemaTestCase):
         self.assertEqual((dict(pkg.counts), pkg.order), ({"data": 3, "fault": 1, "enum": 1, "managed": 2}, 1))
 
 
-ONE_OF_EACH = {
-    "quorl": """
-        managed Lease wsdl "HttpNfcLease" since version5 {
-            state: State;
-            info: Info? privilege "System.Read" since version6;
-            error: kobl.MethodFault?;
-            method getManifest() -> Info[]? wsdl "HttpNfcLeaseGetManifest" since version6
-                faults Timedout, InvalidState;
-            method pullFromUrls(files: Info[]?, password: string secret,
-                                pool: Lease? privilege "Resource.AssignVMToPool")
-                task wsdl "HttpNfcLeasePullFromUrls_Task" privilege "dynamic" since version12
-                faults InvalidState feature "FEATURE" flags 1 1 0;
-            method rename(newName: string) task
-                privileges by type { "quorl.Lease": "Lease.Rename", "quorl.Lease.Sub": "Sub.Rename" };
-            data Info wsdl "HttpNfcLeaseInfo" since version5 { url: string; xml: string? dedup; }
-            enum State wsdl "HttpNfcLeaseState" since version5 { initializing, ready, "done", error }
-            managed Sub : Lease wsdl "HttpNfcLeaseSub" since version5 inferred;
-        }""",
-    "quorl.fault": """
-        fault QuorlFault : kobl.MethodFault since version1;
-        fault InvalidState : QuorlFault since version1;
-        fault Timedout : QuorlFault since version1 { seconds: int?; }
-        fault DuplicateName : QuorlFault since version1;""",
-}
+# One of each kind of declaration and member, for the counts of `check`.
+COUNTED = {"quorl": """
+    managed Lease since version5 {
+        state: State; info: Info?; error: kobl.MethodFault?;
+        method getManifest() -> Info[]?;
+        method pull(files: Info[]?, password: string secret, pool: Lease?) task;
+        method rename(newName: string) task;
+        data Info since version5 { url: string; xml: string? dedup; }
+        enum State since version5 { initializing, ready, "done", error }
+        managed Sub : Lease since version5;
+    }"""}
 
 
 class CommandLineTest(unittest.TestCase):
-    def write(self, folder: Path, files: dict[str, str]):
-        ns, pkgs = sources(files, packages=("quorl", "quorl.fault"))
-        (folder / "namespace.kobl").write_text(ns[1])
-        for path, text in pkgs:
-            (folder / Path(path).name).write_text(text)
-
     def run_main(self, *args):
         out, err = io.StringIO(), io.StringIO()
         with redirect_stdout(out), redirect_stderr(err):
@@ -211,7 +192,7 @@ class CommandLineTest(unittest.TestCase):
 
     def test_check_summarises_every_package(self):
         with tempfile.TemporaryDirectory() as tmp:
-            self.write(Path(tmp), ONE_OF_EACH)
+            write_schema(tmp, COUNTED, packages=("quorl", "quorl.fault"))
             code, out, err = self.run_main("--schema", tmp, "check")
             self.assertEqual((code, err), (0, ""))
             rows = {line.split()[1]: line.split()[2:] for line in out.splitlines() if line[:3].strip().isdigit()}
@@ -221,7 +202,7 @@ class CommandLineTest(unittest.TestCase):
 
     def test_errors_exit_1_with_located_messages(self):
         with tempfile.TemporaryDirectory() as tmp:
-            self.write(Path(tmp), {"quorl": "data A since version1 { x: Missing; }"})
+            write_schema(tmp, {"quorl": "data A since version1 { x: Missing; }"}, packages=("quorl", "quorl.fault"))
             code, out, err = self.run_main("--schema", tmp, "check")
             self.assertEqual((code, out), (1, ""))
             path = str(Path(tmp) / "quorl.kobl")
