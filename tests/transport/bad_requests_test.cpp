@@ -8,7 +8,6 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include <functional>
 #include <vector>
 
 #include "quorl/ClusterComputeResource.h"
@@ -19,28 +18,14 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string Envelope(const std::string& call) {
-   return "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\""
-          " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\" "
-          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">"
-          "<soapenv:Body>" +
-          call + "</soapenv:Body></soapenv:Envelope>";
-}
-
 // <operation><_this type="type">id</_this>parameters</operation> in an envelope.
 std::string Call(const std::string& operation, const std::string& parameters = "",
                  const std::string& type = "ServiceInstance") {
-   return Envelope("<" + operation + " xmlns=\"urn:quorl25\"><_this type=\"" + type + "\">" +
-                   (type == "ServiceInstance" ? "ServiceInstance" : "x-1") + "</_this>" + parameters + "</" +
-                   operation + ">");
-}
-
-std::string Repeat(const std::string& text, int count) {
-   std::string out;
-   for (int i = 0; i < count; ++i) {
-      out += text;
-   }
-   return out;
+   return "<soapenv:Envelope xmlns:soapenv=\"http://schemas.xmlsoap.org/soap/envelope/\" xmlns:xsi=\"http://"
+          "www.w3.org/2001/XMLSchema-instance\"><soapenv:Body><" +
+          operation + " xmlns=\"urn:quorl25\"><_this type=\"" + type + "\">" +
+          (type == "ServiceInstance" ? "ServiceInstance" : "x-1") + "</_this>" + parameters + "</" +
+          operation + "></soapenv:Body></soapenv:Envelope>";
 }
 
 constexpr std::size_t kMaxRequest = 64 * 1024;
@@ -70,8 +55,11 @@ std::vector<BadRequest> BadRequests() {
                            *Served::RefOf("quorl.ClusterComputeResource", "domain-c7"), {});
    const std::string oversize =
        Call("RetrieveServiceContent", "<!--" + std::string(kMaxRequest, '-') + "-->");
-   const std::string deepFault = "<state>running</state><fault>" + Repeat("<faultCause>", 100) +
-                                 Repeat("</faultCause>", 100) + "</fault>";
+   std::string deepFault = "<state>running</state><fault>";
+   for (int i = 0; i < 200; ++i) {
+      deepFault += i < 100 ? "<faultCause>" : "</faultCause>";
+   }
+   deepFault += "</fault>";
    const char* invalid = "kobl.fault.InvalidRequest";
    const char* unauthenticated = "quorl.fault.NotAuthenticated";
    return {

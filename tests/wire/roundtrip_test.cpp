@@ -1,9 +1,9 @@
 // Every value of the namespace through the codec and back: an example of every data object and fault
 // (every property set, with edge values, and with only the required properties), every enumeration value
 // and every kind of array, in XML and JSON, each compared with the original; every fault also inside a
-// SOAP fault; every member of every managed type as a SOAP call and back (example arguments, all set, then
-// optional ones unset; an example result; property getters through Fetch). The XML documents of values are
-// kept in QUORL_WIRE_MESSAGES (when set) for validation against the generated XSD by an independent tool.
+// SOAP fault. (Every member of every managed type as a SOAP call and back: the generated conformance tests
+// over HTTP, types.managed_conformance_over_http.) The XML documents are kept in QUORL_WIRE_MESSAGES (when
+// set) for validation against the generated XSD by an independent tool.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -214,67 +214,6 @@ TEST(WireRoundTrip, EveryKindOfArrayAndBox) {
          }
       }
    }
-}
-
-// Sends one call of `member` through the codec both ways; answers what went wrong, or empty.
-std::string Call(const Ormid::ManagedMethod& member, bool optionals) {
-   const quorl_types::ExampleOptions options{
-       .depth = 1, .optionals = true, .complete = true, .edgeValues = true};
-   std::vector<Ref<Any>> args;
-   for (const Ormid::ParamInfo& param : member.GetParams()) {
-      const bool optional = (param.flags & Ormid::PropertyFlags::Optional) != 0;
-      args.push_back(optional && !optionals ? nullptr : quorl_types::BuildExampleArgument(param, options));
-   }
-   const Ormid::MoRef target(member.GetOwner(), "target-1");
-   std::string document;
-   try {
-      document = Wire::EncodeRequest(member, target, args, {Newest()});
-      Wire::Request request = Wire::DecodeRequest(document, {.version = Newest()});
-      if (request.method != &member) {
-         return "decoded as " + (request.method ? request.method->GetFullName() : std::string("nothing"));
-      }
-      if (!request.target || !request.target->Equals(target) || request.args.size() != args.size()) {
-         return "target or argument count differs:\n" + document;
-      }
-      for (std::size_t i = 0; i < args.size(); ++i) {
-         if (!Ormid::AreEqual(args[i].GetPtr(), request.args[i].GetPtr())) {
-            return std::string("argument ") + member.GetParam(i).name + " differs:\n" + document;
-         }
-      }
-      if (!member.HasResult() && !member.IsTask()) {
-         return {};
-      }
-      Ormid::ParamInfo result = member.GetResult();
-      if (member.IsTask()) {
-         result = {&Ormid::gKoblManagedObjectTypeInfo, 0, "returnval", nullptr, nullptr};
-      }
-      Ref<Any> value = quorl_types::BuildExampleArgument(result, options);
-      document = Wire::EncodeResponse(member, value.GetPtr(), {Newest()});
-      Wire::Response response = Wire::DecodeResponse(document, member, {.version = Newest()});
-      if (response.fault || !Ormid::AreEqual(value.GetPtr(), response.result.GetPtr())) {
-         return "result differs:\n" + document;
-      }
-   } catch (const std::exception& e) {
-      return std::string(e.what()) + "\n" + document;
-   }
-   return {};
-}
-
-TEST(WireCalls, EveryMemberOfEveryManagedType) {
-   Failures failures;
-   int members = 0;
-   for (Ormid::Type* type : TypesOfNamespace(&Ormid::Type::IsManaged)) {
-      auto* managed = static_cast<Ormid::ManagedObjectType*>(type);
-      for (std::size_t i = 0; i < managed->GetMethodObjectCount(); ++i, ++members) {
-         const Ormid::ManagedMethod& member = *managed->GetMethodObject(i);
-         for (bool optionals : {true, false}) {
-            failures.Check(Call(member, optionals),
-                           member.GetFullName() + (optionals ? "" : " (optionals unset)"));
-         }
-      }
-   }
-   EXPECT_GT(members, 1700);
-   EXPECT_EQ(failures.count, 0);
 }
 
 } // namespace
