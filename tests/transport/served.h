@@ -90,7 +90,7 @@ inline void ExpectContent(Quorl::ServiceInstance& stub) {
 template <class F> void ExpectOutcome(const char* failure, F call) {
    try {
       call();
-      EXPECT_EQ(failure, nullptr) << "the call worked";
+      EXPECT_STREQ(failure, nullptr) << "the call worked";
    } catch (const Ormid::Fault::SystemError::Exception& e) {
       const std::string reason = static_cast<Ormid::Fault::SystemError*>(e.GetFault())->reason;
       EXPECT_NE(reason.find(failure != nullptr ? failure : "(no failure expected)"), std::string::npos)
