@@ -147,10 +147,10 @@ class DefaultsTest(SchemaTestCase):
         model, _ = build({"quorl": """
             managed Derived : Root since version1;
             data Child : Parent since version1;
-            enum E since version1 { a }
+            enum E since version1 { a, "b", 3z, 4, }
             managed Root since version1;
             data Parent since version1 { data Nested : Child since version1; }
-            fault F : fault.QuorlFault since version1;"""}, packages=("quorl", "quorl.fault"))
+            fault F : fault.QuorlFault since version1 { }"""}, packages=("quorl", "quorl.fault"))
         self.assertEqual(model.package("quorl").types,
                          ("quorl.Derived", "quorl.Child", "quorl.E", "quorl.Root", "quorl.Parent",
                           "quorl.Parent.Nested", "quorl.F"))
@@ -166,6 +166,7 @@ class DefaultsTest(SchemaTestCase):
                                                      "nothing")],
                          ["primitive", "primitive", "enum", "fault", None])
         self.assertEqual(model.types["quorl.Parent"].nested, ("quorl.Parent.Nested",))
+        self.assertEqual([v.name for v in model.types["quorl.E"].values], ["a", "b", "3z", "4"])
         pkg = model.package("quorl")
         self.assertEqual((dict(pkg.counts), pkg.order), ({"data": 3, "fault": 1, "enum": 1, "managed": 2}, 1))
 

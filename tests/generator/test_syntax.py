@@ -73,30 +73,6 @@ class PackageSyntaxTest(ErrorCase):
                           [p.name for p in method.params], method.params[2].since.text),
                          ("version2", "method", "delete", ["class", "namespace", "since"], "version2"))
 
-    def test_declarations_modifiers_and_nesting(self):
-        f = parse("""
-            data Outer : Base since version2 inferred wsdl "OuterW" {
-                a: Inner[]? privilege "P" +64 +0x400 dedup secret link linkable since version5;
-                data Inner since version2;
-                managed M since version2 { enum E since version2 { x, "y", 3z, 4, } }
-            }
-            fault F : kobl.MethodFault since version1 response NotFound { }
-            data Name.Dotted since version1;
-            enum E factory since version1 { a }
-        """)
-        outer = f.decls[0]
-        self.assertEqual((outer.kind, outer.name, outer.base.text, outer.wsdl, outer.since.text, outer.inferred),
-                         ("data", "Outer", "Base", "OuterW", "version2", True))
-        prop = outer.properties[0]
-        self.assertEqual((prop.type.name.text, prop.type.array, prop.type.optional), ("Inner", True, True))
-        self.assertEqual((prop.privilege, [b.value for b in prop.bits], prop.dedup, prop.secret, prop.link,
-                          prop.linkable, prop.since.text), ("P", [64, 0x400], True, True, True, True, "version5"))
-        self.assertEqual([d.name for d in outer.nested], ["Inner", "M"])
-        self.assertEqual([v.name for v in outer.nested[1].nested[0].values], ["x", "y", "3z", "4"])
-        self.assertEqual((f.decls[1].kind, f.decls[1].properties, f.decls[1].response.text), ("fault", [], "NotFound"))
-        self.assertEqual((f.decls[3].factory.line, f.decls[3].factory.column), (10, 20))
-        self.assertEqual(f.decls[2].name, "Name.Dotted")
-
     def test_method_clauses(self):
         f = parse("""
             managed M since version1 {
