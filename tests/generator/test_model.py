@@ -9,7 +9,7 @@ from pathlib import Path
 
 from generator.__main__ import main
 
-from .schema_fixtures import SchemaTestCase, build, write_schema
+from .schema_fixtures import SchemaTestCase, build, namespace_text, write_schema
 
 
 class ResolutionTest(SchemaTestCase):
@@ -128,20 +128,23 @@ class DefaultsTest(SchemaTestCase):
         self.assertEqual(model.types["quorl.M"].properties[0].flags, 0x407)
 
     def test_namespace_records(self):
-        model, _ = build({})
+        # a version's own stage (as a number), flags, task type and release; the others take the defaults
+        model, _ = build({}, namespace=namespace_text().replace(
+            'version1 wire "quorl2" id "2.0" stage released;', 'version1 wire "quorl2" id "2.0" stage 0 flags 6 task "T" '
+            'in "N";').replace('bmcInfo id "f3870E1A3" stage', 'bmcInfo id "f3870E1A3" release "r" stage'))
         ns = model.namespace
         self.assertEqual(len(ns.versions), 8)
         v1 = model.version("quorl.version.version1")
         self.assertEqual((v1.wire_namespace, v1.version_id, v1.release_id, v1.task_type_name,
                           v1.task_type_namespace, v1.stage, v1.stage_name, v1.flags, v1.suffix),
-                         ("quorl2", "2.0", None, "quorl.Task", "quorl25", 0, "released", 4, "version1"))
-        unstable = model.version("quorl.version.unstable")
-        self.assertEqual((unstable.wire_namespace, unstable.release_id, unstable.stage_name),
-                         ("quorl25", "u5FBD8F21", "unstable"))
+                         ("quorl2", "2.0", None, "T", "N", 0, "released", 6, "version1"))
+        self.assertEqual([(v.wire_namespace, v.release_id, v.stage_name, v.task_type_name, v.flags) for v in (
+            model.version("quorl.version.unstable"), model.version("quorl.version.bmcInfo"))],
+            [("quorl25", "u5FBD8F21", "unstable", "quorl.Task", 4), ("quorl25", "r", "feature", "quorl.Task", 4)])
         self.assertEqual(ns.parents[:2], (("quorl.version.version2", "quorl.version.version1"),
                                           ("quorl.version.version1", "kobl.query.version.version1")))
-        self.assertEqual((ns.version_slots, ns.counts, ns.dependencies), (35, (1, 30, 32), ("kobl.reflect",
-                                                                                            "kobl.query")))
+        self.assertEqual((ns.version_slots, ns.counts, ns.dependencies, ns.products[0].name, ns.products[0].releases),
+                         (35, (1, 30, 32), ("kobl.reflect", "kobl.query"), "Sylvar", ("9.0.0.0", "8.0.3.1")))
 
     def test_type_list_order_and_helpers(self):
         model, _ = build({"quorl": """

@@ -128,27 +128,6 @@ class PackageSyntaxTest(ErrorCase):
 
 
 class NamespaceSyntaxTest(ErrorCase):
-    def test_namespace_statements(self):
-        # dependencies, version slots, counts and defaults: test_model reads them from the fixture's namespace file
-        ns = parse_namespace("""namespace quorl;
-            product "Sylvar" releases "9.0.0.0", "8.0.3.1";
-            version v1 wire "quorl2" id "2.0" stage released flags 6 task "T" in "N";
-            version f1 id "fABC" release "r" stage feature;
-            version x id "" stage 4;
-            parent v1 -> kobl.query.version.version1;
-            package quorl expect data 3 managed 2;
-            package quorl.vm;
-        """, "namespace.kobl")
-        self.assertEqual((ns.products[0].name, ns.products[0].releases), ("Sylvar", ["9.0.0.0", "8.0.3.1"]))
-        v1, f1, x = ns.versions
-        self.assertEqual((v1.wire, v1.id, v1.release, v1.stage, v1.flags, v1.task_type, v1.task_namespace),
-                         ("quorl2", "2.0", None, 0, 6, "T", "N"))
-        self.assertEqual((f1.stage, f1.release, x.stage), (2, "r", 4))
-        self.assertEqual((ns.parents[0].version.text, ns.parents[0].parent.text),
-                         ("v1", "kobl.query.version.version1"))
-        self.assertEqual([(p.name, p.expect) for p in ns.packages],
-                         [("quorl", {"data": 3, "managed": 2}), ("quorl.vm", {})])
-
     def test_namespace_errors(self):
         cases = [
             ("dependencies \"a\";", (1, 1), "'namespace <name>;' at the start"),
