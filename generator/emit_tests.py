@@ -19,8 +19,9 @@ library).
 The support these sources use is tests/types/conformance/Harness.h (its out-of-line part, compiled once,
 is Harness.cpp).
 
-`python3 -m generator recorders` writes Recorders.h: for every managed type of a (small) namespace, a
-recording implementation whose members answer through the hook alone, for the runtime's own tests.
+`python3 -m generator recorders` writes Recorders.h: for every managed type of a (small) namespace, or for
+those named with --type, a recording implementation whose members answer through the hook alone, for the
+runtime's and the transport's tests.
 """
 
 from __future__ import annotations
