@@ -103,6 +103,8 @@ def main(argv: list[str] | None = None) -> int:
                        ("wsdl", "write the service description (<namespace>.xsd and .wsdl) into --out")):
         cmd = sub.add_parser(name, help=text)
         cmd.add_argument("--out", required=True, help="output folder (the build tree's api/, or api/wsdl/)")
+        if name == "recorders":
+            cmd.add_argument("--type", action="append", help="only this managed type (wire name; repeatable)")
     args = parser.parse_args(argv)
     try:
         model, warnings = load_schema(args.schema)
@@ -131,7 +133,11 @@ def main(argv: list[str] | None = None) -> int:
     if args.command == "recorders":
         from .emit import write_files
         from .emit_tests import generate_recorders
-        written = write_files({"Recorders.h": generate_recorders(model)}, args.out)
+        try:
+            written = write_files({"Recorders.h": generate_recorders(model, args.type)}, args.out)
+        except ValueError as e:
+            print(f"error: {e}", file=sys.stderr)
+            return 1
         print(f"Recorders.h {'rewritten' if written else 'unchanged'}", file=sys.stderr)
         return 0
     if args.command == "wsdl":

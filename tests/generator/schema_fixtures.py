@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import re
 import unittest
+from pathlib import Path
 
 from generator import SchemaErrors, build_model
 
@@ -69,6 +70,13 @@ def sources(files: dict[str, str], namespace: str | None = None, packages=PACKAG
 def build(files: dict[str, str], namespace: str | None = None, packages=PACKAGES):
     ns, pkgs = sources(files, namespace, packages)
     return build_model(ns, pkgs)
+
+
+def write_schema(folder, files: dict[str, str], packages=PACKAGES) -> None:
+    """Writes the schema `sources` makes of `files` into `folder`, as `python3 -m generator --schema` reads it."""
+    ns, package_files = sources(files, packages=packages)
+    for path, text in [ns, *package_files]:
+        (Path(folder) / Path(path).name).write_text(text)
 
 
 def locate(text: str, needle: str, nth: int = 1) -> tuple[int, int]:

@@ -10,7 +10,7 @@ from pathlib import Path
 from generator import SchemaErrors
 from generator.validator import load_schema
 
-from .schema_fixtures import locate, namespace_text, sources
+from .schema_fixtures import locate, namespace_text, write_schema
 
 CYCLE = "data A : B since version1;\ndata B : A since version1 { p: int; }\ndata C : B since version1 { p: int; }\n"
 NESTED = "data N since version1 { " * 20 + "} " * 20 + "\n"
@@ -32,19 +32,16 @@ class HostileInputTest(unittest.TestCase):
             ("no version slots", "namespace", namespace_text().replace("version-slots 35", "version-slots 0").encode(),
              b"0;", 1, "the number of version slots is 1 to 65535"),
         ]
-        namespace, packages = sources({})
         for what, file, body, needle, nth, fragment in cases:
             with self.subTest(what), tempfile.TemporaryDirectory() as folder:
-                texts = {os.path.basename(path): text.encode() for path, text in [namespace, *packages]}
-                name = f"{file}.kobl"
-                texts[name] = body if file == "namespace" else f"package {file};\n".encode() + body
-                for n, data in texts.items():
-                    (Path(folder) / n).write_bytes(data)
+                write_schema(folder, {})
+                name, text = f"{file}.kobl", body if file == "namespace" else f"package {file};\n".encode() + body
+                (Path(folder) / name).write_bytes(text)
                 began = time.monotonic()
                 with self.assertRaises(SchemaErrors) as caught:
                     load_schema(folder)
                 self.assertLess(time.monotonic() - began, 2.0)
-                line, column = locate(texts[name].decode("latin-1"), needle.decode("latin-1"), nth)
+                line, column = locate(text.decode("latin-1"), needle.decode("latin-1"), nth)
                 errors = [(os.path.basename(e.location.file), e.location.line, e.location.column, e.message)
                           for e in caught.exception.errors]
                 self.assertEqual(len(errors), 1, errors)

@@ -9,7 +9,7 @@ from pathlib import Path
 
 from generator.__main__ import main
 
-from .schema_fixtures import SchemaTestCase, build, sources
+from .schema_fixtures import SchemaTestCase, build, namespace_text, write_schema
 
 
 class ResolutionTest(SchemaTestCase):
@@ -128,29 +128,32 @@ class DefaultsTest(SchemaTestCase):
         self.assertEqual(model.types["quorl.M"].properties[0].flags, 0x407)
 
     def test_namespace_records(self):
-        model, _ = build({})
+        # a version's own stage (as a number), flags, task type and release; the others take the defaults
+        model, _ = build({}, namespace=namespace_text().replace(
+            'version1 wire "quorl2" id "2.0" stage released;', 'version1 wire "quorl2" id "2.0" stage 0 flags 6 task "T" '
+            'in "N";').replace('bmcInfo id "f3870E1A3" stage', 'bmcInfo id "f3870E1A3" release "r" stage'))
         ns = model.namespace
         self.assertEqual(len(ns.versions), 8)
         v1 = model.version("quorl.version.version1")
         self.assertEqual((v1.wire_namespace, v1.version_id, v1.release_id, v1.task_type_name,
                           v1.task_type_namespace, v1.stage, v1.stage_name, v1.flags, v1.suffix),
-                         ("quorl2", "2.0", None, "quorl.Task", "quorl25", 0, "released", 4, "version1"))
-        unstable = model.version("quorl.version.unstable")
-        self.assertEqual((unstable.wire_namespace, unstable.release_id, unstable.stage_name),
-                         ("quorl25", "u5FBD8F21", "unstable"))
+                         ("quorl2", "2.0", None, "T", "N", 0, "released", 6, "version1"))
+        self.assertEqual([(v.wire_namespace, v.release_id, v.stage_name, v.task_type_name, v.flags) for v in (
+            model.version("quorl.version.unstable"), model.version("quorl.version.bmcInfo"))],
+            [("quorl25", "u5FBD8F21", "unstable", "quorl.Task", 4), ("quorl25", "r", "feature", "quorl.Task", 4)])
         self.assertEqual(ns.parents[:2], (("quorl.version.version2", "quorl.version.version1"),
                                           ("quorl.version.version1", "kobl.query.version.version1")))
-        self.assertEqual((ns.version_slots, ns.counts, ns.dependencies), (35, (1, 30, 32), ("kobl.reflect",
-                                                                                            "kobl.query")))
+        self.assertEqual((ns.version_slots, ns.counts, ns.dependencies, ns.products[0].name, ns.products[0].releases),
+                         (35, (1, 30, 32), ("kobl.reflect", "kobl.query"), "Sylvar", ("9.0.0.0", "8.0.3.1")))
 
     def test_type_list_order_and_helpers(self):
         model, _ = build({"quorl": """
             managed Derived : Root since version1;
             data Child : Parent since version1;
-            enum E since version1 { a }
+            enum E since version1 { a, "b", 3z, 4, }
             managed Root since version1;
             data Parent since version1 { data Nested : Child since version1; }
-            fault F : fault.QuorlFault since version1;"""}, packages=("quorl", "quorl.fault"))
+            fault F : fault.QuorlFault since version1 { }"""}, packages=("quorl", "quorl.fault"))
         self.assertEqual(model.package("quorl").types,
                          ("quorl.Derived", "quorl.Child", "quorl.E", "quorl.Root", "quorl.Parent",
                           "quorl.Parent.Nested", "quorl.F"))
@@ -166,43 +169,25 @@ class DefaultsTest(SchemaTestCase):
                                                      "nothing")],
                          ["primitive", "primitive", "enum", "fault", None])
         self.assertEqual(model.types["quorl.Parent"].nested, ("quorl.Parent.Nested",))
+        self.assertEqual([v.name for v in model.types["quorl.E"].values], ["a", "b", "3z", "4"])
         pkg = model.package("quorl")
         self.assertEqual((dict(pkg.counts), pkg.order), ({"data": 3, "fault": 1, "enum": 1, "managed": 2}, 1))
 
 
-ONE_OF_EACH = {
-    "quorl": """
-        managed Lease wsdl "HttpNfcLease" since version5 {
-            state: State;
-            info: Info? privilege "System.Read" since version6;
-            error: kobl.MethodFault?;
-            method getManifest() -> Info[]? wsdl "HttpNfcLeaseGetManifest" since version6
-                faults Timedout, InvalidState;
-            method pullFromUrls(files: Info[]?, password: string secret,
-                                pool: Lease? privilege "Resource.AssignVMToPool")
-                task wsdl "HttpNfcLeasePullFromUrls_Task" privilege "dynamic" since version12
-                faults InvalidState feature "FEATURE" flags 1 1 0;
-            method rename(newName: string) task
-                privileges by type { "quorl.Lease": "Lease.Rename", "quorl.Lease.Sub": "Sub.Rename" };
-            data Info wsdl "HttpNfcLeaseInfo" since version5 { url: string; xml: string? dedup; }
-            enum State wsdl "HttpNfcLeaseState" since version5 { initializing, ready, "done", error }
-            managed Sub : Lease wsdl "HttpNfcLeaseSub" since version5 inferred;
-        }""",
-    "quorl.fault": """
-        fault QuorlFault : kobl.MethodFault since version1;
-        fault InvalidState : QuorlFault since version1;
-        fault Timedout : QuorlFault since version1 { seconds: int?; }
-        fault DuplicateName : QuorlFault since version1;""",
-}
+# One of each kind of declaration and member, for the counts of `check`.
+COUNTED = {"quorl": """
+    managed Lease since version5 {
+        state: State; info: Info?; error: kobl.MethodFault?;
+        method getManifest() -> Info[]?;
+        method pull(files: Info[]?, password: string secret, pool: Lease?) task;
+        method rename(newName: string) task;
+        data Info since version5 { url: string; xml: string? dedup; }
+        enum State since version5 { initializing, ready, "done", error }
+        managed Sub : Lease since version5;
+    }"""}
 
 
 class CommandLineTest(unittest.TestCase):
-    def write(self, folder: Path, files: dict[str, str]):
-        ns, pkgs = sources(files, packages=("quorl", "quorl.fault"))
-        (folder / "namespace.kobl").write_text(ns[1])
-        for path, text in pkgs:
-            (folder / Path(path).name).write_text(text)
-
     def run_main(self, *args):
         out, err = io.StringIO(), io.StringIO()
         with redirect_stdout(out), redirect_stderr(err):
@@ -211,7 +196,7 @@ class CommandLineTest(unittest.TestCase):
 
     def test_check_summarises_every_package(self):
         with tempfile.TemporaryDirectory() as tmp:
-            self.write(Path(tmp), ONE_OF_EACH)
+            write_schema(tmp, COUNTED, packages=("quorl", "quorl.fault"))
             code, out, err = self.run_main("--schema", tmp, "check")
             self.assertEqual((code, err), (0, ""))
             rows = {line.split()[1]: line.split()[2:] for line in out.splitlines() if line[:3].strip().isdigit()}
@@ -221,7 +206,7 @@ class CommandLineTest(unittest.TestCase):
 
     def test_errors_exit_1_with_located_messages(self):
         with tempfile.TemporaryDirectory() as tmp:
-            self.write(Path(tmp), {"quorl": "data A since version1 { x: Missing; }"})
+            write_schema(tmp, {"quorl": "data A since version1 { x: Missing; }"}, packages=("quorl", "quorl.fault"))
             code, out, err = self.run_main("--schema", tmp, "check")
             self.assertEqual((code, out), (1, ""))
             path = str(Path(tmp) / "quorl.kobl")

@@ -73,30 +73,6 @@ class PackageSyntaxTest(ErrorCase):
                           [p.name for p in method.params], method.params[2].since.text),
                          ("version2", "method", "delete", ["class", "namespace", "since"], "version2"))
 
-    def test_declarations_modifiers_and_nesting(self):
-        f = parse("""
-            data Outer : Base since version2 inferred wsdl "OuterW" {
-                a: Inner[]? privilege "P" +64 +0x400 dedup secret link linkable since version5;
-                data Inner since version2;
-                managed M since version2 { enum E since version2 { x, "y", 3z, 4, } }
-            }
-            fault F : kobl.MethodFault since version1 response NotFound { }
-            data Name.Dotted since version1;
-            enum E factory since version1 { a }
-        """)
-        outer = f.decls[0]
-        self.assertEqual((outer.kind, outer.name, outer.base.text, outer.wsdl, outer.since.text, outer.inferred),
-                         ("data", "Outer", "Base", "OuterW", "version2", True))
-        prop = outer.properties[0]
-        self.assertEqual((prop.type.name.text, prop.type.array, prop.type.optional), ("Inner", True, True))
-        self.assertEqual((prop.privilege, [b.value for b in prop.bits], prop.dedup, prop.secret, prop.link,
-                          prop.linkable, prop.since.text), ("P", [64, 0x400], True, True, True, True, "version5"))
-        self.assertEqual([d.name for d in outer.nested], ["Inner", "M"])
-        self.assertEqual([v.name for v in outer.nested[1].nested[0].values], ["x", "y", "3z", "4"])
-        self.assertEqual((f.decls[1].kind, f.decls[1].properties, f.decls[1].response.text), ("fault", [], "NotFound"))
-        self.assertEqual((f.decls[3].factory.line, f.decls[3].factory.column), (10, 20))
-        self.assertEqual(f.decls[2].name, "Name.Dotted")
-
     def test_method_clauses(self):
         f = parse("""
             managed M since version1 {
@@ -152,27 +128,6 @@ class PackageSyntaxTest(ErrorCase):
 
 
 class NamespaceSyntaxTest(ErrorCase):
-    def test_namespace_statements(self):
-        # dependencies, version slots, counts and defaults: test_model reads them from the fixture's namespace file
-        ns = parse_namespace("""namespace quorl;
-            product "Sylvar" releases "9.0.0.0", "8.0.3.1";
-            version v1 wire "quorl2" id "2.0" stage released flags 6 task "T" in "N";
-            version f1 id "fABC" release "r" stage feature;
-            version x id "" stage 4;
-            parent v1 -> kobl.query.version.version1;
-            package quorl expect data 3 managed 2;
-            package quorl.vm;
-        """, "namespace.kobl")
-        self.assertEqual((ns.products[0].name, ns.products[0].releases), ("Sylvar", ["9.0.0.0", "8.0.3.1"]))
-        v1, f1, x = ns.versions
-        self.assertEqual((v1.wire, v1.id, v1.release, v1.stage, v1.flags, v1.task_type, v1.task_namespace),
-                         ("quorl2", "2.0", None, 0, 6, "T", "N"))
-        self.assertEqual((f1.stage, f1.release, x.stage), (2, "r", 4))
-        self.assertEqual((ns.parents[0].version.text, ns.parents[0].parent.text),
-                         ("v1", "kobl.query.version.version1"))
-        self.assertEqual([(p.name, p.expect) for p in ns.packages],
-                         [("quorl", {"data": 3, "managed": 2}), ("quorl.vm", {})])
-
     def test_namespace_errors(self):
         cases = [
             ("dependencies \"a\";", (1, 1), "'namespace <name>;' at the start"),

@@ -70,13 +70,10 @@ def main() -> int:
         if not match:
             print("the server did not start:", line, server.stdout.read() if server.poll() is not None else "")
             return 1
-        url = match.group(1)
-        zeep_run = subprocess.run([DEBIAN_PYTHON, "-c", ZEEP_CLIENT, wsdl, url], capture_output=True, text=True,
-                                  timeout=120)
-        print(zeep_run.stdout, zeep_run.stderr[-3000:])
-        client = subprocess.run([*emulator, example, url, "admin", "secret"], capture_output=True, text=True, timeout=60)
-        print(client.stdout, client.stderr)
-        refused = subprocess.run([*emulator, example, url, "admin", "nope"], capture_output=True, text=True, timeout=60)
+        zeep_run, client, refused = (subprocess.run(args, capture_output=True, text=True, timeout=120) for args in (
+            [DEBIAN_PYTHON, "-c", ZEEP_CLIENT, wsdl, match[1]], [*emulator, example, match[1], "admin", "secret"],
+            [*emulator, example, match[1], "admin", "nope"]))
+        print(zeep_run.stdout, zeep_run.stderr[-3000:], client.stdout, client.stderr)
         ok = (zeep_run.returncode == 0 and client.returncode == 0 and "InvalidPowerState" in client.stdout
               and refused.returncode == 1 and "InvalidLogin" in refused.stderr)
     finally:

@@ -1,10 +1,7 @@
-// What the transport tests serve: a service instance and a task on a server on the loopback address.
-//
-//   Instance (quorl.ServiceInstance)  RetrieveContent answers a fixed content (anonymous: no session);
-//                                     CurrentTime (needs a session) answers a fixed time;
-//                                     RetrieveProductComponents (anonymous) waits while `gate` is closed
-//   TreeTask (quorl.Task)             SetState compares the result that arrived with `expected`
-// Every member counts its calls, so a test can compare calls sent with calls served.
+// What the transport tests serve: the generated recorder of quorl.ServiceInstance (Recorders.h) on a server
+// on the loopback address. RetrieveContent answers Content() (anonymous: no session); CurrentTime (needs a
+// session) answers kTime; RetrieveProductComponents (anonymous) waits while the server's `gate` is closed.
+// The recorder counts the calls it serves, so a test can compare calls sent with calls served.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,21 +12,26 @@
 #include <string>
 #include <thread>
 
+#include "Recorders.h"
 #include "ormid/Loopback.h"
 #include "ormid/ManagedType.h"
 #include "quorl/AboutInfo.h"
 #include "quorl/ServiceInstanceContent.h"
-#include "quorl/ServiceInstanceSkeleton.h"
-#include "quorl/TaskSkeleton.h"
-#include "quorl/fault/InvalidState.h"
 #include "transport/Http.h"
 
 namespace Served {
 
 using Pellum::Ref;
+using InstanceRecorder = Recording::QuorlServiceInstanceRecorder;
+
+const auto kTime = Pellum::System::DateTime::FromUtcTime(1'733'400'000'000'000);
 
 inline Ref<Ormid::MoRef> RefOf(const char* type, const char* id) {
    return Ref<Ormid::MoRef>(new Ormid::MoRef(type, id));
+}
+
+inline const Ormid::ManagedMethod& Method(const char* name) {
+   return *Ormid::GetMoType<Quorl::ServiceInstance>()->FindMethod(name);
 }
 
 // Waits up to 10 s for `done()`; false when it never held.
@@ -55,69 +57,48 @@ inline std::string Describe(const Ormid::MethodFault::Exception& e) {
    return text;
 }
 
-class Instance final : public Quorl::ServiceInstanceSkeleton {
-public:
-   Ormid::MoRef* _GetRef() const override { return _ref.GetPtr(); }
-   void _Invalidate() override {}
+inline Ref<Quorl::ServiceInstanceContent> Content() {
+   Ref<Quorl::ServiceInstanceContent> content(new Quorl::ServiceInstanceContent());
+   content->rootFolder = RefOf("quorl.Folder", "group-d1");
+   content->propertyCollector = RefOf("kobl.query.PropertyCollector", "propertyCollector");
+   Ref<Quorl::AboutInfo> about(new Quorl::AboutInfo());
+   about->name = about->fullName = "transport test";
+   about->vendor = about->productLineId = "libquorl-types";
+   about->version = about->apiVersion = "9.0.0.0";
+   about->build = "1";
+   about->osType = "linux";
+   about->apiType = "HostAgent";
+   content->about = about;
+   return content;
+}
 
-   void RetrieveContent(Ref<Quorl::ServiceInstanceContent>& result) override {
-      ++calls;
-      Ref<Quorl::ServiceInstanceContent> content(new Quorl::ServiceInstanceContent());
-      content->rootFolder = RefOf("quorl.Folder", "group-d1");
-      content->propertyCollector = RefOf("kobl.query.PropertyCollector", "propertyCollector");
-      Ref<Quorl::AboutInfo> about(new Quorl::AboutInfo());
-      about->name = about->fullName = "transport test";
-      about->vendor = about->productLineId = "libquorl-types";
-      about->version = about->apiVersion = "9.0.0.0";
-      about->build = "1";
-      about->osType = "linux";
-      about->apiType = "HostAgent";
-      content->about = about;
-      result = content;
+// A stub of the served instance through a new client with `options` (the stub holds the client).
+inline Ref<Quorl::ServiceInstance> Connect(const Transport::ClientOptions& options) {
+   Ref<Transport::HttpClientAdapter> client(new Transport::HttpClientAdapter(options));
+   return client->GetStub<Quorl::ServiceInstance>(RefOf("quorl.ServiceInstance", "ServiceInstance").GetPtr());
+}
+
+// RetrieveContent through `stub` answers Content().
+inline void ExpectContent(Quorl::ServiceInstance& stub) {
+   Ref<Quorl::ServiceInstanceContent> content;
+   stub.RetrieveContent(content);
+   ASSERT_TRUE(content && content->about);
+   EXPECT_EQ(content->about->name, "transport test");
+}
+
+// Runs `call`, which must work (`failure` null) or fail with a SystemError whose reason holds `failure`.
+template <class F> void ExpectOutcome(const char* failure, F call) {
+   try {
+      call();
+      EXPECT_STREQ(failure, nullptr) << "the call worked";
+   } catch (const Ormid::Fault::SystemError::Exception& e) {
+      const std::string reason = static_cast<Ormid::Fault::SystemError*>(e.GetFault())->reason;
+      EXPECT_NE(reason.find(failure != nullptr ? failure : "(no failure expected)"), std::string::npos)
+          << reason;
+   } catch (const Ormid::MethodFault::Exception& e) {
+      ADD_FAILURE() << Describe(e);
    }
-   Pellum::System::DateTime CurrentTime() override {
-      ++calls;
-      return Pellum::System::DateTime::FromUtcTime(1'733'400'000'000'000);
-   }
-   void RetrieveProductComponents(Ref<Ormid::DataArray<ProductComponentInfo>>&) override {
-      ++calls;
-      ++waiting;
-      WaitFor([this] { return gate.load(); });
-      --waiting;
-   }
-
-   static const Ormid::ManagedMethod& Method(const char* name) {
-      return *Ormid::GetMoType<Quorl::ServiceInstance>()->FindMethod(name);
-   }
-
-   std::atomic<long> calls{0};
-   std::atomic<int> waiting{0};
-   std::atomic<bool> gate{true};
-
-private:
-   const Ref<Ormid::MoRef> _ref = RefOf("quorl.ServiceInstance", "ServiceInstance");
-};
-
-class TreeTask final : public Quorl::TaskSkeleton {
-public:
-   explicit TreeTask(Ref<Ormid::Any> tree) : expected(std::move(tree)) {}
-   Ormid::MoRef* _GetRef() const override { return _ref.GetPtr(); }
-   void _Invalidate() override {}
-
-   // A result other than the expected tree raises InvalidState.
-   void SetState(Quorl::TaskInfo::State, Ormid::Any* result, Ormid::MethodFault*) override {
-      ++calls;
-      if (result == nullptr || !Ormid::AreEqual(result, expected.GetPtr())) {
-         Ref<Quorl::Fault::InvalidState>(new Quorl::Fault::InvalidState())->Throw();
-      }
-   }
-
-   const Ref<Ormid::Any> expected;
-   std::atomic<long> calls{0};
-
-private:
-   const Ref<Ormid::MoRef> _ref = RefOf("quorl.Task", "task-1");
-};
+}
 
 // Options of a plain HTTP client of a server on 127.0.0.1.
 inline Transport::ClientOptions PlainClient(int port) {
@@ -128,10 +109,21 @@ inline Transport::ClientOptions PlainClient(int port) {
    return options;
 }
 
-// A server of an Instance (and of the objects a test adds) on 127.0.0.1, stopped at the end; the user
+// A server of the instance (and of the objects a test adds) on 127.0.0.1, stopped at the end; the user
 // "admin" holds every privilege.
 struct Server {
    explicit Server(Transport::ServerOptions options) {
+      instance->answer = [this](const Recording::Call& call) -> Ref<Ormid::Any> {
+         if (call.member == "quorl.ServiceInstance.RetrieveContent") {
+            return Content();
+         } else if (call.member == "quorl.ServiceInstance.CurrentTime") {
+            return Ormid::Box(kTime);
+         }
+         ++waiting;
+         WaitFor([this] { return gate.load(); });
+         --waiting;
+         return nullptr;
+      };
       objects->Register(instance.GetPtr());
       users->Add("admin", "admin", {"*"});
       server = std::make_unique<Transport::HttpServer>(options, objects, users);
@@ -142,18 +134,11 @@ struct Server {
       objects->Shutdown();
    }
    Transport::ClientOptions Client() const { return PlainClient(port); }
-   // RetrieveContent through a stub of a new client with `options`.
-   static void RetrieveContent(const Transport::ClientOptions& options) {
-      Ref<Transport::HttpClientAdapter> client(new Transport::HttpClientAdapter(options));
-      Ref<Ormid::MoRef> ref = RefOf("quorl.ServiceInstance", "ServiceInstance");
-      Ref<Quorl::ServiceInstanceContent> content;
-      client->GetStub<Quorl::ServiceInstance>(ref.GetPtr())->RetrieveContent(content);
-      ASSERT_TRUE(content);
-      EXPECT_EQ(content->about->name, "transport test");
-   }
 
    Ref<Ormid::LoopbackAdapter> objects{new Ormid::LoopbackAdapter(1)};
-   Ref<Instance> instance{new Instance()};
+   Ref<InstanceRecorder> instance{new InstanceRecorder("ServiceInstance")};
+   std::atomic<int> waiting{0};
+   std::atomic<bool> gate{true};
    Ref<Transport::InMemoryUsers> users{new Transport::InMemoryUsers()};
    std::unique_ptr<Transport::HttpServer> server;
    int port = -1;

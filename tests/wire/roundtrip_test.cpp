@@ -1,16 +1,16 @@
 // Every value of the namespace through the codec and back: an example of every data object and fault
 // (every property set, with edge values, and with only the required properties), every enumeration value
 // and every kind of array, in XML and JSON, each compared with the original; every fault also inside a
-// SOAP fault. The XML documents are kept in QUORL_WIRE_MESSAGES (when set) for validation against the
-// generated XSD by an independent tool.
-
+// SOAP fault. (Every member of every managed type as a SOAP call and back: the generated conformance tests
+// over HTTP, types.managed_conformance_over_http.) The XML documents are kept in QUORL_WIRE_MESSAGES (when
+// set) for validation against the generated XSD by an independent tool.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
+#include <vector>
 
 #include "../types/schema_counts.h"
 #include "example_value.h"
@@ -26,30 +26,30 @@ namespace {
 using Ormid::Any;
 using Pellum::Ref;
 
-// Writes the documents into the message folder, when one is given.
-class Messages {
-public:
-   Messages() {
-      if (const char* dir = std::getenv("QUORL_WIRE_MESSAGES")) {
-         _dir = dir;
-         std::filesystem::create_directories(_dir);
-      }
+// Writes `xml` into the folder QUORL_WIRE_MESSAGES names, when it is set.
+void Keep(const std::string& name, const std::string& xml) {
+   static const char* const folder = std::getenv("QUORL_WIRE_MESSAGES");
+   if (folder != nullptr) {
+      std::filesystem::create_directories(folder);
+      std::ofstream(std::filesystem::path(folder) / (name + ".xml"), std::ios::binary) << xml;
    }
-   void Keep(const std::string& name, const std::string& xml) {
-      if (!_dir.empty()) {
-         std::ofstream(_dir / (name + ".xml"), std::ios::binary) << xml;
-      }
-   }
-
-private:
-   std::filesystem::path _dir;
-};
+}
 
 // The version that holds every type and property: "disabled" extends the one under development, which
 // extends the newest release and every feature.
 const Ormid::Version* Newest() {
    return &Ormid::VersionCatalogue::Get().GetVersion("quorl.version.disabled");
 }
+
+// Counts failures and reports the first `limit` of them.
+struct Failures {
+   int count = 0;
+   void Check(const std::string& failure, const std::string& what, int limit = 10) {
+      if (!failure.empty() && ++count <= limit) {
+         ADD_FAILURE() << what << ": " << failure;
+      }
+   }
+};
 
 // Encodes `value`, decodes the document and compares; answers what went wrong, or empty.
 std::string RoundTrip(const Any* value, bool json, std::string* document = nullptr) {
@@ -82,7 +82,6 @@ std::vector<Ormid::Type*> TypesOfNamespace(bool (Ormid::Type::*is)() const noexc
 }
 
 TEST(WireRoundTrip, EveryDataObjectAndFault) {
-   Messages messages;
    const auto types = TypesOfNamespace(&Ormid::Type::IsDataObject);
    int expected = 0;
    for (const PackageCount& row : kSchemaCounts) {
@@ -99,35 +98,33 @@ TEST(WireRoundTrip, EveryDataObjectAndFault) {
        {"edge", {.depth = 1, .optionals = true, .complete = true, .edgeValues = true}},
        {"required", {.depth = 0, .optionals = false, .complete = true, .edgeValues = false}},
    };
-   int failures = 0;
+   Failures failures;
    for (Ormid::Type* type : types) {
       const auto& dataType = *static_cast<Ormid::DataObjectType*>(type);
       for (const Variant& variant : variants) {
          Ref<Ormid::DynamicData> value = quorl_types::BuildExampleValue(dataType, variant.options);
          for (bool json : {false, true}) {
             std::string document;
-            const std::string failure = RoundTrip(value.GetPtr(), json, &document);
-            if (!failure.empty() && ++failures <= 20) {
-               ADD_FAILURE() << type->GetName() << " (" << variant.name << ", " << (json ? "JSON" : "XML")
-                             << "): " << failure;
-            }
+            failures.Check(RoundTrip(value.GetPtr(), json, &document),
+                           type->GetName() + std::string(" (") + variant.name + (json ? ", JSON)" : ", XML)"),
+                           20);
             if (!json && variant.options.edgeValues) {
-               messages.Keep(type->GetName(), document);
+               Keep(type->GetName(), document);
             }
          }
       }
    }
-   EXPECT_EQ(failures, 0);
+   EXPECT_EQ(failures.count, 0);
 }
 
 TEST(WireRoundTrip, EveryFaultInASoapFault) {
-   Messages messages;
    // Any method serves: a fault answer does not depend on the call.
    auto* folder =
        dynamic_cast<Ormid::ManagedObjectType*>(Ormid::TypeRegistry::Get().FindByName("quorl.Folder"));
    ASSERT_NE(folder, nullptr);
    const Ormid::ManagedMethod& method = *folder->GetOwnMethod(0);
-   int failures = 0, faults = 0;
+   Failures failures;
+   int faults = 0;
    for (Ormid::Type* type : TypesOfNamespace(&Ormid::Type::IsFault)) {
       ++faults;
       Ref<Ormid::DynamicData> value = quorl_types::BuildExampleValue(
@@ -141,18 +138,16 @@ TEST(WireRoundTrip, EveryFaultInASoapFault) {
             throw std::runtime_error("read back differs:\n" + document);
          }
       } catch (const std::exception& e) {
-         if (++failures <= 10) {
-            ADD_FAILURE() << type->GetName() << ": " << e.what();
-         }
+         failures.Check(e.what(), type->GetName());
       }
    }
    EXPECT_GT(faults, 600);
-   EXPECT_EQ(failures, 0);
+   EXPECT_EQ(failures.count, 0);
 }
 
 TEST(WireRoundTrip, EveryEnumerationValueBoxedAndInArrays) {
-   Messages messages;
-   int failures = 0, values = 0;
+   Failures failures;
+   int values = 0;
    for (Ormid::Type* type : TypesOfNamespace(&Ormid::Type::IsEnum)) {
       const auto& e = *static_cast<Ormid::EnumType*>(type);
       Ref<Any> all(e.GetFuncs().createArray());
@@ -160,29 +155,22 @@ TEST(WireRoundTrip, EveryEnumerationValueBoxedAndInArrays) {
          Ref<Any> box(e.GetFuncs().box(i));
          static_cast<Ormid::Array<int>*>(all.GetPtr())->Append(i);
          for (bool json : {false, true}) {
-            const std::string failure = RoundTrip(box.GetPtr(), json);
-            if (!failure.empty() && ++failures <= 10) {
-               ADD_FAILURE() << type->GetName() << "." << e.GetTag(i) << ": " << failure;
-            }
+            failures.Check(RoundTrip(box.GetPtr(), json), type->GetName() + std::string(".") + e.GetTag(i));
          }
       }
       for (bool json : {false, true}) {
          std::string document;
-         const std::string failure = RoundTrip(all.GetPtr(), json, &document);
-         if (!failure.empty() && ++failures <= 10) {
-            ADD_FAILURE() << type->GetName() << "[]: " << failure;
-         }
+         failures.Check(RoundTrip(all.GetPtr(), json, &document), type->GetName() + std::string("[]"));
          if (!json) {
-            messages.Keep(std::string(type->GetName()) + "-values", document);
+            Keep(std::string(type->GetName()) + "-values", document);
          }
       }
    }
    EXPECT_GT(values, 2000);
-   EXPECT_EQ(failures, 0);
+   EXPECT_EQ(failures.count, 0);
 }
 
 TEST(WireRoundTrip, EveryKindOfArrayAndBox) {
-   Messages messages;
    using Pellum::System::DateTime;
    auto moRefs = Ref<Ormid::DataArray<Ormid::MoRef>>(new Ormid::DataArray<Ormid::MoRef>());
    moRefs->Append(new Ormid::MoRef("quorl.VirtualMachine", "vm-1"));
@@ -222,7 +210,7 @@ TEST(WireRoundTrip, EveryKindOfArrayAndBox) {
          std::string document;
          EXPECT_EQ(RoundTrip(value.GetPtr(), json, &document), "") << name << (json ? " (JSON)" : " (XML)");
          if (!json) {
-            messages.Keep(std::string("array-") + name, document);
+            Keep(std::string("array-") + name, document);
          }
       }
    }
