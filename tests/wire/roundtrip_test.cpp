@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "../types/schema_counts.h"
+#include "schema_counts.h"
 #include "example_value.h"
 #include "ormid/Array.h"
 #include "ormid/ManagedType.h"
