@@ -1,20 +1,11 @@
 // The runtime's loopback adapter, client stubs and dispatchers, driven with the generated recorders of the
-// test namespace (Recorders.h): arguments and results, faults, request contexts, registration,
-// asynchronous calls, shutdown and the end of the process, and the checks in front of a dispatcher.
-// (Every member of every type of the library goes through its stub this way in the conformance tests.)
+// test namespace (Recorders.h); every member of every type of the library goes through its stub this way in
+// the conformance tests.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
-#include <mutex>
-#include <stdexcept>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "ormidtest/SubPart.h"
 #include "ormidtest/nested/FolderStub.h"
@@ -26,26 +17,51 @@ using Ormidtest::Lease;
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;
 using Served::LeaseRecorder;
-using Served::ServedLease;
 using FolderRecorder = Recording::OrmidtestNestedFolderRecorder;
 using Parts = Ormid::DataArray<Ormidtest::Part>;
 
 constexpr std::chrono::seconds kWait(20);
 
-// The fault of class F that `call` raises as F's exception; null, and a failure, when it raises none.
-template <class F> Ref<F> FaultOf(const std::function<void()>& call) {
+// A copy of what `call` raised; null, and a failure, when it raised nothing.
+std::unique_ptr<Pellum::Exception> Raised(const std::function<void()>& call) {
    try {
       call();
-   } catch (const typename F::Exception& e) {
-      return Ref<F>(dynamic_cast<F*>(e.GetFault()));
+   } catch (const Pellum::Exception& e) {
+      return std::unique_ptr<Pellum::Exception>(e.Clone());
    }
-   ADD_FAILURE() << "no " << typeid(F).name() << " raised";
+   ADD_FAILURE() << "nothing raised";
    return nullptr;
+}
+
+// The fault of class F that `call` raises as F's exception.
+template <class F> Ref<F> FaultOf(const std::function<void()>& call) {
+   std::unique_ptr<Pellum::Exception> e = Raised(call);
+   auto* raised = dynamic_cast<typename F::Exception*>(e.get());
+   EXPECT_NE(raised, nullptr) << "no " << typeid(F).name() << " raised";
+   return raised != nullptr ? Ref<F>(static_cast<F*>(raised->GetFault())) : nullptr;
 }
 
 Ormid::ManagedMethod* LeaseMethod(const char* name) {
    return Ormid::GetMoType<Lease>()->FindMethod(name);
 }
+
+// The outcome of one asynchronous call as its callback saw it; read once the item is done (the callback runs
+// before the completion).
+struct Outcome {
+   ScheduledItem* item = nullptr;
+   Ref<Ormid::Any> result;
+   std::unique_ptr<Pellum::Exception> error;
+   std::thread::id thread;
+   Ormid::CompletionFn Callback() {
+      return [this](ScheduledItem* done, Pellum::Exception* e, Ormid::Any* value) {
+         item = done;
+         result = value;
+         error.reset(e != nullptr ? e->Clone() : nullptr);
+         thread = std::this_thread::get_id();
+      };
+   }
+   std::string Text() const { return result ? Ormid::Unbox<std::string>(result.GetPtr()) : "(no result)"; }
+};
 
 class Loopback : public ::testing::Test {
 protected:
@@ -66,11 +82,19 @@ protected:
       }
       return out;
    }
+   // Starts Complete on `on` and returns once the call waits at the closed gate.
+   Ref<ScheduledItem> StartHeld(Ormidtest::LeaseStub& on, Outcome& outcome) {
+      Ref<ScheduledItem> item;
+      lease.gate.Close();
+      on.Complete(nullptr, outcome.Callback(), item);
+      lease.gate.AwaitWaiter();
+      return item;
+   }
 
    Ref<Ormid::LoopbackAdapter> adapter{new Ormid::LoopbackAdapter(2)};
-   ServedLease lease{"lease-1"};
+   Served::ServedLease lease{"lease-1"};
    Ref<FolderRecorder> folder{new FolderRecorder("f-1")};
-   Ref<Ormidtest::LeaseStub> stub; // a stub class: the interface's members and the asynchronous ones
+   Ref<Ormidtest::LeaseStub> stub; // the interface's members and the asynchronous ones
 };
 
 TEST_F(Loopback, StubOfTheReferencesMostDerivedType) {
@@ -113,28 +137,44 @@ TEST_F(Loopback, ArgumentsArriveIntactAndInheritedMembersGoThroughTheBase) {
    EXPECT_EQ(folderCalls[1].member, "ormidtest.nested.Entity.Reload");
 }
 
-TEST_F(Loopback, FaultsKeepTheirClassAndOtherExceptionsBecomeSystemErrors) {
-   // Declared or not, a fault keeps its class.
-   EXPECT_TRUE(FaultOf<Ormidtest::Fault::Expired>([&] { stub->Progress(-1); }));
-   EXPECT_THROW(stub->Progress(150), Ormid::Fault::NotSupported::Exception);
-   Ref<Ormid::Fault::SystemError> error = FaultOf<Ormid::Fault::SystemError>([&] { stub->Progress(1000); });
-   ASSERT_TRUE(error);
-   EXPECT_EQ(error->reason, "progress store unavailable");
-}
-
-TEST_F(Loopback, UnknownReferenceIsManagedObjectNotFound) {
+// A fault of the implementation, declared or not, a plain exception and an unknown target: a synchronous
+// call raises, and an asynchronous one hands its callback, an exception of the fault's own class.
+TEST_F(Loopback, FaultsReachTheCallerAsTheirOwnClass) {
    Ref<Ormid::MoRef> gone(new Ormid::MoRef(Ormid::GetMoType<Lease>(), "lease-9"));
-   Ref<Lease> orphan = adapter->GetStub<Lease>(gone.GetPtr());
-   Ref<Ormid::Fault::ManagedObjectNotFound> notFound =
-       FaultOf<Ormid::Fault::ManagedObjectNotFound>([&] { orphan->Progress(1); });
-   ASSERT_TRUE(notFound && notFound->obj);
-   EXPECT_TRUE(notFound->obj->Equals(*gone));
-   // Unregistering ends the service.
-   EXPECT_TRUE(adapter->Unregister(lease.impl->_GetRef()));
-   EXPECT_FALSE(adapter->Unregister(lease.impl->_GetRef()));
-   EXPECT_THROW(stub->Complete(nullptr), Ormid::Fault::ManagedObjectNotFound::Exception);
-   EXPECT_EQ(adapter->GetObjectCount(), 1u);
-   EXPECT_TRUE(Calls().empty());
+   Ref<Ormidtest::LeaseStub> orphan = adapter->GetStub<Ormidtest::LeaseStub>(gone.GetPtr());
+   const struct {
+      Ormidtest::LeaseStub* on;
+      int percent;
+      const std::type_info& raised;
+   } rows[] = {
+       {stub.GetPtr(), -1, typeid(Ormidtest::Fault::Expired::Exception)},
+       {stub.GetPtr(), 150, typeid(Ormid::Fault::NotSupported::Exception)},
+       {stub.GetPtr(), 1000, typeid(Ormid::Fault::SystemError::Exception)},
+       {orphan.GetPtr(), 1, typeid(Ormid::Fault::ManagedObjectNotFound::Exception)},
+   };
+   for (const auto& row : rows) {
+      SCOPED_TRACE(Pellum::DemangleTypeName(row.raised));
+      Outcome outcome;
+      Ref<ScheduledItem> item;
+      row.on->Progress(row.percent, outcome.Callback(), item);
+      ASSERT_TRUE(item->WaitFor(kWait));
+      EXPECT_FALSE(outcome.result);
+      ASSERT_TRUE(outcome.error);
+      const std::unique_ptr<Pellum::Exception> raised[] = {Raised([&] { row.on->Progress(row.percent); }),
+                                                           Raised([&] { outcome.error->Throw(); })};
+      for (const std::unique_ptr<Pellum::Exception>& e : raised) {
+         ASSERT_TRUE(e);
+         const Pellum::Exception& exception = *e;
+         EXPECT_EQ(typeid(exception), row.raised);
+         Ormid::MethodFault* fault = dynamic_cast<const Ormid::MethodFault::Exception&>(exception).GetFault();
+         if (auto* error = dynamic_cast<Ormid::Fault::SystemError*>(fault)) {
+            EXPECT_EQ(error->reason, "progress store unavailable");
+         } else if (auto* notFound = dynamic_cast<Ormid::Fault::ManagedObjectNotFound*>(fault)) {
+            EXPECT_TRUE(notFound->obj && notFound->obj->Equals(*gone));
+         }
+      }
+   }
+   EXPECT_EQ(Calls().size(), 6u) << "the unknown target's calls reach no implementation";
 }
 
 TEST_F(Loopback, MethodOfAnotherTypeIsNotSupported) {
@@ -150,7 +190,7 @@ TEST_F(Loopback, MethodOfAnotherTypeIsNotSupported) {
    EXPECT_EQ(folder->CallCount() + lease.impl->CallCount(), 0u);
 }
 
-TEST_F(Loopback, RegistrationIsChecked) {
+TEST_F(Loopback, RegistrationIsCheckedAndUnregisteringEndsTheService) {
    EXPECT_THROW(adapter->Register(lease.impl.GetPtr()), Pellum::Exception); // already served
    EXPECT_THROW(adapter->Register(nullptr), Pellum::Exception);
    // A folder cannot serve a lease reference; it can serve a reference of its base type.
@@ -160,6 +200,12 @@ TEST_F(Loopback, RegistrationIsChecked) {
    adapter->Register(entityRef.GetPtr(), folder.GetPtr());
    EXPECT_EQ(adapter->Find(entityRef.GetPtr()).GetPtr(), static_cast<Ormid::ManagedObject*>(folder.GetPtr()));
    EXPECT_EQ(adapter->GetStub<Ormidtest::Nested::Entity>(entityRef.GetPtr())->GetName(), "folder f-1");
+
+   EXPECT_TRUE(adapter->Unregister(lease.impl->_GetRef()));
+   EXPECT_FALSE(adapter->Unregister(lease.impl->_GetRef()));
+   EXPECT_THROW(stub->Complete(nullptr), Ormid::Fault::ManagedObjectNotFound::Exception);
+   EXPECT_EQ(adapter->GetObjectCount(), 2u);
+   EXPECT_TRUE(Calls().empty());
 }
 
 TEST_F(Loopback, RequestContextTravelsWithTheCall) {
@@ -184,42 +230,24 @@ TEST_F(Loopback, RequestContextTravelsWithTheCall) {
    EXPECT_EQ(stub->Complete(nullptr).GetValue(), "lease lease-1 for (anonymous)");
    ASSERT_TRUE(lease.SeenContext());
    EXPECT_EQ(lease.SeenContext()->size(), 0u);
-}
 
-// The outcome of one asynchronous call as the callback saw it.
-struct Outcome {
-   std::mutex lock;
-   ScheduledItem* item = nullptr;
-   Ref<Ormid::Any> result;
-   std::unique_ptr<Pellum::Exception> error;
-   std::thread::id thread;
-   Ormid::CompletionFn Callback() {
-      return [this](ScheduledItem* done, Pellum::Exception* e, Ormid::Any* value) {
-         std::lock_guard<std::mutex> guard(lock);
-         item = done;
-         result = value;
-         error.reset(e != nullptr ? e->Clone() : nullptr);
-         thread = std::this_thread::get_id();
-      };
-   }
-   std::string Text() {
-      std::lock_guard<std::mutex> guard(lock);
-      return result ? Ormid::Unbox<std::string>(result.GetPtr()) : "(no result)";
-   }
-};
+   // An asynchronous call carries the context of its start: a change after the start does not reach it.
+   bob->Set("user", Ormid::Box(std::string("carol")).GetPtr());
+   Outcome outcome;
+   Ref<ScheduledItem> item = StartHeld(dynamic_cast<Ormidtest::LeaseStub&>(*withContext), outcome);
+   bob->Set("user", Ormid::Box(std::string("mallory")).GetPtr());
+   lease.gate.Open();
+   ASSERT_TRUE(item->WaitFor(kWait));
+   EXPECT_EQ(outcome.Text(), "lease lease-1 for carol");
+}
 
 TEST_F(Loopback, AsynchronousCallReportsTheResult) {
    Outcome outcome;
-   Ref<ScheduledItem> item;
-   lease.gate.Close();
-   stub->Complete(nullptr, outcome.Callback(), item);
-   ASSERT_TRUE(item); // returned at once, while the call waits at the gate
-   lease.gate.AwaitWaiter();
+   Ref<ScheduledItem> item = StartHeld(*stub, outcome); // returned at once, while the call waits at the gate
    EXPECT_FALSE(item->IsDone());
    lease.gate.Open();
    ASSERT_TRUE(item->WaitFor(kWait));
    EXPECT_EQ(outcome.Text(), "lease lease-1 for (anonymous)");
-   std::lock_guard<std::mutex> guard(outcome.lock);
    EXPECT_EQ(outcome.item, item.GetPtr());
    EXPECT_FALSE(outcome.error);
    EXPECT_NE(outcome.thread, std::this_thread::get_id());
@@ -230,73 +258,26 @@ TEST_F(Loopback, AsynchronousCallReportsTheResult) {
    EXPECT_NE(item->GetDescription().find("ormidtest.Lease.complete"), std::string::npos);
    EXPECT_GE(adapter->GetThreadCount(), 1u);
    EXPECT_LE(adapter->GetThreadCount(), 2u);
-}
 
-TEST_F(Loopback, AsynchronousFaultsRethrowAsTheirOwnClass) {
-   // A fault of the implementation, an unknown target and a plain exception: each reaches the callback as
-   // an exception that rethrows with its own class.
-   Ref<Ormid::MoRef> gone(new Ormid::MoRef(Ormid::GetMoType<Lease>(), "lease-9"));
-   Ref<Lease> orphan = adapter->GetStub<Lease>(gone.GetPtr());
-   Outcome expired, missing, broken;
-   Ref<ScheduledItem> items[3];
-   stub->Progress(-5, expired.Callback(), items[0]);
-   dynamic_cast<Ormidtest::LeaseStub&>(*orphan).Complete(nullptr, missing.Callback(), items[1]);
-   stub->Progress(1000, broken.Callback(), items[2]);
-   for (Ref<ScheduledItem>& item : items) {
-      ASSERT_TRUE(item->WaitFor(kWait));
-   }
-   std::lock_guard<std::mutex> g1(expired.lock), g2(missing.lock), g3(broken.lock);
-   for (Outcome* o : {&expired, &missing, &broken}) {
-      ASSERT_TRUE(o->error);
-      EXPECT_FALSE(o->result);
-   }
-   EXPECT_THROW(expired.error->Throw(), Ormidtest::Fault::Expired::Exception);
-   EXPECT_THROW(missing.error->Throw(), Ormid::Fault::ManagedObjectNotFound::Exception);
-   auto* systemError = dynamic_cast<Ormid::Fault::SystemError::Exception*>(broken.error.get());
-   ASSERT_NE(systemError, nullptr);
-   EXPECT_EQ(dynamic_cast<Ormid::Fault::SystemError*>(systemError->GetFault())->reason,
-             "progress store unavailable");
-}
-
-TEST_F(Loopback, AsynchronousCallCarriesTheContextOfItsStart) {
-   Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
-   context->Set("user", Ormid::Box(std::string("carol")).GetPtr());
-   dynamic_cast<Ormid::StubImpl&>(*stub)._SetRequestContext(context.GetPtr());
-   Outcome outcome;
-   Ref<ScheduledItem> item;
-   lease.gate.Close();
-   stub->Complete(nullptr, outcome.Callback(), item);
-   // Changing the caller's context after the start does not reach the call.
-   context->Set("user", Ormid::Box(std::string("mallory")).GetPtr());
-   lease.gate.Open();
-   ASSERT_TRUE(item->WaitFor(kWait));
-   EXPECT_EQ(outcome.Text(), "lease lease-1 for carol");
-}
-
-TEST_F(Loopback, ThrowingCallbackStillCompletesTheItem) {
-   Ref<ScheduledItem> item;
+   // A throwing callback still completes its item, and an empty callback is allowed.
    stub->Complete(
        nullptr, [](ScheduledItem*, Pellum::Exception*, Ormid::Any*) { throw std::runtime_error("oops"); },
        item);
    EXPECT_TRUE(item->WaitFor(kWait));
-   // And an empty callback is allowed.
    stub->Progress(12, Ormid::CompletionFn(), item);
    ASSERT_TRUE(item->WaitFor(kWait));
-   EXPECT_EQ(Calls(), (std::vector<std::string>{"ormidtest.Lease.Complete", "ormidtest.Lease.Progress"}));
+   EXPECT_EQ(Calls(), (std::vector<std::string>{"ormidtest.Lease.Complete", "ormidtest.Lease.Complete",
+                                                "ormidtest.Lease.Progress"}));
 }
 
 TEST_F(Loopback, ShutdownCancelsQueuedCallsAndRefusesNewOnes) {
    Ref<Ormid::LoopbackAdapter> single(new Ormid::LoopbackAdapter(1));
    single->Register(lease.impl.GetPtr());
    Ref<Ormidtest::LeaseStub> singleStub = single->GetStub<Ormidtest::LeaseStub>(lease.impl->_GetRef());
-
-   lease.gate.Close();
    Outcome running;
    Outcome queued[2];
-   Ref<ScheduledItem> runningItem;
+   Ref<ScheduledItem> runningItem = StartHeld(*singleStub, running); // the only worker is busy now
    Ref<ScheduledItem> queuedItems[2];
-   singleStub->Complete(nullptr, running.Callback(), runningItem);
-   lease.gate.AwaitWaiter(); // the only worker is busy now
    singleStub->Progress(20, queued[0].Callback(), queuedItems[0]);
    singleStub->GetState(queued[1].Callback(), queuedItems[1]);
 
@@ -312,7 +293,6 @@ TEST_F(Loopback, ShutdownCancelsQueuedCallsAndRefusesNewOnes) {
    EXPECT_EQ(single->GetThreadCount(), 0u);
    EXPECT_EQ(running.Text(), "lease lease-1 for (anonymous)");
    for (Outcome& outcome : queued) {
-      std::lock_guard<std::mutex> guard(outcome.lock);
       EXPECT_NE(dynamic_cast<Ormid::Fault::RequestCanceled::Exception*>(outcome.error.get()), nullptr);
       EXPECT_FALSE(outcome.result);
    }
@@ -322,19 +302,14 @@ TEST_F(Loopback, ShutdownCancelsQueuedCallsAndRefusesNewOnes) {
    EXPECT_THROW(singleStub->Complete(nullptr, Ormid::CompletionFn(), refused),
                 Ormid::Fault::RequestCanceled::Exception);
    EXPECT_FALSE(refused);
-   // Synchronous calls still work.
-   singleStub->Progress(30);
+   singleStub->Progress(30); // synchronous calls still work
    EXPECT_EQ(Calls(), std::vector<std::string>{"ormidtest.Lease.Progress"});
 }
 
 TEST_F(Loopback, PendingCallKeepsTheAdapterAlive) {
    Outcome outcome;
-   Ref<ScheduledItem> item;
-   lease.gate.Close();
-   stub->Complete(nullptr, outcome.Callback(), item);
-   lease.gate.AwaitWaiter();
-   // Drop every reference the test holds; the pending call still has the adapter.
-   stub = nullptr;
+   Ref<ScheduledItem> item = StartHeld(*stub, outcome);
+   stub = nullptr; // every reference the test holds
    adapter = nullptr;
    lease.gate.Open();
    ASSERT_TRUE(item->WaitFor(kWait));
