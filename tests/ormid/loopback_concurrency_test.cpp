@@ -1,14 +1,9 @@
-// Many asynchronous and synchronous calls through the runtime's loopback adapter from several threads,
-// with generated stubs and recorders (Recorders.h): shared stubs, adapters and targets, request contexts
-// swapped and objects served and withdrawn while calls run.
+// Many asynchronous and synchronous calls through the loopback adapter from several threads: shared stubs,
+// adapters and targets, request contexts swapped and objects served and withdrawn while calls run.
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
-#include <string>
-#include <thread>
-#include <vector>
 
 #include "served_lease.h"
 
@@ -27,34 +22,26 @@ struct Tally {
    std::atomic<int> wrong{0};
 };
 
-// Starts kCallsPerThread asynchronous calls: every third one raises the declared fault.
-void StartCalls(Lease& iface, int thread, Tally& tally, std::vector<Ref<ScheduledItem>>& items) {
-   auto& stub = dynamic_cast<Ormidtest::LeaseStub&>(iface);
+// Starts kCallsPerThread asynchronous calls: every third one raises the declared fault, every third one
+// answers a text.
+void StartCalls(Ormidtest::LeaseStub& stub, int thread, Tally& tally,
+                std::vector<Ref<ScheduledItem>>& items) {
    for (int i = 0; i < kCallsPerThread; ++i) {
+      const int kind = i % 3;
+      auto done = [&tally, kind](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
+         const bool ok =
+             kind == 0
+                 ? dynamic_cast<Ormidtest::Fault::Expired::Exception*>(error) != nullptr && result == nullptr
+             : kind == 1
+                 ? error == nullptr && Ormid::Unbox<std::string>(result).rfind("lease lease-1 for ", 0) == 0
+                 : error == nullptr && result == nullptr;
+         (!ok ? tally.wrong : kind == 0 ? tally.faults : tally.results)++;
+      };
       Ref<ScheduledItem> item;
-      if (i % 3 == 0) {
-         stub.Progress(
-             -1,
-             [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                bool typed = dynamic_cast<Ormidtest::Fault::Expired::Exception*>(error) != nullptr;
-                (typed && result == nullptr ? tally.faults : tally.wrong)++;
-             },
-             item);
-      } else if (i % 3 == 1) {
-         stub.Complete(
-             nullptr,
-             [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                bool ok =
-                    error == nullptr && Ormid::Unbox<std::string>(result).rfind("lease lease-1 for ", 0) == 0;
-                (ok ? tally.results : tally.wrong)++;
-             },
-             item);
+      if (kind == 1) {
+         stub.Complete(nullptr, done, item);
       } else {
-         stub.Progress((thread * 7 + i) % 101,
-                       [&tally](ScheduledItem*, Pellum::Exception* error, Ormid::Any* result) {
-                          (error == nullptr && result == nullptr ? tally.results : tally.wrong)++;
-                       },
-                       item);
+         stub.Progress(kind == 0 ? -1 : (thread * 7 + i) % 101, done, item);
       }
       items.push_back(std::move(item));
    }
@@ -62,9 +49,8 @@ void StartCalls(Lease& iface, int thread, Tally& tally, std::vector<Ref<Schedule
 
 TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(3));
-   Served::ServedLease served("lease-1");
-   Ref<Served::LeaseRecorder> lease = served.impl;
-   adapter->Register(lease.GetPtr());
+   Served::ServedLease lease("lease-1");
+   adapter->Register(lease.impl.GetPtr());
    Tally tally;
    std::vector<Ref<ScheduledItem>> items[2];
    std::vector<std::thread> callers;
@@ -73,10 +59,10 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
          // Each thread has its own stub and context; the adapter and the target are shared.
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("caller-" + std::to_string(t)).GetPtr());
-         Ref<Lease> stub = adapter->GetStub<Lease>(lease->_GetRef(), context.GetPtr());
+         Ref<Ormidtest::LeaseStub> stub =
+             adapter->GetStub<Ormidtest::LeaseStub>(lease.impl->_GetRef(), context.GetPtr());
          StartCalls(*stub, t, tally, items[t]);
-         // Synchronous calls in between, from the same threads.
-         for (int i = 0; i < 20; ++i) {
+         for (int i = 0; i < 20; ++i) { // synchronous calls in between, from the same threads
             EXPECT_EQ(stub->Complete(nullptr).GetValue(), "lease lease-1 for caller-" + std::to_string(t));
          }
       });
@@ -93,55 +79,44 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    EXPECT_EQ(tally.wrong.load(), 0);
    EXPECT_EQ(tally.faults.load(), 2 * kCallsPerThread / 3);
    EXPECT_EQ(tally.results.load(), 2 * kCallsPerThread - 2 * kCallsPerThread / 3);
-   EXPECT_EQ(lease->CallCount(), static_cast<std::size_t>(2 * kCallsPerThread + 2 * 20));
+   EXPECT_EQ(lease.impl->CallCount(), static_cast<std::size_t>(2 * kCallsPerThread + 2 * 20));
    EXPECT_LE(adapter->GetThreadCount(), 3u);
 }
 
 TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(2));
-   Served::ServedLease served("lease-1");
-   Ref<Served::LeaseRecorder> lease = served.impl;
-   adapter->Register(lease.GetPtr());
-   Ref<Lease> stub = adapter->GetStub<Lease>(lease->_GetRef());
-   auto& impl = dynamic_cast<Ormid::StubImpl&>(*stub);
+   Served::ServedLease lease("lease-1");
+   adapter->Register(lease.impl.GetPtr());
+   Ref<Ormidtest::LeaseStub> stub = adapter->GetStub<Ormidtest::LeaseStub>(lease.impl->_GetRef());
    std::atomic<bool> stop{false};
-
    // One thread swaps the stub's context and serves and withdraws a second object.
    std::thread changer([&] {
       Served::ServedLease other("lease-2");
       for (int i = 0; !stop.load(); ++i) {
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("user-" + std::to_string(i % 5)).GetPtr());
-         impl._SetRequestContext(context.GetPtr());
+         dynamic_cast<Ormid::StubImpl&>(*stub)._SetRequestContext(context.GetPtr());
          adapter->Register(other.impl.GetPtr());
          EXPECT_TRUE(adapter->Unregister(other.impl->_GetRef()));
          std::this_thread::yield();
       }
    });
-   int answered = 0;
-   std::vector<Ref<ScheduledItem>> items;
+   std::vector<Ref<ScheduledItem>> items(100);
    std::atomic<int> completed{0};
-   for (int i = 0; i < 100; ++i) {
+   for (Ref<ScheduledItem>& item : items) {
       std::string text = stub->Complete(nullptr).GetValue();
       EXPECT_EQ(text.rfind("lease lease-1 for ", 0), 0u) << text;
-      ++answered;
-      Ref<ScheduledItem> item;
-      dynamic_cast<Ormidtest::LeaseStub&>(*stub).GetState(
-          [&completed](ScheduledItem*, Pellum::Exception* error, Ormid::Any*) {
-             if (error == nullptr) {
-                ++completed;
-             }
-          },
-          item);
-      items.push_back(std::move(item));
+      stub->GetState([&completed](ScheduledItem*, Pellum::Exception* error,
+                                  Ormid::Any*) { completed += error == nullptr ? 1 : 0; },
+                     item);
    }
    stop = true;
    changer.join();
    for (const Ref<ScheduledItem>& item : items) {
       ASSERT_TRUE(item->WaitFor(kWait));
    }
-   EXPECT_EQ(answered, 100);
    EXPECT_EQ(completed.load(), 100);
+   EXPECT_EQ(lease.impl->CallCount(), 200u);
    EXPECT_EQ(adapter->GetObjectCount(), 1u);
 }
 
