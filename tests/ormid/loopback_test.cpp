@@ -241,6 +241,29 @@ TEST_F(Loopback, RequestContextTravelsWithTheCall) {
    EXPECT_EQ(outcome.Text(), "lease lease-1 for carol");
 }
 
+TEST(RequestContext, EntriesAndScopes) {
+   Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
+   context->Set("b", Ormid::Box(2).GetPtr());
+   context->Set("a", nullptr);
+   EXPECT_TRUE(context->Contains("a"));
+   EXPECT_FALSE(context->Get("a"));
+   EXPECT_EQ(context->GetKeys(), (std::vector<std::string>{"a", "b"}));
+   EXPECT_EQ(context->ToString().rfind("RequestContext{a=(null), b=", 0), 0u) << context->ToString();
+   EXPECT_TRUE(context->Remove("a"));
+   EXPECT_FALSE(context->Remove("a"));
+   EXPECT_EQ(context->size(), 1u);
+   Ref<Ormid::RequestContext> inner(new Ormid::RequestContext());
+   {
+      Ormid::RequestContext::Scope outerScope(context.GetPtr());
+      {
+         Ormid::RequestContext::Scope innerScope(inner.GetPtr());
+         EXPECT_EQ(Ormid::RequestContext::GetCurrent(), inner.GetPtr());
+      }
+      EXPECT_EQ(Ormid::RequestContext::GetCurrent(), context.GetPtr());
+   }
+   EXPECT_EQ(Ormid::RequestContext::GetCurrent(), nullptr);
+}
+
 TEST_F(Loopback, AsynchronousCallReportsTheResult) {
    Outcome outcome;
    Ref<ScheduledItem> item = StartHeld(*stub, outcome); // returned at once, while the call waits at the gate

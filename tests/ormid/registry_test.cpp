@@ -4,8 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
+#include <functional>
 
 #include "test_catalogues.h"
 
@@ -158,75 +157,114 @@ TEST(Registry, TypeRelations) {
 
 namespace {
 
-// Packages built inside the tests: a type-list function over `pending`.
-std::vector<const DataTypeInfo*> pending;
+// Packages built inside the tests: a type-list function over `pending`, each entry making one type object.
+using Make = std::function<Type*()>;
+std::vector<Make> pending;
 std::vector<Type*> slots;
 int listCalls = 0;
 
 Type* const* PendingList(int& count) {
    ++listCalls;
    slots.clear();
-   for (const DataTypeInfo* d : pending) {
-      slots.push_back(d != nullptr ? CreateDataObjectType(d) : nullptr);
+   for (const Make& make : pending) {
+      slots.push_back(make ? make() : nullptr);
    }
    count = static_cast<int>(slots.size());
    return slots.data();
+}
+
+Make Data(const DataTypeInfo* d) {
+   return [d] { return CreateDataObjectType(d); };
+}
+Make Managed(const ManagedTypeInfo* d) {
+   return [d] { return CreateManagedObjectType(d); };
+}
+
+const PropertyRecord kNoProperties[1] = {};
+const ManagedMethodInfo kNoMethods[1] = {};
+ManagedTypeInfo EmptyManaged(const TypeInfo* type, const TypeInfo* base, ManagedMethod** table) {
+   return {type, base, kNoProperties, kNoMethods, nullptr, nullptr, nullptr, table};
 }
 
 } // namespace
 
 TEST(Registry, BaseRegisteredByALaterPackageResolves) {
    // Registered types live for the process: so do their records.
-   static const TypeInfo lateBase{KindDataObject, "ormidtest.later.Base", "LaterBase",
-                                  "ormidtest.version.v1"};
-   static const TypeInfo earlyDerived{KindDataObject, "ormidtest.early.Derived", "EarlyDerived",
-                                      "ormidtest.version.v1"};
-   static const DataTypeInfo kLateBase = QTest::EmptyDescriptor(&lateBase, &gKoblDynamicDataTypeInfo);
-   static const DataTypeInfo kEarlyDerived = QTest::EmptyDescriptor(&earlyDerived, &lateBase);
-   pending = {&kEarlyDerived};
-   listCalls = 0;
-   TypeInfoLoader early(nullptr, &PendingList);
-   EXPECT_EQ(listCalls, 1); // the type-list function runs once, in the constructor
-   ASSERT_EQ(early.GetTypeCount(), 1);
-   auto* derived = static_cast<DataObjectType*>(early.GetTypes()[0]);
-   try {
-      derived->GetBase();
-      ADD_FAILURE() << "the base is not registered yet";
-   } catch (const Pellum::Exception& e) {
-      EXPECT_STREQ(e.what(),
-                   "base type ormidtest.later.Base of data type ormidtest.early.Derived is not registered");
+   static const TypeInfo headers[] = {
+       {KindDataObject, "ormidtest.later.Base", "LaterBase", "ormidtest.version.v1"},
+       {KindDataObject, "ormidtest.early.Derived", "EarlyDerived", "ormidtest.version.v1"},
+       {KindManaged, "ormidtest.later.Parent", "LaterParent", "ormidtest.version.v1"},
+       {KindManaged, "ormidtest.early.Child", "EarlyChild", "ormidtest.version.v1"}};
+   static const DataTypeInfo lateBase = QTest::EmptyDescriptor(&headers[0], &gKoblDynamicDataTypeInfo);
+   static const DataTypeInfo earlyDerived = QTest::EmptyDescriptor(&headers[1], &headers[0]);
+   static ManagedMethod* tables[2][1];
+   static const ManagedTypeInfo lateParent =
+       EmptyManaged(&headers[2], &gKoblManagedObjectTypeInfo, tables[0]);
+   static const ManagedTypeInfo earlyChild = EmptyManaged(&headers[3], &headers[2], tables[1]);
+   const struct {
+      Make derived;
+      Make base;
+      const char* refusal;
+   } rows[] = {
+       {Data(&earlyDerived), Data(&lateBase),
+        "base type ormidtest.later.Base of data type ormidtest.early.Derived is not registered"},
+       {Managed(&earlyChild), Managed(&lateParent),
+        "base type ormidtest.later.Parent of managed type ormidtest.early.Child is not registered"},
+   };
+   for (const auto& row : rows) {
+      SCOPED_TRACE(row.refusal);
+      pending = {row.derived};
+      listCalls = 0;
+      TypeInfoLoader early(nullptr, &PendingList);
+      EXPECT_EQ(listCalls, 1); // the type-list function runs once, in the constructor
+      ASSERT_EQ(early.GetTypeCount(), 1);
+      Type* derived = early.GetTypes()[0];
+      auto base = [derived]() -> Type* {
+         return derived->IsManaged() ? static_cast<Type*>(static_cast<ManagedObjectType*>(derived)->GetBase())
+                                     : static_cast<DataObjectType*>(derived)->GetBase();
+      };
+      try {
+         base();
+         ADD_FAILURE() << "the base is not registered yet";
+      } catch (const Pellum::Exception& e) {
+         EXPECT_STREQ(e.what(), row.refusal);
+      }
+      pending = {row.base};
+      TypeInfoLoader late(nullptr, &PendingList);
+      EXPECT_EQ(base(), late.GetTypes()[0]);
+      EXPECT_TRUE(derived->IsA(late.GetTypes()[0]));
+      EXPECT_EQ(TypeRegistry::Get().FindByName(derived->GetName()), derived);
    }
-
-   pending = {&kLateBase};
-   TypeInfoLoader late(nullptr, &PendingList);
-   EXPECT_EQ(derived->GetBase(), late.GetTypes()[0]);
-   EXPECT_TRUE(derived->IsA(late.GetTypes()[0]));
-   EXPECT_EQ(TypeRegistry::Get().FindByName("ormidtest.early.Derived"), derived);
+   // A managed type without members: a table of one null slot, no property lookup, nothing to find.
+   auto* child = static_cast<ManagedObjectType*>(TypeRegistry::Get().FindByName("ormidtest.early.Child"));
+   EXPECT_EQ(child->GetMethodObjectCount(), 0u);
+   EXPECT_EQ(tables[1][0], nullptr);
+   EXPECT_EQ(child->PropertyIndex("anything"), ManagedObjectType::kNoProperty);
+   EXPECT_EQ(child->FindMethod("anything"), nullptr);
 }
 
 TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
    TypeRegistry& r = TypeRegistry::Get();
-   const TypeInfo sameName{KindDataObject, "ormidtest.Part", "OtherWsdl", "ormidtest.version.v1"};
-   const TypeInfo sameWsdl{KindDataObject, "ormidtest.Other", "TestPart", "ormidtest.version.v1"};
-   const TypeInfo fresh1{KindDataObject, "ormidtest.Fresh", "Fresh1", "ormidtest.version.v1"};
-   const TypeInfo fresh2{KindDataObject, "ormidtest.Fresh", "Fresh2", "ormidtest.version.v1"};
-   const DataTypeInfo dSameName = QTest::EmptyDescriptor(&sameName, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dSameWsdl = QTest::EmptyDescriptor(&sameWsdl, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dFresh1 = QTest::EmptyDescriptor(&fresh1, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dFresh2 = QTest::EmptyDescriptor(&fresh2, &gKoblDynamicDataTypeInfo);
+   const TypeInfo headers[] = {{KindDataObject, "ormidtest.Part", "OtherWsdl", "ormidtest.version.v1"},
+                               {KindDataObject, "ormidtest.Other", "TestPart", "ormidtest.version.v1"},
+                               {KindDataObject, "ormidtest.Fresh", "Fresh1", "ormidtest.version.v1"},
+                               {KindDataObject, "ormidtest.Fresh", "Fresh2", "ormidtest.version.v1"}};
+   std::vector<DataTypeInfo> d;
+   for (const TypeInfo& header : headers) {
+      d.push_back(QTest::EmptyDescriptor(&header, &gKoblDynamicDataTypeInfo));
+   }
    const std::size_t before = r.GetTypeCount();
-
    const struct {
-      std::vector<const DataTypeInfo*> package;
+      std::vector<Make> package;
       const char* message;
    } cases[] = {
-       {{&*GetDoType<Ormidtest::Part>()->GetDescriptor()},
+       {{Data(GetDoType<Ormidtest::Part>()->GetDescriptor())},
         "type ormidtest.Part is registered twice (same header)"},
-       {{&dSameName}, "type name ormidtest.Part is registered twice"},
-       {{&dSameWsdl}, "WSDL name TestPart of type ormidtest.Other is already taken by ormidtest.Part"},
+       {{Data(&d[0])}, "type name ormidtest.Part is registered twice"},
+       {{Data(&d[1])}, "WSDL name TestPart of type ormidtest.Other is already taken by ormidtest.Part"},
        // Two types of one package with the same name: the first is not registered either.
-       {{&dFresh1, &dFresh2}, "type name ormidtest.Fresh is registered twice"},
-       {{&dFresh1, nullptr}, "entry 1 of a type list of namespace (no namespace) is null"},
+       {{Data(&d[2]), Data(&d[3])}, "type name ormidtest.Fresh is registered twice"},
+       {{Data(&d[2]), nullptr}, "entry 1 of a type list of namespace (no namespace) is null"},
    };
    for (const auto& c : cases) {
       pending = c.package;
@@ -236,8 +274,7 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
       } catch (const Pellum::Exception& e) {
          EXPECT_STREQ(e.what(), c.message);
       }
-      // The refused package's type objects were never registered: release them.
-      for (Type* t : slots) {
+      for (Type* t : slots) { // the refused package's type objects were never registered
          delete t;
       }
    }
@@ -245,7 +282,7 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
    EXPECT_EQ(r.FindByName("ormidtest.Fresh"), nullptr);
    EXPECT_THROW(TypeInfoLoader(nullptr, nullptr), Pellum::Exception);
 
-   // Descriptors that CreateDataObjectType refuses before anything is registered.
+   // Descriptors that the type objects' constructors refuse before anything is registered.
    const TypeInfo enumHeader{KindEnum, "ormidtest.NotData", "NotData", "v"};
    const TypeInfo header{KindDataObject, "ormidtest.Broken", "Broken", "v"};
    DataTypeInfo wrongKind = QTest::EmptyDescriptor(&enumHeader, &gKoblDynamicDataTypeInfo);
@@ -255,12 +292,16 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
    DataTypeInfo noAccessors = *GetDoType<Ormidtest::Part>()->GetDescriptor();
    noAccessors.type = &header;
    noAccessors.swapField = nullptr;
-   DataTypeInfo noReset = *GetDoType<Ormidtest::Part>()->GetDescriptor();
-   noReset.type = &header;
+   DataTypeInfo noReset = noAccessors;
+   noReset.swapField = GetDoType<Ormidtest::Part>()->GetDescriptor()->swapField;
    noReset.reset = nullptr;
-   const std::vector<const DataTypeInfo*> broken = {nullptr,    &wrongKind,   &noBase,
-                                                    &noFactory, &noAccessors, &noReset};
-   for (const DataTypeInfo* d : broken) {
-      EXPECT_THROW(CreateDataObjectType(d), Pellum::Exception);
+   ManagedMethod* table[1] = {};
+   const ManagedTypeInfo managedOfDataKind = EmptyManaged(&header, &gKoblManagedObjectTypeInfo, table);
+   const ManagedTypeInfo noTable =
+       EmptyManaged(&gOrmidtestLeaseTypeInfo, &gKoblManagedObjectTypeInfo, nullptr);
+   for (const Make& make :
+        {Data(nullptr), Data(&wrongKind), Data(&noBase), Data(&noFactory), Data(&noAccessors), Data(&noReset),
+         Managed(nullptr), Managed(&managedOfDataKind), Managed(&noTable)}) {
+      EXPECT_THROW(make(), Pellum::Exception);
    }
 }
