@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 #include "ormidtest/nested/Outer.h"
 #include "test_catalogues.h"
 

@@ -3,12 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
-#include <limits>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "test_catalogues.h"
 
 using namespace Ormid;

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "served_lease.h"
 
 using Ormidtest::Lease;

@@ -4,9 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "ormidtest/SubPart.h"
 #include "ormidtest/nested/FolderStub.h"
 #include "served_lease.h"

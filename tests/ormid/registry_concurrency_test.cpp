@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "test_catalogues.h"
 

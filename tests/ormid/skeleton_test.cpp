@@ -4,10 +4,6 @@
 // the generated conformance sources.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <utility>
-
 #include "ormid/MethodFault.h"
 #include "ormidtest/LeaseSkeleton.h"
 #include "ormidtest/nested/FolderSkeleton.h"

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "test_catalogues.h"
 
 using namespace Ormid;

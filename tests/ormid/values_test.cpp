@@ -2,12 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <limits>
-#include <string>
-#include <utility>
-#include <vector>
-
 #include "test_catalogues.h"
 
 using namespace Ormid;

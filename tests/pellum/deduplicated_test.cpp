@@ -1,10 +1,6 @@
 // The string deduplication table, single-threaded: sharing, removal, ordering, handle semantics.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <string_view>
-#include <utility>
-
 #include "pellum/Deduplicated.h"
 #include "pellum/Exception.h"
 

@@ -1,10 +1,6 @@
 // Exceptions: message, captured call stack, copies and clones that keep the dynamic type; Panic.
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "pellum/Exception.h"
 #include "pellum/Optional.h"
 #include "pellum/Panic.h"

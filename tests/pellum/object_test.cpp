@@ -1,8 +1,6 @@
 // Reference counting of ObjectImpl and the ownership rules of Ref.
 #include <gtest/gtest.h>
 
-#include <utility>
-
 #include "pellum/Object.h"
 #include "pellum/Ref.h"
 

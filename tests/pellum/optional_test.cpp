@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <string>
 
 #include "pellum/Optional.h"
 #include "pellum/System/DateTime.h"

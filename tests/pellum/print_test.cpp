@@ -1,10 +1,6 @@
 // Positional formatting and response-code constants.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <string_view>
-#include <utility>
-
 #include "pellum/Http.h"
 #include "pellum/Object.h"
 #include "pellum/Print.h"

@@ -1,10 +1,8 @@
 // Reference counts shared between threads.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <barrier>
 #include <thread>
-#include <vector>
 
 #include "pellum/Object.h"
 #include "pellum/Ref.h"

@@ -1,10 +1,8 @@
 // ScheduledItem: waiting for an asynchronous call that another thread completes.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <thread>
-#include <vector>
 
 #include "pellum/Ref.h"
 #include "pellum/System/ScheduledItem.h"
