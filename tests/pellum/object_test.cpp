@@ -28,10 +28,15 @@ struct Implementation : Readable, Writable {
    int* destroyed;
 };
 
+// Counts the destructions of the objects a test makes.
+class Refs : public ::testing::Test {
+protected:
+   int destroyed = 0;
+};
+
 } // namespace
 
-TEST(ObjectImpl, LastReleaseDestroysExactlyOnce) {
-   int destroyed = 0;
+TEST_F(Refs, LastReleaseDestroysExactlyOnce) {
    auto* object = new Counted(&destroyed);
    EXPECT_EQ(object->GetRefCount(), 0);
    {
@@ -48,17 +53,14 @@ TEST(ObjectImpl, LastReleaseDestroysExactlyOnce) {
    EXPECT_EQ(destroyed, 1);
 }
 
-TEST(ObjectImpl, ToStringAndDestructionThroughTheBaseUseTheDynamicType) {
-   int destroyed = 0;
+TEST_F(Refs, ToStringAndDestructionThroughTheBaseUseTheDynamicType) {
    Ref<ObjectImpl> base(new Derived(&destroyed));
    EXPECT_EQ(base->ToString(), "(anonymous namespace)::Derived");
-   // The deleting destructor of the dynamic type runs (ASan checks the sized deallocation).
-   base = nullptr;
+   base = nullptr; // the deleting destructor of the dynamic type (AddressSanitizer checks the sized delete)
    EXPECT_EQ(destroyed, 1);
 }
 
-TEST(ObjectImpl, CopyStartsWithoutReferences) {
-   int destroyed = 0;
+TEST_F(Refs, CopyStartsWithoutReferences) {
    Counted original(&destroyed);
    original.IncRef();
    original.IncRef();
@@ -70,8 +72,7 @@ TEST(ObjectImpl, CopyStartsWithoutReferences) {
    EXPECT_EQ(original.GetRefCount(), 2);
 }
 
-TEST(Object, InterfacesShareOneCountThroughTheVirtualBase) {
-   int destroyed = 0;
+TEST_F(Refs, InterfacesShareOneCountThroughTheVirtualBase) {
    Ref<Implementation> impl(new Implementation(&destroyed));
    Ref<Readable> asReadable(impl.GetPtr());
    Ref<Writable> asWritable(impl.GetPtr());
@@ -83,69 +84,51 @@ TEST(Object, InterfacesShareOneCountThroughTheVirtualBase) {
    EXPECT_EQ(destroyed, 1);
 }
 
-TEST(Ref, AssignmentToItselfAndResetToHeldObjectKeepTheObject) {
-   int destroyed = 0;
+TEST_F(Refs, AssignmentToItselfAndResetToTheHeldObjectKeepTheObject) {
    Ref<Counted> ref(new Counted(&destroyed));
    Counted* raw = ref.GetPtr();
    Ref<Counted>& alias = ref;
    ref = alias;
-   EXPECT_EQ(ref.GetPtr(), raw);
-   EXPECT_EQ(raw->GetRefCount(), 1);
    ref = std::move(alias);
-   EXPECT_EQ(ref.GetPtr(), raw);
-   EXPECT_EQ(raw->GetRefCount(), 1);
    ref.Reset(raw);
    ref = raw;
+   EXPECT_EQ(ref.GetPtr(), raw);
    EXPECT_EQ(raw->GetRefCount(), 1);
    EXPECT_EQ(destroyed, 0);
    ref.Reset();
    EXPECT_EQ(destroyed, 1);
 }
 
-TEST(Ref, MoveAndConversionTransferWithoutCountChanges) {
-   int destroyed = 0;
+TEST_F(Refs, MoveConversionDetachAndAttachHandOverReferences) {
    Ref<Derived> derived(new Derived(&destroyed));
    Derived* raw = derived.GetPtr();
-
    Ref<Counted> copied(derived); // converting copy: one more reference
    EXPECT_EQ(raw->GetRefCount(), 2);
    Ref<ObjectImpl> moved(std::move(derived)); // converting move: ownership moves
    EXPECT_EQ(derived, nullptr);
-   EXPECT_EQ(raw->GetRefCount(), 2);
-
    Ref<Counted> target;
    target = std::move(copied);
    EXPECT_FALSE(copied);
    EXPECT_EQ(target, raw);
    EXPECT_EQ(raw->GetRefCount(), 2);
-
-   // Reassigning a Ref drops its old object.
    int otherDestroyed = 0;
-   target = new Counted(&otherDestroyed);
+   target = new Counted(&otherDestroyed); // reassigning a Ref drops its old object
    EXPECT_EQ(raw->GetRefCount(), 1);
-   target = nullptr;
-   EXPECT_EQ(otherDestroyed, 1);
    moved.Reset();
    EXPECT_EQ(destroyed, 1);
-}
 
-TEST(Ref, DetachAndAttachHandOverOneReference) {
-   int destroyed = 0;
-   Ref<Counted> ref = Pellum::MakeRef<Counted>(&destroyed);
-   Counted* raw = ref.Detach();
-   EXPECT_FALSE(ref);
-   EXPECT_EQ(raw->GetRefCount(), 1);
-
-   int otherDestroyed = 0;
-   Ref<Counted> other(new Counted(&otherDestroyed));
-   other.Attach(raw); // drops the previous object, adopts raw's reference
-   EXPECT_EQ(otherDestroyed, 1);
-   EXPECT_EQ(raw->GetRefCount(), 1);
-
+   // Detach hands the reference to the caller, Attach adopts one (dropping the previous object).
+   Counted* detached = target.Detach();
+   EXPECT_FALSE(target);
+   EXPECT_EQ(detached->GetRefCount(), 1);
+   Ref<Counted> other = Pellum::MakeRef<Counted>(&destroyed);
+   other.Attach(detached);
+   EXPECT_EQ(destroyed, 2);
+   EXPECT_EQ(detached->GetRefCount(), 1);
    Ref<Counted> empty;
    swap(other, empty);
    EXPECT_FALSE(other);
-   EXPECT_EQ(empty, raw);
+   EXPECT_EQ(empty, detached);
    empty = nullptr;
-   EXPECT_EQ(destroyed, 1);
+   EXPECT_EQ(otherDestroyed, 1);
 }

@@ -17,11 +17,8 @@ template <class T> constexpr bool HasValueThenFlag() {
 
 } // namespace
 
-static_assert(HasValueThenFlag<int>());
-static_assert(HasValueThenFlag<long>());
-static_assert(HasValueThenFlag<double>());
-static_assert(HasValueThenFlag<signed char>());
-static_assert(HasValueThenFlag<Pellum::System::DateTime>());
+static_assert(HasValueThenFlag<int>() && HasValueThenFlag<long>() && HasValueThenFlag<double>() &&
+              HasValueThenFlag<signed char>() && HasValueThenFlag<Pellum::System::DateTime>());
 static_assert(sizeof(Optional<int>) == 8 && sizeof(Optional<long>) == 16 &&
               sizeof(Optional<signed char>) == 2);
 static_assert(sizeof(Optional<Pellum::System::DateTime>) == 24);
