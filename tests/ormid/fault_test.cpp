@@ -1,6 +1,6 @@
-// The runtime's faults and their exceptions: messages, catching by base classes, most-derived copies,
-// response codes. (Faults declared by a type library, held through a base pointer and with codes of their
-// own, are tested for every fault of the generated library.)
+// The runtime's faults and their exceptions. (Every fault of the generated library is made, copied, thrown
+// and caught by each of its bases, with the exception classes and throw slots written by the same generator
+// as the runtime's, and answers its response code, by the generated fault_catch tests.)
 
 #include <gtest/gtest.h>
 
@@ -8,46 +8,22 @@
 
 using namespace Ormid;
 
-TEST(Faults, CaughtByEveryBaseClass) {
+TEST(Faults, ExceptionsDeriveFromTheirBasesAndHoldTheirFault) {
+   // A chain of the runtime's own (no fault of the library derives from InvalidType).
    Pellum::Ref<MethodFault> fault(new Fault::InvalidType("arg"));
    auto throws = [&]() { fault->Throw(); };
    EXPECT_THROW(throws(), Fault::InvalidType::Exception);
    EXPECT_THROW(throws(), Fault::InvalidRequest::Exception);
    EXPECT_THROW(throws(), RuntimeFault::Exception);
-   EXPECT_THROW(throws(), MethodFault::Exception);
-   EXPECT_THROW(throws(), Pellum::Exception);
    EXPECT_THROW(throws(), Pellum::Throwable);
-   try {
-      throws();
-   } catch (const Fault::NotSupported::Exception&) {
-      ADD_FAILURE() << "caught as another fault";
-   } catch (const MethodFault::Exception& e) {
-      EXPECT_EQ(e.GetFault(), fault.GetPtr());
-      EXPECT_STREQ(e.what(), "Fault cause: kobl.fault.InvalidType\n");
-   }
-}
 
-TEST(Faults, ExceptionsShareTheFaultAndKeepTheMostDerivedTypeThroughCloneAndRethrow) {
-   Pellum::Ref<MethodFault> fault(new Fault::ManagedObjectNotFound(new MoRef("ormidtest.Thing", "gone")));
+   // Every copy of an exception holds the fault, and releases it when it goes.
    std::unique_ptr<MethodFault::Exception> created(fault->CreateException());
-   EXPECT_NE(dynamic_cast<Fault::ManagedObjectNotFound::Exception*>(created.get()), nullptr);
-   EXPECT_STREQ(created->what(), "Fault cause: kobl.fault.ManagedObjectNotFound\n");
-   EXPECT_EQ(fault->GetRefCount(), 2); // the exception holds one
-
    std::unique_ptr<Pellum::Exception> clone(created->Clone());
-   EXPECT_NE(dynamic_cast<Fault::ManagedObjectNotFound::Exception*>(clone.get()), nullptr);
    EXPECT_EQ(fault->GetRefCount(), 3);
-   EXPECT_STREQ(clone->what(), created->what());
-   created.reset(); // the clone keeps the fault alive
+   created.reset();
    EXPECT_EQ(fault->GetRefCount(), 2);
-
-   // Rethrowing through the generic base keeps the type.
-   const Pellum::Exception& generic = *clone;
-   try {
-      generic.Throw();
-   } catch (const Fault::ManagedObjectNotFound::Exception& e) {
-      EXPECT_EQ(e.GetFault(), fault.GetPtr());
-   }
+   EXPECT_EQ(dynamic_cast<MethodFault::Exception&>(*clone).GetFault(), fault.GetPtr());
    clone.reset();
    EXPECT_EQ(fault->GetRefCount(), 1);
    EXPECT_THROW(MethodFault::Exception(nullptr), Pellum::Exception);
@@ -58,9 +34,6 @@ TEST(Faults, FaultsAreDataObjectsWithResponseCodes) {
    EXPECT_EQ(Fault::InvalidArgument().GetResponseCode(), Pellum::Http::ResponseCode::InternalServerError);
    EXPECT_EQ(Fault::SecurityError().GetResponseCode().GetCode(), 403);
    EXPECT_EQ(Fault::ManagedObjectNotFound().GetResponseCode().GetCode(), 404);
-   // A generated fault answers its own code (`response NotFound`) or the default, never its base's.
-   EXPECT_EQ(&Ormidtest::Fault::Expired().GetResponseCode(), &Pellum::Http::ResponseCode::NotFound);
-   EXPECT_EQ(&Ormidtest::Fault::Denied().GetResponseCode(), &Pellum::Http::ResponseCode::InternalServerError);
 
    Pellum::Ref<Fault::InvalidArgument> fault(new Fault::InvalidArgument("spec.size"));
    fault->faultCause = new Fault::RequestCanceled();
