@@ -9,8 +9,12 @@ using namespace Ormid;
 
 namespace {
 
-const Version& V(const char* name) {
-   return VersionCatalogue::Get().GetVersion(name);
+// A full version name, given by its short name in "ormidtest" or in full.
+std::string Full(const std::string& name) {
+   return name.find('.') == std::string::npos ? "ormidtest.version." + name : name;
+}
+const Version& V(const std::string& name) {
+   return VersionCatalogue::Get().GetVersion(Full(name));
 }
 
 } // namespace
@@ -47,30 +51,24 @@ TEST(Versions, InclusionFollowsParentPairsTransitively) {
        {"kobl.version.version0", "kobl.query.version.version4", true},
        {"kobl.query.version.version2", "kobl.query.version.version1", false},
    };
-   auto full = [](const char* name) {
-      return std::string(name).find('.') == std::string::npos ? "ormidtest.version." + std::string(name)
-                                                              : std::string(name);
-   };
    VersionCatalogue& c = VersionCatalogue::Get();
    for (const auto& row : rows) {
       SCOPED_TRACE(std::string(row.a) + " in " + row.b);
-      EXPECT_EQ(V(full(row.a).c_str()).IsPartOf(V(full(row.b).c_str())), row.partOf);
-      EXPECT_EQ(V(full(row.b).c_str()).Includes(V(full(row.a).c_str())), row.partOf);
-      EXPECT_EQ(c.IsPartOf(full(row.a), full(row.b)), row.partOf);
+      EXPECT_EQ(V(row.a).IsPartOf(V(row.b)), row.partOf);
+      EXPECT_EQ(V(row.b).Includes(V(row.a)), row.partOf);
+      EXPECT_EQ(c.IsPartOf(Full(row.a), Full(row.b)), row.partOf);
    }
    EXPECT_EQ(c.FindVersion("ormidtest.version.v9"), nullptr);
    EXPECT_THROW(c.IsPartOf("ormidtest.version.v1", "ormidtest.version.v9"), Pellum::Exception);
 }
 
 TEST(Versions, RecordsParentsStagesAndNamespaceSlots) {
-   const Version& unstable = V("ormidtest.version.unstable");
+   const Version& unstable = V("unstable");
    EXPECT_EQ(unstable.GetRecord(), &Ormidtest::koblVersions.versions[1]);
    EXPECT_EQ(unstable.GetStage(), StageUnstable);
-   std::vector<const Version*> parents = unstable.GetParents();
-   EXPECT_EQ(parents,
-             (std::vector<const Version*>{&V("ormidtest.version.v3"), &V("ormidtest.version.featureA"),
-                                          &V("ormidtest.version.featureB")}));
-   EXPECT_EQ(V("ormidtest.version.disabled").GetParents().size(), 1u);
+   using Versions = std::vector<const Version*>;
+   EXPECT_EQ(unstable.GetParents(), (Versions{&V("v3"), &V("featureA"), &V("featureB")}));
+   EXPECT_EQ(V("disabled").GetParents().size(), 1u);
    // A version of another namespace keeps the record of its own namespace.
    EXPECT_EQ(V("kobl.version.version0").GetNamespace(), VersionCatalogue::Get().FindNamespace("kobl"));
 
@@ -81,26 +79,19 @@ TEST(Versions, RecordsParentsStagesAndNamespaceSlots) {
    EXPECT_GE(ns->id, 3); // after the runtime's three namespaces
    // Official: the released versions in record order (newest first), then null. Internal: unstable, then
    // the released versions. Current: the newest release.
-   const Version* v1 = &V("ormidtest.version.v1");
-   const Version* v2 = &V("ormidtest.version.v2");
-   const Version* v3 = &V("ormidtest.version.v3");
-   using Slots = std::vector<const Version*>;
-   EXPECT_EQ(Slots(Ormidtest::officialVersions, Ormidtest::officialVersions + 4),
-             (Slots{v3, v2, v1, nullptr}));
-   EXPECT_EQ(Slots(Ormidtest::internalVersions, Ormidtest::internalVersions + 4),
-             (Slots{&unstable, v3, v2, v1}));
-   EXPECT_EQ(Ormidtest::GetRcVersion(), v3);
-   EXPECT_EQ(ns->current, v3);
+   EXPECT_EQ(Versions(Ormidtest::officialVersions, Ormidtest::officialVersions + 4),
+             (Versions{&V("v3"), &V("v2"), &V("v1"), nullptr}));
+   EXPECT_EQ(Versions(Ormidtest::internalVersions, Ormidtest::internalVersions + 4),
+             (Versions{&unstable, &V("v3"), &V("v2"), &V("v1")}));
+   EXPECT_EQ(Ormidtest::GetRcVersion(), &V("v3"));
+   EXPECT_EQ(ns->current, &V("v3"));
    ASSERT_EQ(ns->versions.size(), 7u);
-   EXPECT_EQ(ns->versions[0], &V("ormidtest.version.disabled"));
+   EXPECT_EQ(ns->versions[0], &V("disabled"));
 
    // A second loader of the same namespace registers types only; the slots keep their values.
    const int32_t id = Ormidtest::koblNamespaceId;
-   auto noTypes = [](int& count) -> Type* const* {
-      count = 0;
-      return nullptr;
-   };
-   TypeInfoLoader again(&Ormidtest::koblVersions, noTypes);
+   TypeInfoLoader again(&Ormidtest::koblVersions,
+                        [](int& count) -> Type* const* { return count = 0, nullptr; });
    EXPECT_EQ(Ormidtest::koblNamespaceId, id);
    EXPECT_EQ(VersionCatalogue::Get().FindNamespace("ormidtest"), ns);
 }
