@@ -351,11 +351,14 @@ RECORDER_BASE = """
     struct Call {
        std::string member; // "<type>.<member>", the type that declares it
        ::Ormid::ArgumentList args;
+       ::Pellum::Ref<::Ormid::RequestContext> context; // the call's current request context
+       std::thread::id thread;                         // the thread that served it
     };
 
     // The base of every recorder: the reference it is served under, the calls it received, and `answer`,
     // the one hook that decides each call's outcome (set it before the object is served): it may throw;
     // what it returns is the result, null standing for the default (null, unset, or a default value).
+    // While Hold(true) is in force, calls wait before their answer.
     class Recorder {
     public:
        explicit Recorder(::Ormid::MoRef* ref) : _ref(ref) {}
@@ -372,14 +375,29 @@ RECORDER_BASE = """
 
        ::Ormid::MoRef* RecorderRef() const { return _ref.GetPtr(); }
 
+       void Hold(bool held) {
+          std::lock_guard<std::mutex> guard(_lock);
+          _held = held;
+          _changed.notify_all();
+       }
+       // Returns once a call waits while held.
+       void AwaitHeldCall() {
+          std::unique_lock<std::mutex> guard(_lock);
+          _changed.wait(guard, [&] { return _waiting > 0; });
+       }
+
        std::function<::Pellum::Ref<::Ormid::Any>(const Call&)> answer;
 
     protected:
        ::Pellum::Ref<::Ormid::Any> Record(const char* member, ::Ormid::ArgumentList args) {
-          Call call{member, std::move(args)};
+          Call call{member, std::move(args), ::Ormid::RequestContext::GetCurrent(), std::this_thread::get_id()};
           {
-             std::lock_guard<std::mutex> guard(_lock);
+             std::unique_lock<std::mutex> guard(_lock);
              _calls.push_back(call);
+             ++_waiting;
+             _changed.notify_all();
+             _changed.wait(guard, [&] { return !_held; });
+             --_waiting;
           }
           return answer ? answer(call) : nullptr;
        }
@@ -387,7 +405,10 @@ RECORDER_BASE = """
     private:
        ::Pellum::Ref<::Ormid::MoRef> _ref;
        std::mutex _lock;
+       std::condition_variable _changed;
        std::vector<Call> _calls;
+       bool _held = false;
+       int _waiting = 0;
     };
 
     } // namespace Recording
@@ -397,9 +418,11 @@ RECORDER_BASE = """
 RECORDING_HEADER = """
     #pragma once
 
+    #include <condition_variable>
     #include <functional>
     #include <mutex>
     #include <string>
+    #include <thread>
     #include <utility>
     #include <vector>
 

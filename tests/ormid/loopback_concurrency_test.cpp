@@ -47,8 +47,8 @@ void StartCalls(Ormidtest::LeaseStub& stub, int thread, Tally& tally,
 
 TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(3));
-   Served::ServedLease lease("lease-1");
-   adapter->Register(lease.impl.GetPtr());
+   Ref<Served::LeaseRecorder> lease = Served::ServedLease("lease-1");
+   adapter->Register(lease.GetPtr());
    Tally tally;
    std::vector<Ref<ScheduledItem>> items[2];
    std::vector<std::thread> callers;
@@ -58,7 +58,7 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("caller-" + std::to_string(t)).GetPtr());
          Ref<Ormidtest::LeaseStub> stub =
-             adapter->GetStub<Ormidtest::LeaseStub>(lease.impl->_GetRef(), context.GetPtr());
+             adapter->GetStub<Ormidtest::LeaseStub>(lease->_GetRef(), context.GetPtr());
          StartCalls(*stub, t, tally, items[t]);
          for (int i = 0; i < 20; ++i) { // synchronous calls in between, from the same threads
             EXPECT_EQ(stub->Complete(nullptr).GetValue(), "lease lease-1 for caller-" + std::to_string(t));
@@ -77,25 +77,25 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
    EXPECT_EQ(tally.wrong.load(), 0);
    EXPECT_EQ(tally.faults.load(), 2 * kCallsPerThread / 3);
    EXPECT_EQ(tally.results.load(), 2 * kCallsPerThread - 2 * kCallsPerThread / 3);
-   EXPECT_EQ(lease.impl->CallCount(), static_cast<std::size_t>(2 * kCallsPerThread + 2 * 20));
+   EXPECT_EQ(lease->CallCount(), static_cast<std::size_t>(2 * kCallsPerThread + 2 * 20));
    EXPECT_LE(adapter->GetThreadCount(), 3u);
 }
 
 TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(2));
-   Served::ServedLease lease("lease-1");
-   adapter->Register(lease.impl.GetPtr());
-   Ref<Ormidtest::LeaseStub> stub = adapter->GetStub<Ormidtest::LeaseStub>(lease.impl->_GetRef());
+   Ref<Served::LeaseRecorder> lease = Served::ServedLease("lease-1");
+   adapter->Register(lease.GetPtr());
+   Ref<Ormidtest::LeaseStub> stub = adapter->GetStub<Ormidtest::LeaseStub>(lease->_GetRef());
    std::atomic<bool> stop{false};
    // One thread swaps the stub's context and serves and withdraws a second object.
    std::thread changer([&] {
-      Served::ServedLease other("lease-2");
+      Ref<Served::LeaseRecorder> other = Served::ServedLease("lease-2");
       for (int i = 0; !stop.load(); ++i) {
          Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
          context->Set("user", Ormid::Box("user-" + std::to_string(i % 5)).GetPtr());
          dynamic_cast<Ormid::StubImpl&>(*stub)._SetRequestContext(context.GetPtr());
-         adapter->Register(other.impl.GetPtr());
-         EXPECT_TRUE(adapter->Unregister(other.impl->_GetRef()));
+         adapter->Register(other.GetPtr());
+         EXPECT_TRUE(adapter->Unregister(other->_GetRef()));
          std::this_thread::yield();
       }
    });
@@ -114,7 +114,7 @@ TEST(LoopbackConcurrency, RegistrationAndContextsChangeWhileCallsRun) {
       ASSERT_TRUE(item->WaitFor(kWait));
    }
    EXPECT_EQ(completed.load(), 100);
-   EXPECT_EQ(lease.impl->CallCount(), 200u);
+   EXPECT_EQ(lease->CallCount(), 200u);
    EXPECT_EQ(adapter->GetObjectCount(), 1u);
 }
 
