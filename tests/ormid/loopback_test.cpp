@@ -205,7 +205,7 @@ TEST_F(Loopback, RegistrationIsCheckedAndUnregisteringEndsTheService) {
    EXPECT_TRUE(Calls().empty());
 }
 
-TEST_F(Loopback, RequestContextTravelsWithTheCall) {
+TEST_F(Loopback, RequestContextTravelsWithTheCallAndIsCurrentInItsScope) {
    Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
    context->Set("user", Ormid::Box(std::string("alice")).GetPtr());
    Ref<Lease> withContext = adapter->GetStub<Lease>(lease->_GetRef(), context.GetPtr());
@@ -237,27 +237,26 @@ TEST_F(Loopback, RequestContextTravelsWithTheCall) {
    lease->Hold(false);
    ASSERT_TRUE(item->WaitFor(kWait));
    EXPECT_EQ(outcome.Text(), "lease lease-1 for carol");
-}
 
-TEST(RequestContext, EntriesAndScopes) {
-   Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
-   context->Set("b", Ormid::Box(2).GetPtr());
-   context->Set("a", nullptr);
-   EXPECT_TRUE(context->Contains("a"));
-   EXPECT_FALSE(context->Get("a"));
-   EXPECT_EQ(context->GetKeys(), (std::vector<std::string>{"a", "b"}));
-   EXPECT_EQ(context->ToString().rfind("RequestContext{a=(null), b=", 0), 0u) << context->ToString();
-   EXPECT_TRUE(context->Remove("a"));
-   EXPECT_FALSE(context->Remove("a"));
-   EXPECT_EQ(context->size(), 1u);
+   // Entries, and the scopes that make a context current.
+   Ref<Ormid::RequestContext> entries(new Ormid::RequestContext());
+   entries->Set("b", Ormid::Box(2).GetPtr());
+   entries->Set("a", nullptr);
+   EXPECT_TRUE(entries->Contains("a"));
+   EXPECT_FALSE(entries->Get("a"));
+   EXPECT_EQ(entries->GetKeys(), (std::vector<std::string>{"a", "b"}));
+   EXPECT_EQ(entries->ToString().rfind("RequestContext{a=(null), b=", 0), 0u) << entries->ToString();
+   EXPECT_TRUE(entries->Remove("a"));
+   EXPECT_FALSE(entries->Remove("a"));
+   EXPECT_EQ(entries->size(), 1u);
    Ref<Ormid::RequestContext> inner(new Ormid::RequestContext());
    {
-      Ormid::RequestContext::Scope outerScope(context.GetPtr());
+      Ormid::RequestContext::Scope outerScope(entries.GetPtr());
       {
          Ormid::RequestContext::Scope innerScope(inner.GetPtr());
          EXPECT_EQ(Ormid::RequestContext::GetCurrent(), inner.GetPtr());
       }
-      EXPECT_EQ(Ormid::RequestContext::GetCurrent(), context.GetPtr());
+      EXPECT_EQ(Ormid::RequestContext::GetCurrent(), entries.GetPtr());
    }
    EXPECT_EQ(Ormid::RequestContext::GetCurrent(), nullptr);
 }
