@@ -1,9 +1,9 @@
-// Values of the runtime: boxes, arrays, managed-object references, copies, the runtime's faults, reflection
-// through a type's descriptor and rendering. (Every property of every generated class goes through its
-// descriptor, is rendered and, when secret, masked by the conformance test; every generated fault is made,
-// copied, thrown and caught by each of its bases, with the exception classes and throw slots written by the
-// same generator as the runtime's, by the generated fault_catch tests; the faults' copies, type lookups and
-// accessors, written by the same generator too, by tests/types over every class.)
+// Values of the runtime: boxes, arrays, managed-object references, copies, equality and difference of nested
+// values, the runtime's faults, reflection through a type's descriptor and rendering. Checked elsewhere for
+// every generated class: equality agreeing with the difference, the order of the paths, and the copies, type
+// lookups and accessors the generator writes for the runtime's classes too (tests/types); every property
+// through its descriptor, rendered and, when secret, masked (the conformance test); every fault made, copied,
+// thrown and caught by each of its bases (the generated fault_catch tests).
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,37 @@
 using namespace Ormid;
 using Ormidtest::Color;
 using Ormidtest::Part;
+
+namespace {
+
+Part* MakePart(const char* key, int weight = -1) {
+   Part* p = new Part();
+   p->key = key;
+   if (weight >= 0) {
+      p->weight = weight;
+   }
+   return p;
+}
+
+// An array of parts given as (key, weight); a negative weight is unset.
+DataArray<Part>* Parts(std::initializer_list<std::pair<const char*, int>> parts) {
+   auto* array = new DataArray<Part>();
+   for (const auto& [key, weight] : parts) {
+      array->Append(Pellum::Ref<Part>(MakePart(key, weight)));
+   }
+   return array;
+}
+
+// The paths of a difference, separated by spaces.
+std::string Paths(const PropertyDiffSet& d) {
+   std::string out;
+   for (const std::string& path : d) {
+      out += (out.empty() ? "" : " ") + path;
+   }
+   return out;
+}
+
+} // namespace
 
 TEST(Values, BoxesAreImmutableAndShared) {
    Pellum::Ref<Any> five = Box(5);
@@ -60,8 +91,7 @@ TEST(Values, BoxesAreImmutableAndShared) {
    PropertyDiffSet diffs;
    five->_DiffProperties(Box(6).GetPtr(), "p", diffs);
    five->_DiffProperties(Box(5).GetPtr(), "q", diffs);
-   EXPECT_EQ(diffs.size(), 1u);
-   EXPECT_EQ(diffs[0], "p");
+   EXPECT_EQ(Paths(diffs), "p");
    // Date-times compare by their UTC count, not their offset.
    Pellum::Ref<Any> d1 = Box(Pellum::System::DateTime::FromUtcTime(1000, 0));
    Pellum::Ref<Any> d2 = Box(Pellum::System::DateTime::FromUtcTime(1000, 120));
@@ -108,7 +138,7 @@ TEST(Values, ArraysCompareByClassAndValuesAndNeverThrow) {
       }
       PropertyDiffSet diffs;
       EXPECT_NO_THROW(array->_DiffProperties(other.GetPtr(), "p", diffs));
-      EXPECT_EQ(std::vector<std::string>(diffs.begin(), diffs.end()), std::vector<std::string>{"p"});
+      EXPECT_EQ(Paths(diffs), "p");
    }
 
    // A copy of an enumeration array is a new array whose values are its own.
@@ -147,8 +177,7 @@ TEST(Values, DataArrayCloneSharesReferencesAndCopiesDataObjects) {
    }
    EXPECT_EQ(r1->GetRefCount(), 2);
 
-   Pellum::Ref<Part> part(new Part());
-   part->key = "p";
+   Pellum::Ref<Part> part(MakePart("p"));
    DataArray<Part> parts{part.GetPtr()};
    Pellum::Ref<Any> clone(parts._Clone());
    Part* copied = static_cast<DataArray<Part>*>(clone.GetPtr())->Get(0);
@@ -225,6 +254,95 @@ TEST(Values, CopiesRefuseAValueThatHoldsItself) {
    fault->faultMessage = new DataArray<LocalizableMessage>{message.GetPtr(), message.GetPtr()};
    Pellum::Ref<MethodFault> copy(static_cast<MethodFault*>(fault->_Clone()));
    EXPECT_TRUE(AreEqual(fault.GetPtr(), copy.GetPtr()));
+}
+
+// Each row compares a property value `a` with `b` as its own value and as a pattern, and lists the paths of
+// the difference, which is empty exactly when the values are equal.
+TEST(Equality, EqualityPatternAndDifferenceAgree) {
+   std::vector<Pellum::Ref<Any>> held;
+   auto keep = [&held](auto value) -> Any* { // a new value or a Ref
+      held.emplace_back(value);
+      return held.back().GetPtr();
+   };
+   Any* part = keep(MakePart("a"));
+   auto* sub = new Ormidtest::SubPart();
+   sub->key = "a";
+   keep(sub);
+   auto* nan = new Ormidtest::SubPart();
+   nan->depth = std::numeric_limits<double>::quiet_NaN();
+   keep(nan);
+   Any* empty = keep(new DataArray<Part>());
+   Any* emptyInts = keep(new Array<int>());
+   Any* owner = keep(new MoRef("ormidtest.Thing", "1"));
+   Any* threeParts = keep(Parts({{"p0", 1}, {"p1", 1}, {"p2", 1}}));
+   const char* none = "";
+   const char* whole = "x.p";
+
+   const struct {
+      const char* what;
+      const Any* a;
+      const Any* b;
+      bool equal;
+      bool matches; // as a pattern
+      const char* paths;
+   } rows[] = {
+       {"both null", nullptr, nullptr, true, true, none},
+       {"the same object", part, part, true, true, none},
+       // The pattern's unset property matches anything, never the reverse.
+       {"a value against null", part, nullptr, false, true, whole},
+       {"null against a value", nullptr, part, false, false, whole},
+       // An unset array equals an empty one, either way round; as a pattern, an empty array stands for an
+       // unset property.
+       {"null against an empty array", nullptr, empty, true, true, none},
+       {"an empty array against null", empty, nullptr, true, true, none},
+       {"empty ints against null", emptyInts, nullptr, true, true, none},
+       {"parts against no parts", keep(new DataArray<Part>{MakePart("a")}), empty, false, true, whole},
+       {"no parts against parts", empty, keep(new DataArray<Part>{MakePart("a")}), false, false, whole},
+       // Different dynamic types differ, without an exception, whatever their contents.
+       {"a part against a subpart", part, sub, false, false, whole},
+       {"a subpart against a part", sub, part, false, false, whole},
+       {"boxed int against boxed long", keep(Box(1)), keep(Box(1L)), false, false, whole},
+       {"empty arrays of other classes", emptyInts, keep(new Array<std::string>()), false, true, whole},
+       // References compare by value, not by address; plain arrays and boxes report their own path.
+       {"an equal reference", owner, keep(new MoRef("ormidtest.Thing", "1")), true, true, none},
+       {"another reference", owner, keep(new MoRef("ormidtest.Thing", "2")), false, false, whole},
+       {"other boxed strings", keep(Box(std::string("same"))), keep(Box(std::string("other"))), false, false,
+        whole},
+       {"other string arrays", keep(new Array<std::string>{"x"}), keep(new Array<std::string>{"y"}), false,
+        false, whole},
+       // NaN matches nothing, not even its own copy.
+       {"NaN against its copy", nan, keep(nan->_Clone()), false, false, "x.p.depth"},
+       // Data arrays: per-element paths; the pattern flag passes through to the elements.
+       {"equal part arrays", threeParts, keep(Parts({{"p0", 1}, {"p1", 1}, {"p2", 1}})), true, true, none},
+       {"changed elements", threeParts, keep(Parts({{"p0", 1}, {"p1", 2}, {"other", 1}})), false, false,
+        "x.p[1].weight x.p[2].key"},
+       {"an element with an unset weight", threeParts, keep(Parts({{"p0", 1}, {"p1", -1}, {"p2", 1}})), false,
+        true, "x.p[1].weight"},
+       {"another length", threeParts, keep(Parts({{"p1", 1}, {"p2", 1}})), false, false, whole},
+       {"another order", keep(Parts({{"1", -1}, {"2", -1}})), keep(Parts({{"2", -1}, {"1", -1}})), false,
+        false, "x.p[0].key x.p[1].key"},
+   };
+   for (const auto& row : rows) {
+      SCOPED_TRACE(row.what);
+      EXPECT_EQ(AreEqualAnysInt(row.a, row.b, 0, false), row.equal);
+      EXPECT_EQ(AreEqualAnysInt(row.a, row.b, 0, true), row.matches);
+      PropertyDiffSet diffs;
+      DiffAnyPropertiesInt(row.a, row.b, "x", ".p", 0, diffs);
+      EXPECT_EQ(Paths(diffs), row.paths);
+   }
+   EXPECT_FALSE(nan->_IsEqual(nan, true));
+}
+
+TEST(Equality, PropertyPathOrdering) {
+   EXPECT_EQ(PropertyPath::Compare(PropertyPath("a.b"), PropertyPath("a.b")), 0);
+   EXPECT_LT(PropertyPath::Compare("a", "a.b"), 0);
+   EXPECT_GT(PropertyPath::Compare("a.c", "a.b.z"), 0);
+   // Component-wise: "a" < "a-c" although '.' sorts after '-' bytewise.
+   EXPECT_LT(PropertyPath::Compare("a.b", "a-c"), 0);
+   EXPECT_GT(std::string("a.b").compare("a-c"), 0);
+   EXPECT_TRUE(PropertyPath("config.hardware.device").StartsWithPath("config.hardware"));
+   EXPECT_FALSE(PropertyPath("config.hardwareX").StartsWithPath("config.hardware"));
+   EXPECT_TRUE(PropertyPath("device[4000].key").StartsWithPath("device[4000]"));
 }
 
 TEST(Faults, ExceptionsDeriveFromTheirBasesHoldTheirFaultAndFaultsAnswerTheirCodes) {
