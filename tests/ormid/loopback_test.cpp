@@ -419,7 +419,6 @@ TEST_F(LeaseDispatch, WrongCallsAreRefusedBeforeTheImplementation) {
    EXPECT_THROW(Type()->GetDescriptor()->dispatch(nullptr, progress, args, result), Pellum::Exception);
    EXPECT_THROW(Type()->Dispatch(nullptr, progress, args, result), Pellum::Exception);
 
-   // Arguments of another class.
    EXPECT_THROW(Dispatch("progress", {Ormid::Box(std::string("50"))}), Pellum::TypeMismatchException);
    EXPECT_THROW(Dispatch("abort", {Ormid::Box(1)}), Pellum::TypeMismatchException);
    EXPECT_THROW(Dispatch("renew", {Ormid::Box(30L), Ormid::Box(std::string("soon"))}),

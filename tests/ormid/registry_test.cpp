@@ -106,7 +106,6 @@ TEST(Registry, TypesAreRegisteredAtLoadAndFoundOnlyByTheirOwnKeys) {
       EXPECT_EQ(r.FindByHeader(e.header), e.type);
       EXPECT_EQ(r.FindByWsdlName(e.header->wsdlName), e.type);
    }
-   // The property collector is a managed type of the kobl.query namespace.
    Type* collector = r.FindByHeader(&gKoblQueryPropertyCollectorTypeInfo);
    ASSERT_NE(collector, nullptr);
    EXPECT_TRUE(collector->IsManaged());
@@ -166,7 +165,6 @@ TEST(Registry, ArrayTypesAreCreatedOnceAndFoundByName) {
    EXPECT_EQ(r.FindByWsdlName("ArrayOfTestPart"), array);
    EXPECT_EQ(r.FindByWsdlName("ArrayOfString"), GetNoType<std::string>()->GetArrayType());
    EXPECT_EQ(r.FindByName("ormidtest.Nothing[]"), nullptr);
-   // Array types are not registered types.
    EXPECT_EQ(PositionOf(r.GetTypes(), array), -1);
 }
 
@@ -374,7 +372,6 @@ TEST(EnumType, ConstructorRefusesBrokenDescriptors) {
    const EnumTypeInfo ok{&header, single};
    EXPECT_THROW(EnumType(&ok, incomplete), Pellum::Exception);
 
-   // A single-value enumeration: ordinal 0 only.
    EnumType one(&ok, EnumConv<Color>::kFuncs);
    EXPECT_EQ(one.GetValue("only"), 0);
    EXPECT_THROW(one.GetTag(1), Pellum::Exception);
@@ -405,7 +402,6 @@ TEST(EnumType, ConversionFunctions) {
    EXPECT_EQ(std::vector<std::string>(back->begin(), back->end()),
              (std::vector<std::string>{"blue", "red", "blue"}));
 
-   // Empty in, empty out.
    Pellum::Ref<Any> empty(f.createArray());
    ASSERT_NE(dynamic_cast<Array<Color>*>(empty.GetPtr()), nullptr);
    f.toNames(empty.GetPtr(), type, back);
@@ -474,7 +470,6 @@ TEST(Versions, RecordsParentsStagesAndNamespaceSlots) {
    using Versions = std::vector<const Version*>;
    EXPECT_EQ(unstable.GetParents(), (Versions{&V("v3"), &V("featureA"), &V("featureB")}));
    EXPECT_EQ(V("disabled").GetParents().size(), 1u);
-   // A version of another namespace keeps the record of its own namespace.
    EXPECT_EQ(V("kobl.version.version0").GetNamespace(), VersionCatalogue::Get().FindNamespace("kobl"));
 
    const NamespaceInfo* ns = VersionCatalogue::Get().FindNamespace("ormidtest");

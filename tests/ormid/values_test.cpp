@@ -60,7 +60,6 @@ TEST(Values, BoxesAreImmutableAndShared) {
    }
    EXPECT_TRUE(Primitive<bool>::Factory::sTrue->GetValue());
 
-   // Values compare; other classes are a type mismatch; Unbox checks the class.
    EXPECT_TRUE(five->_IsEqual(Box(5).GetPtr(), false));
    EXPECT_FALSE(five->_IsEqual(Box(6).GetPtr(), false));
    EXPECT_THROW(five->_IsEqual(Box(5L).GetPtr(), false), Pellum::TypeMismatchException);
@@ -150,7 +149,6 @@ TEST(Values, ArraysCompareByClassAndValuesAndNeverThrow) {
    EXPECT_EQ(colors->GetCollectionLength(), 2);
    EXPECT_EQ(copy->GetCollectionLength(), 3);
 
-   // Booleans: one byte each.
    Array<bool> flags{true, false, true};
    static_assert(sizeof(*flags.begin()) == 1);
    flags[1] = true;
@@ -381,7 +379,6 @@ TEST(Accessors, OptionalFieldsKeepTheirValueWhenReset) {
    weight = -1;
    t->GetField(p.GetPtr(), 1, &weight); // the stored value, set or not
    EXPECT_EQ(weight, 7);
-   // swapField exchanges value and flag with a whole optional.
    Pellum::Optional<int> io(99);
    t->SwapField(p.GetPtr(), 1, &io);
    EXPECT_EQ(p->weight.GetValue(), 99);
