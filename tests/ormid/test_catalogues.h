@@ -13,15 +13,19 @@
 namespace QTest {
 
 inline const Ormid::PropertyRecord kNoProperties[] = {{}};
-inline Ormid::DynamicData* CreatePlain() {
-   return new Ormid::DynamicData();
-}
-inline Ormid::DataArrayBase* CreatePlainArray() {
-   return new Ormid::DataArray<Ormid::DynamicData>();
-}
 constexpr Ormid::DataTypeInfo EmptyDescriptor(const Ormid::TypeInfo* type, const Ormid::TypeInfo* base) {
-   return {type,    base,         kNoProperties,     nullptr, nullptr, nullptr, nullptr, &Ormid::AlwaysSet,
-           nullptr, &CreatePlain, &CreatePlainArray, 0};
+   return {type,
+           base,
+           kNoProperties,
+           nullptr,
+           nullptr,
+           nullptr,
+           nullptr,
+           &Ormid::AlwaysSet,
+           nullptr,
+           +[]() -> Ormid::DynamicData* { return new Ormid::DynamicData(); },
+           +[]() -> Ormid::DataArrayBase* { return new Ormid::DataArray<Ormid::DynamicData>(); },
+           0};
 }
 
 // A namespace record; the slots are optional.
