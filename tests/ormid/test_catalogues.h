@@ -1,6 +1,5 @@
-// The runtime's test types (generated from tests/schemas/ into the build tree) and two helpers of the
-// registry and version tests: a descriptor of a throw-away data type without properties, and a namespace
-// record built on the spot.
+// The runtime's test types (generated from tests/schemas/ into the build tree) and two helpers of the registry
+// tests: a descriptor of a throw-away data type without properties, and a namespace record built on the spot.
 #pragma once
 
 #include <cstdint>
@@ -14,18 +13,10 @@ namespace QTest {
 
 inline const Ormid::PropertyRecord kNoProperties[] = {{}};
 constexpr Ormid::DataTypeInfo EmptyDescriptor(const Ormid::TypeInfo* type, const Ormid::TypeInfo* base) {
-   return {type,
-           base,
-           kNoProperties,
-           nullptr,
-           nullptr,
-           nullptr,
-           nullptr,
-           &Ormid::AlwaysSet,
-           nullptr,
-           +[]() -> Ormid::DynamicData* { return new Ormid::DynamicData(); },
-           +[]() -> Ormid::DataArrayBase* { return new Ormid::DataArray<Ormid::DynamicData>(); },
-           0};
+   auto create = +[]() -> Ormid::DynamicData* { return new Ormid::DynamicData(); };
+   auto createArray = +[]() -> Ormid::DataArrayBase* { return new Ormid::DataArray<Ormid::DynamicData>(); };
+   return {type,    base,   kNoProperties, nullptr, nullptr, nullptr, nullptr, &Ormid::AlwaysSet,
+           nullptr, create, createArray,   0};
 }
 
 // A namespace record; the slots are optional.
