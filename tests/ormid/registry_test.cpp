@@ -508,20 +508,19 @@ TEST(Versions, RefusedCataloguesLeaveNothingBehind) {
         "the parent pairs form a cycle through version vt.a"},
        {QTest::Catalogue("vt.foreign", aThenB, 2, foreign, 1),
         "parent pair 0 names version ormidtest.version.v1, which is not one of the namespace's versions"},
-       {QTest::Catalogue("vt.taken", taken, 1, nullptr, 0),
+       {QTest::Catalogue("vt.taken", taken, 1),
         "version ormidtest.version.v2 is declared twice (also by namespace ormidtest)"},
-       {QTest::Catalogue("vt.twice", twice, 2, nullptr, 0), "version vt.c is declared twice"},
-       {QTest::Catalogue("vt.slots", tooMany, 2, nullptr, 0, nullptr, oneSlot, nullptr, nullptr, 1),
+       {QTest::Catalogue("vt.twice", twice, 2), "version vt.c is declared twice"},
+       {QTest::Catalogue("vt.slots", tooMany, 2, nullptr, 0, oneSlot, 1),
         "2 released versions do not fit 1 official version slots"},
-       {QTest::Catalogue("vt.missing", nullptr, 3, nullptr, 0),
-        "a count is not zero but its array is missing"},
+       {QTest::Catalogue("vt.missing", nullptr, 3), "a count is not zero but its array is missing"},
    };
    for (const auto& row : rows) {
       EXPECT_EQ(Refusal(row.record),
                 "version catalogue of namespace " + std::string(row.record.name) + ": " + row.refusal);
       EXPECT_EQ(VersionCatalogue::Get().FindNamespace(row.record.name), nullptr) << row.record.name;
    }
-   EXPECT_EQ(Refusal(QTest::Catalogue("ormidtest", aThenB, 2, nullptr, 0)),
+   EXPECT_EQ(Refusal(QTest::Catalogue("ormidtest", aThenB, 2)),
              "namespace ormidtest is already registered with another version catalogue");
    for (const char* name : {"vt.a", "vt.b", "vt.c", "vt.d"}) {
       EXPECT_EQ(VersionCatalogue::Get().FindVersion(name), nullptr) << name;

@@ -19,15 +19,13 @@ constexpr Ormid::DataTypeInfo EmptyDescriptor(const Ormid::TypeInfo* type, const
            nullptr, create, createArray,   0};
 }
 
-// A namespace record; the slots are optional.
+// A namespace record, with official version slots when `slots` is not zero.
 constexpr Ormid::KoblVersions Catalogue(const char* name, const Ormid::VersionRecord* versions,
-                                        uint32_t count, const Ormid::VersionParent* parents,
-                                        uint32_t parentCount, int32_t* id = nullptr,
-                                        const Ormid::Version** official = nullptr,
-                                        const Ormid::Version** internal = nullptr,
-                                        const Ormid::Version** current = nullptr, uint32_t slots = 0) {
-   return {name,  id,    nullptr,     nullptr, versions, parents, official, internal, current,
-           count, slots, parentCount, 0,       0,        0,       0,        0};
+                                        uint32_t count, const Ormid::VersionParent* parents = nullptr,
+                                        uint32_t parentCount = 0, const Ormid::Version** official = nullptr,
+                                        uint32_t slots = 0) {
+   return {name,  nullptr, nullptr,     nullptr, versions, parents, official, nullptr, nullptr,
+           count, slots,   parentCount, 0,       0,        0,       0,        0};
 }
 
 } // namespace QTest
