@@ -39,9 +39,7 @@ constexpr int kCallsPerThread = 150;
 constexpr std::chrono::seconds kWait(60);
 
 struct Tally {
-   std::atomic<int> results{0};
-   std::atomic<int> faults{0};
-   std::atomic<int> wrong{0};
+   std::atomic<int> results{0}, faults{0}, wrong{0};
 };
 
 // Starts kCallsPerThread asynchronous calls: every third one raises the declared fault, every third one
@@ -164,29 +162,23 @@ TEST(RegistryConcurrency, SharedReferencesAcrossArrayClones) {
    EXPECT_EQ(shared->GetRefCount(), 1);
 }
 
-TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
+TEST(LoopbackConcurrency, AsynchronousCallsFromSeveralThreadsAllComplete) {
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(3));
    Ref<Served::LeaseRecorder> lease = Served::ServedLease("lease-1");
    adapter->Register(lease.GetPtr());
    Tally tally;
-   std::vector<Ref<ScheduledItem>> items[2];
-   std::vector<std::thread> callers;
-   for (int t = 0; t < 2; ++t) {
-      callers.emplace_back([&, t] {
-         // Each thread has its own stub and context; the adapter and the target are shared.
-         Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
-         context->Set("user", Ormid::Box("caller-" + std::to_string(t)).GetPtr());
-         Ref<Ormidtest::LeaseStub> stub =
-             adapter->GetStub<Ormidtest::LeaseStub>(lease->_GetRef(), context.GetPtr());
-         StartCalls(*stub, t, tally, items[t]);
-         for (int i = 0; i < 20; ++i) { // synchronous calls in between, from the same threads
-            EXPECT_EQ(stub->Complete(nullptr).GetValue(), "lease lease-1 for caller-" + std::to_string(t));
-         }
-      });
-   }
-   for (std::thread& caller : callers) {
-      caller.join();
-   }
+   std::vector<Ref<ScheduledItem>> items[kThreads];
+   RunTogether([&](int t) {
+      // Each thread has its own stub and context; the adapter and the target are shared.
+      Ref<Ormid::RequestContext> context(new Ormid::RequestContext());
+      context->Set("user", Ormid::Box("caller-" + std::to_string(t)).GetPtr());
+      Ref<Ormidtest::LeaseStub> stub =
+          adapter->GetStub<Ormidtest::LeaseStub>(lease->_GetRef(), context.GetPtr());
+      StartCalls(*stub, t, tally, items[t]);
+      for (int i = 0; i < 20; ++i) { // synchronous calls in between, from the same threads
+         EXPECT_EQ(stub->Complete(nullptr).GetValue(), "lease lease-1 for caller-" + std::to_string(t));
+      }
+   });
    for (auto& list : items) {
       ASSERT_EQ(list.size(), static_cast<std::size_t>(kCallsPerThread));
       for (const Ref<ScheduledItem>& item : list) {
@@ -194,9 +186,9 @@ TEST(LoopbackConcurrency, AsynchronousCallsFromTwoThreadsAllComplete) {
       }
    }
    EXPECT_EQ(tally.wrong.load(), 0);
-   EXPECT_EQ(tally.faults.load(), 2 * kCallsPerThread / 3);
-   EXPECT_EQ(tally.results.load(), 2 * kCallsPerThread - 2 * kCallsPerThread / 3);
-   EXPECT_EQ(lease->CallCount(), static_cast<std::size_t>(2 * kCallsPerThread + 2 * 20));
+   EXPECT_EQ(tally.faults.load(), kThreads * kCallsPerThread / 3);
+   EXPECT_EQ(tally.results.load(), kThreads * kCallsPerThread - kThreads * kCallsPerThread / 3);
+   EXPECT_EQ(lease->CallCount(), static_cast<std::size_t>(kThreads * (kCallsPerThread + 20)));
    EXPECT_LE(adapter->GetThreadCount(), 3u);
 }
 

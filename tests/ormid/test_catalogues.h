@@ -2,8 +2,6 @@
 // tests: a descriptor of a throw-away data type without properties, and a namespace record built on the spot.
 #pragma once
 
-#include <cstdint>
-
 #include "ormid/Ormid.h"
 #include "ormidtest/All.h"
 #include "ormidtest/Versions.h"
