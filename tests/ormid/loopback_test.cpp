@@ -82,10 +82,7 @@ protected:
       return out;
    }
    // The request context of the last call that reached the lease.
-   Ref<Ormid::RequestContext> LastContext() {
-      std::vector<Recording::Call> calls = lease->TakeCalls();
-      return calls.empty() ? nullptr : calls.back().context;
-   }
+   auto LastContext() { return lease->TakeCalls().back().context; }
    // Starts Complete on `on` and returns once the lease holds the call.
    Ref<ScheduledItem> StartHeld(Ormidtest::LeaseStub& on, Outcome& outcome) {
       Ref<ScheduledItem> item;
