@@ -73,7 +73,7 @@ protected:
       adapter->Register(folder.GetPtr());
       stub = adapter->GetStub<Ormidtest::LeaseStub>(lease->_GetRef());
    }
-   // The calls that reached the lease since the last look, by member.
+   // The members the lease received since the last look.
    std::vector<std::string> Calls() {
       std::vector<std::string> out;
       for (const Recording::Call& call : lease->TakeCalls()) {

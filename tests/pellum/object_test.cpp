@@ -35,7 +35,6 @@ struct Implementation : Readable, Writable {
    int* destroyed;
 };
 
-// Counts the destructions of the objects a test makes.
 class Refs : public ::testing::Test {
 protected:
    int destroyed = 0;
