@@ -13,8 +13,9 @@ library).
                               from its base fault's), and thrown through its own Throw() and caught by its
                               own exception class and by the exception class of each of its bases
 
-  Recording.h                 the base of the recording implementations (their calls and one hook that
-                              decides each call's outcome)
+  Recording.h                 the base of the recording implementations (their calls, each with its request
+                              context and serving thread; one hook that decides each call's outcome; a hold
+                              that keeps calls waiting before it)
 
 The support these sources use is tests/types/conformance/Harness.h (its out-of-line part, compiled once,
 is Harness.cpp).
