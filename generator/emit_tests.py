@@ -13,8 +13,9 @@ library).
                               from its base fault's), and thrown through its own Throw() and caught by its
                               own exception class and by the exception class of each of its bases
 
-  Recording.h                 the base of the recording implementations (their calls and one hook that
-                              decides each call's outcome)
+  Recording.h                 the base of the recording implementations (their calls, each with its request
+                              context and serving thread; one hook that decides each call's outcome; a hold
+                              that keeps calls waiting before it)
 
 The support these sources use is tests/types/conformance/Harness.h (its out-of-line part, compiled once,
 is Harness.cpp).
@@ -352,12 +353,14 @@ RECORDER_BASE = """
     struct Call {
        std::string member; // "<type>.<member>", the type that declares it
        ::Ormid::ArgumentList args;
+       ::Pellum::Ref<::Ormid::RequestContext> context; // the call's current request context
+       std::thread::id thread;                         // the thread that served it
     };
 
     // The base of every recorder: the reference it is served under, the calls it received (only counted
     // when `keep` is false, as under load), and `answer`, the one hook that decides each call's outcome (set
     // both before the object is served): it may throw; what it returns is the result, null standing for the
-    // default (null, unset, or a default value).
+    // default (null, unset, or a default value). While Hold(true) is in force, calls wait before their answer.
     class Recorder {
     public:
        explicit Recorder(::Ormid::MoRef* ref) : _ref(ref) {}
@@ -376,18 +379,33 @@ RECORDER_BASE = """
 
        ::Ormid::MoRef* RecorderRef() const { return _ref.GetPtr(); }
 
+       void Hold(bool held) {
+          std::lock_guard<std::mutex> guard(_lock);
+          _held = held;
+          _changed.notify_all();
+       }
+       // Returns once a call waits while held.
+       void AwaitHeldCall() {
+          std::unique_lock<std::mutex> guard(_lock);
+          _changed.wait(guard, [&] { return _waiting > 0; });
+       }
+
        std::function<::Pellum::Ref<::Ormid::Any>(const Call&)> answer;
        bool keep = true;
 
     protected:
        ::Pellum::Ref<::Ormid::Any> Record(const char* member, ::Ormid::ArgumentList args) {
-          Call call{member, std::move(args)};
+          Call call{member, std::move(args), ::Ormid::RequestContext::GetCurrent(), std::this_thread::get_id()};
           {
-             std::lock_guard<std::mutex> guard(_lock);
+             std::unique_lock<std::mutex> guard(_lock);
              ++_count;
              if (keep) {
                 _calls.push_back(call);
              }
+             ++_waiting;
+             _changed.notify_all();
+             _changed.wait(guard, [&] { return !_held; });
+             --_waiting;
           }
           return answer ? answer(call) : nullptr;
        }
@@ -395,8 +413,11 @@ RECORDER_BASE = """
     private:
        ::Pellum::Ref<::Ormid::MoRef> _ref;
        std::mutex _lock;
+       std::condition_variable _changed;
        std::vector<Call> _calls;
        std::size_t _count = 0;
+       bool _held = false;
+       int _waiting = 0;
     };
 
     } // namespace Recording
@@ -406,9 +427,11 @@ RECORDER_BASE = """
 RECORDING_HEADER = """
     #pragma once
 
+    #include <condition_variable>
     #include <functional>
     #include <mutex>
     #include <string>
+    #include <thread>
     #include <utility>
     #include <vector>
 

@@ -1,15 +1,18 @@
 // Type registration and lookup: the runtime's own types, a test package, lookups by name, WSDL name and
-// header, registration order, refusals, and a base registered by a later package.
+// header, registration order, refusals, and a base registered by a later package; enumeration types: names and
+// ordinals both ways, generated enumerators and value constants, refused descriptors, the conversion functions;
+// the version catalogue: transitive inclusion through parent pairs, the namespace slots, versions of
+// dependency namespaces, and refused catalogues.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
 
+#include "ormidtest/nested/Outer.h"
 #include "test_catalogues.h"
 
 using namespace Ormid;
+using Ormidtest::Color;
 
 namespace {
 
@@ -18,8 +21,58 @@ int PositionOf(const std::vector<Type*>& types, const Type* t) {
    return it == types.end() ? -1 : static_cast<int>(it - types.begin());
 }
 
+// A full version name, given by its short name in "ormidtest" or in full.
+std::string Full(const std::string& name) {
+   return name.find('.') == std::string::npos ? "ormidtest.version." + name : name;
+}
+const Version& V(const std::string& name) {
+   return VersionCatalogue::Get().GetVersion(Full(name));
+}
+
+// Packages built inside the tests: a type-list function over `pending`, each entry making one type object.
+using Make = std::function<Type*()>;
+std::vector<Make> pending;
+std::vector<Type*> slots;
+int listCalls = 0;
+
+Type* const* PendingList(int& count) {
+   ++listCalls;
+   slots.clear();
+   for (const Make& make : pending) {
+      slots.push_back(make ? make() : nullptr);
+   }
+   count = static_cast<int>(slots.size());
+   return slots.data();
+}
+
+Make Data(const DataTypeInfo* d) {
+   return [d] { return CreateDataObjectType(d); };
+}
+Make Managed(const ManagedTypeInfo* d) {
+   return [d] { return CreateManagedObjectType(d); };
+}
+
+const ManagedMethodInfo kNoMethods[1] = {};
+ManagedTypeInfo EmptyManaged(const TypeInfo* type, const TypeInfo* base, ManagedMethod** table) {
+   return {type, base, QTest::kNoProperties, kNoMethods, nullptr, nullptr, nullptr, table};
+}
+
+VersionRecord Release(const char* name) {
+   return VersionRecord{name, "x", "1", nullptr, nullptr, nullptr, StageReleased, 0};
+}
+
+std::string Refusal(const KoblVersions& record) {
+   try {
+      VersionCatalogue::Get().RegisterNamespace(&record);
+   } catch (const Pellum::Exception& e) {
+      return e.what();
+   }
+   return "registered";
+}
+
 } // namespace
 
+// (Every type of the library is found by its keys once registered: tests/types, dlopen_ready.)
 TEST(Registry, TypesAreRegisteredAtLoadAndFoundOnlyByTheirOwnKeys) {
    TypeRegistry& r = TypeRegistry::Get();
    struct Expect {
@@ -42,9 +95,6 @@ TEST(Registry, TypesAreRegisteredAtLoadAndFoundOnlyByTheirOwnKeys) {
         KindDataObject},
        {&gKoblMethodFaultTypeInfo, GetDoType<MethodFault>(), "kobl.MethodFault", KindFault},
        {&gKoblFaultSystemErrorTypeInfo, GetDoType<Fault::SystemError>(), "kobl.fault.SystemError", KindFault},
-       // and the test package's
-       {&::gOrmidtestSubPartTypeInfo, GetDoType<Ormidtest::SubPart>(), "ormidtest.SubPart", KindDataObject},
-       {&::gOrmidtestColorTypeInfo, GetEnumType<Ormidtest::Color>(), "ormidtest.Color", KindEnum},
    };
    for (const Expect& e : expected) {
       SCOPED_TRACE(e.name);
@@ -56,7 +106,6 @@ TEST(Registry, TypesAreRegisteredAtLoadAndFoundOnlyByTheirOwnKeys) {
       EXPECT_EQ(r.FindByHeader(e.header), e.type);
       EXPECT_EQ(r.FindByWsdlName(e.header->wsdlName), e.type);
    }
-   // The property collector is a managed type of the kobl.query namespace.
    Type* collector = r.FindByHeader(&gKoblQueryPropertyCollectorTypeInfo);
    ASSERT_NE(collector, nullptr);
    EXPECT_TRUE(collector->IsManaged());
@@ -105,7 +154,6 @@ TEST(Registry, ArrayTypesAreCreatedOnceAndFoundByName) {
    Type* item = GetDoType<Ormidtest::Part>();
    ArrayType* array = item->GetArrayType();
    ASSERT_NE(array, nullptr);
-   EXPECT_EQ(item->GetArrayType(), array);
    EXPECT_TRUE(array->IsArray());
    EXPECT_EQ(array->GetKind(), KindArray);
    EXPECT_EQ(array->GetItemType(), item);
@@ -116,7 +164,6 @@ TEST(Registry, ArrayTypesAreCreatedOnceAndFoundByName) {
    EXPECT_EQ(r.FindByWsdlName("ArrayOfTestPart"), array);
    EXPECT_EQ(r.FindByWsdlName("ArrayOfString"), GetNoType<std::string>()->GetArrayType());
    EXPECT_EQ(r.FindByName("ormidtest.Nothing[]"), nullptr);
-   // Array types are not registered types.
    EXPECT_EQ(PositionOf(r.GetTypes(), array), -1);
 }
 
@@ -156,77 +203,83 @@ TEST(Registry, TypeRelations) {
    EXPECT_THROW(sub->GetOwnProperty(1), Pellum::Exception);
 }
 
-namespace {
-
-// Packages built inside the tests: a type-list function over `pending`.
-std::vector<const DataTypeInfo*> pending;
-std::vector<Type*> slots;
-int listCalls = 0;
-
-Type* const* PendingList(int& count) {
-   ++listCalls;
-   slots.clear();
-   for (const DataTypeInfo* d : pending) {
-      slots.push_back(d != nullptr ? CreateDataObjectType(d) : nullptr);
-   }
-   count = static_cast<int>(slots.size());
-   return slots.data();
-}
-
-} // namespace
-
 TEST(Registry, BaseRegisteredByALaterPackageResolves) {
    // Registered types live for the process: so do their records.
-   static const TypeInfo lateBase{KindDataObject, "ormidtest.later.Base", "LaterBase",
-                                  "ormidtest.version.v1"};
-   static const TypeInfo earlyDerived{KindDataObject, "ormidtest.early.Derived", "EarlyDerived",
-                                      "ormidtest.version.v1"};
-   static const DataTypeInfo kLateBase = QTest::EmptyDescriptor(&lateBase, &gKoblDynamicDataTypeInfo);
-   static const DataTypeInfo kEarlyDerived = QTest::EmptyDescriptor(&earlyDerived, &lateBase);
-   pending = {&kEarlyDerived};
-   listCalls = 0;
-   TypeInfoLoader early(nullptr, &PendingList);
-   EXPECT_EQ(listCalls, 1); // the type-list function runs once, in the constructor
-   ASSERT_EQ(early.GetTypeCount(), 1);
-   auto* derived = static_cast<DataObjectType*>(early.GetTypes()[0]);
-   try {
-      derived->GetBase();
-      ADD_FAILURE() << "the base is not registered yet";
-   } catch (const Pellum::Exception& e) {
-      EXPECT_STREQ(e.what(),
-                   "base type ormidtest.later.Base of data type ormidtest.early.Derived is not registered");
+   static const TypeInfo headers[] = {
+       {KindDataObject, "ormidtest.later.Base", "LaterBase", "ormidtest.version.v1"},
+       {KindDataObject, "ormidtest.early.Derived", "EarlyDerived", "ormidtest.version.v1"},
+       {KindManaged, "ormidtest.later.Parent", "LaterParent", "ormidtest.version.v1"},
+       {KindManaged, "ormidtest.early.Child", "EarlyChild", "ormidtest.version.v1"}};
+   static const DataTypeInfo lateBase = QTest::EmptyDescriptor(&headers[0], &gKoblDynamicDataTypeInfo);
+   static const DataTypeInfo earlyDerived = QTest::EmptyDescriptor(&headers[1], &headers[0]);
+   static ManagedMethod* tables[2][1];
+   static const ManagedTypeInfo lateParent =
+       EmptyManaged(&headers[2], &gKoblManagedObjectTypeInfo, tables[0]);
+   static const ManagedTypeInfo earlyChild = EmptyManaged(&headers[3], &headers[2], tables[1]);
+   const struct {
+      Make derived;
+      Make base;
+      const char* refusal;
+   } rows[] = {
+       {Data(&earlyDerived), Data(&lateBase),
+        "base type ormidtest.later.Base of data type ormidtest.early.Derived is not registered"},
+       {Managed(&earlyChild), Managed(&lateParent),
+        "base type ormidtest.later.Parent of managed type ormidtest.early.Child is not registered"},
+   };
+   for (const auto& row : rows) {
+      SCOPED_TRACE(row.refusal);
+      pending = {row.derived};
+      listCalls = 0;
+      TypeInfoLoader early(nullptr, &PendingList);
+      EXPECT_EQ(listCalls, 1); // the type-list function runs once, in the constructor
+      ASSERT_EQ(early.GetTypeCount(), 1);
+      Type* derived = early.GetTypes()[0];
+      auto base = [derived]() -> Type* {
+         return derived->IsManaged() ? static_cast<Type*>(static_cast<ManagedObjectType*>(derived)->GetBase())
+                                     : static_cast<DataObjectType*>(derived)->GetBase();
+      };
+      try {
+         base();
+         ADD_FAILURE() << "the base is not registered yet";
+      } catch (const Pellum::Exception& e) {
+         EXPECT_STREQ(e.what(), row.refusal);
+      }
+      pending = {row.base};
+      TypeInfoLoader late(nullptr, &PendingList);
+      EXPECT_EQ(base(), late.GetTypes()[0]);
+      EXPECT_TRUE(derived->IsA(late.GetTypes()[0]));
+      EXPECT_EQ(TypeRegistry::Get().FindByName(derived->GetName()), derived);
    }
-
-   pending = {&kLateBase};
-   TypeInfoLoader late(nullptr, &PendingList);
-   EXPECT_EQ(derived->GetBase(), late.GetTypes()[0]);
-   EXPECT_TRUE(derived->IsA(late.GetTypes()[0]));
-   EXPECT_EQ(TypeRegistry::Get().FindByName("ormidtest.early.Derived"), derived);
+   // A managed type without members: a table of one null slot, no property lookup, nothing to find.
+   auto* child = static_cast<ManagedObjectType*>(TypeRegistry::Get().FindByName("ormidtest.early.Child"));
+   EXPECT_EQ(child->GetMethodObjectCount(), 0u);
+   EXPECT_EQ(tables[1][0], nullptr);
+   EXPECT_EQ(child->PropertyIndex("anything"), ManagedObjectType::kNoProperty);
+   EXPECT_EQ(child->FindMethod("anything"), nullptr);
 }
 
 TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
    TypeRegistry& r = TypeRegistry::Get();
-   const TypeInfo sameName{KindDataObject, "ormidtest.Part", "OtherWsdl", "ormidtest.version.v1"};
-   const TypeInfo sameWsdl{KindDataObject, "ormidtest.Other", "TestPart", "ormidtest.version.v1"};
-   const TypeInfo fresh1{KindDataObject, "ormidtest.Fresh", "Fresh1", "ormidtest.version.v1"};
-   const TypeInfo fresh2{KindDataObject, "ormidtest.Fresh", "Fresh2", "ormidtest.version.v1"};
-   const DataTypeInfo dSameName = QTest::EmptyDescriptor(&sameName, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dSameWsdl = QTest::EmptyDescriptor(&sameWsdl, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dFresh1 = QTest::EmptyDescriptor(&fresh1, &gKoblDynamicDataTypeInfo);
-   const DataTypeInfo dFresh2 = QTest::EmptyDescriptor(&fresh2, &gKoblDynamicDataTypeInfo);
+   const TypeInfo headers[] = {{KindDataObject, "ormidtest.Part", "OtherWsdl", "ormidtest.version.v1"},
+                               {KindDataObject, "ormidtest.Other", "TestPart", "ormidtest.version.v1"},
+                               {KindDataObject, "ormidtest.Fresh", "Fresh1", "ormidtest.version.v1"},
+                               {KindDataObject, "ormidtest.Fresh", "Fresh2", "ormidtest.version.v1"}};
+   std::vector<DataTypeInfo> d;
+   for (const TypeInfo& header : headers) {
+      d.push_back(QTest::EmptyDescriptor(&header, &gKoblDynamicDataTypeInfo));
+   }
    const std::size_t before = r.GetTypeCount();
-
    const struct {
-      std::vector<const DataTypeInfo*> package;
+      std::vector<Make> package;
       const char* message;
    } cases[] = {
-       {{&*GetDoType<Ormidtest::Part>()->GetDescriptor()},
+       {{Data(GetDoType<Ormidtest::Part>()->GetDescriptor())},
         "type ormidtest.Part is registered twice (same header)"},
-       {{&dSameName}, "type name ormidtest.Part is registered twice"},
-       {{&dSameWsdl}, "WSDL name TestPart of type ormidtest.Other is already taken by ormidtest.Part"},
+       {{Data(&d[0])}, "type name ormidtest.Part is registered twice"},
+       {{Data(&d[1])}, "WSDL name TestPart of type ormidtest.Other is already taken by ormidtest.Part"},
        // Two types of one package with the same name: the first is not registered either.
-       {{&dFresh1, &dFresh2}, "type name ormidtest.Fresh is registered twice"},
-       {{&dFresh1, nullptr}, "entry 1 of a type list of namespace (no namespace) is null"},
+       {{Data(&d[2]), Data(&d[3])}, "type name ormidtest.Fresh is registered twice"},
+       {{Data(&d[2]), nullptr}, "entry 1 of a type list of namespace (no namespace) is null"},
    };
    for (const auto& c : cases) {
       pending = c.package;
@@ -236,8 +289,7 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
       } catch (const Pellum::Exception& e) {
          EXPECT_STREQ(e.what(), c.message);
       }
-      // The refused package's type objects were never registered: release them.
-      for (Type* t : slots) {
+      for (Type* t : slots) { // the refused package's type objects were never registered
          delete t;
       }
    }
@@ -245,7 +297,7 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
    EXPECT_EQ(r.FindByName("ormidtest.Fresh"), nullptr);
    EXPECT_THROW(TypeInfoLoader(nullptr, nullptr), Pellum::Exception);
 
-   // Descriptors that CreateDataObjectType refuses before anything is registered.
+   // Descriptors that the type objects' constructors refuse before anything is registered.
    const TypeInfo enumHeader{KindEnum, "ormidtest.NotData", "NotData", "v"};
    const TypeInfo header{KindDataObject, "ormidtest.Broken", "Broken", "v"};
    DataTypeInfo wrongKind = QTest::EmptyDescriptor(&enumHeader, &gKoblDynamicDataTypeInfo);
@@ -255,12 +307,246 @@ TEST(Registry, RefusesDoubleRegistrationBrokenPackagesAndBrokenDescriptors) {
    DataTypeInfo noAccessors = *GetDoType<Ormidtest::Part>()->GetDescriptor();
    noAccessors.type = &header;
    noAccessors.swapField = nullptr;
-   DataTypeInfo noReset = *GetDoType<Ormidtest::Part>()->GetDescriptor();
-   noReset.type = &header;
+   DataTypeInfo noReset = noAccessors;
+   noReset.swapField = GetDoType<Ormidtest::Part>()->GetDescriptor()->swapField;
    noReset.reset = nullptr;
-   const std::vector<const DataTypeInfo*> broken = {nullptr,    &wrongKind,   &noBase,
-                                                    &noFactory, &noAccessors, &noReset};
-   for (const DataTypeInfo* d : broken) {
-      EXPECT_THROW(CreateDataObjectType(d), Pellum::Exception);
+   ManagedMethod* table[1] = {};
+   const ManagedTypeInfo managedOfDataKind = EmptyManaged(&header, &gKoblManagedObjectTypeInfo, table);
+   const ManagedTypeInfo noTable =
+       EmptyManaged(&gOrmidtestLeaseTypeInfo, &gKoblManagedObjectTypeInfo, nullptr);
+   for (const Make& make :
+        {Data(nullptr), Data(&wrongKind), Data(&noBase), Data(&noFactory), Data(&noAccessors), Data(&noReset),
+         Managed(nullptr), Managed(&managedOfDataKind), Managed(&noTable)}) {
+      EXPECT_THROW(make(), Pellum::Exception);
    }
+}
+
+TEST(EnumType, TagsAndValues) {
+   EnumType* color = GetEnumType<Color>();
+   ASSERT_NE(color, nullptr);
+   EXPECT_EQ(color->GetValueCount(), 3);
+   // The tag is the descriptor's own text, not a copy.
+   // (Compared with the registered descriptor's pointer: with AddressSanitizer, g++ gives each translation
+   // unit its own alias of an inline array.)
+   EXPECT_EQ(static_cast<const void*>(color->GetTag(1)),
+             static_cast<const void*>(color->GetInfo()->names[1]));
+   EXPECT_STREQ(color->GetTag(2), "blue");
+   EXPECT_EQ(color->GetValue("red"), 0);
+   EXPECT_EQ(color->FindValue("green"), 1);
+   for (const char* unknown : {"Green", "", "purple"}) {
+      SCOPED_TRACE(unknown);
+      EXPECT_EQ(color->FindValue(unknown), -1);
+      EXPECT_THROW(color->GetValue(unknown), Pellum::Exception);
+   }
+   for (int bad : {-1, 3, 1000}) {
+      EXPECT_THROW(color->GetTag(bad), Pellum::Exception) << bad;
+   }
+   // Generated enumerators and value constants, escaped where a value is a C++ keyword or starts with a digit:
+   // the constants are the descriptor's own texts (the same address), which end with a null.
+   using Outer = Ormidtest::Nested::Outer;
+   const EnumTypeInfo* mode = GetEnumType<Outer::Mode>()->GetInfo();
+   EXPECT_EQ(mode->type, &::gOrmidtestNestedOuterModeTypeInfo);
+   EXPECT_EQ((std::vector<int>{int(Outer::Mode::on), int(Outer::Mode::_3des), int(Outer::Mode::delete_)}),
+             (std::vector<int>{0, 2, 3}));
+   EXPECT_EQ((std::vector<const char*>{mode->names[0], mode->names[2], mode->names[3], mode->names[4]}),
+             (std::vector<const char*>{Outer::MODE_ON, Outer::MODE_3DES, Outer::MODE_DELETE, nullptr}));
+   EXPECT_STREQ(Outer::MODE_3DES, "3des");
+   EXPECT_STREQ(Ormidtest::COLOR_GREEN, "green");
+}
+
+TEST(EnumType, ConstructorRefusesBrokenDescriptors) {
+   const TypeInfo header{KindEnum, "ormidtest.Broken", "Broken", "v"};
+   const TypeInfo dataHeader{KindDataObject, "ormidtest.Broken", "Broken", "v"};
+   const char *const none[] = {nullptr}, *const repeated[] = {"a", "b", "a", nullptr},
+                     *const single[] = {"only", nullptr};
+   const EnumTypeInfo empty{&header, none}, twice{&header, repeated}, wrongKind{&dataHeader, single};
+   for (const EnumTypeInfo* info : {static_cast<const EnumTypeInfo*>(nullptr), &empty, &twice, &wrongKind}) {
+      EXPECT_THROW(CreateEnumType<Color>(info), Pellum::Exception);
+   }
+   EnumFuncs incomplete = EnumConv<Color>::kFuncs;
+   incomplete.fromNames = nullptr;
+   const EnumTypeInfo ok{&header, single};
+   EXPECT_THROW(EnumType(&ok, incomplete), Pellum::Exception);
+
+   EnumType one(&ok, EnumConv<Color>::kFuncs);
+   EXPECT_EQ(one.GetValue("only"), 0);
+   EXPECT_THROW(one.GetTag(1), Pellum::Exception);
+}
+
+TEST(EnumType, ConversionFunctions) {
+   EnumType* type = GetEnumType<Color>();
+   const EnumFuncs& f = type->GetFuncs();
+   Pellum::Ref<Any> boxed(f.box(2));
+   EXPECT_EQ(boxed->GetRefCount(), 1); // created with count zero; the Ref took the first
+   EXPECT_EQ(boxed->_GetType(), type);
+   EXPECT_EQ(static_cast<Primitive<Color>*>(boxed.GetPtr())->GetValue(), Color::blue);
+   EXPECT_EQ(f.unbox(boxed.GetPtr()), 2);
+   EXPECT_THROW(f.unbox(Box(2).GetPtr()), Pellum::TypeMismatchException);
+
+   Array<std::string> names{"blue", "red", "blue"};
+   Pellum::Ref<Any> ordinals(f.fromNames(&names, type));
+   auto* colors = dynamic_cast<Array<Color>*>(ordinals.GetPtr());
+   ASSERT_NE(colors, nullptr);
+   ASSERT_EQ(colors->size(), 3u);
+   EXPECT_EQ(colors->GetEnum(0), Color::blue);
+   EXPECT_EQ((*colors)[1], 0);
+   EXPECT_EQ(colors->_values, colors);
+   EXPECT_EQ(colors->_GetType(), type->GetArrayType());
+
+   Pellum::Ref<Array<std::string>> back(new Array<std::string>{"stale"});
+   f.toNames(colors, type, back);
+   EXPECT_EQ(std::vector<std::string>(back->begin(), back->end()),
+             (std::vector<std::string>{"blue", "red", "blue"}));
+
+   Pellum::Ref<Any> empty(f.createArray());
+   ASSERT_NE(dynamic_cast<Array<Color>*>(empty.GetPtr()), nullptr);
+   f.toNames(empty.GetPtr(), type, back);
+   EXPECT_EQ(back->size(), 0u);
+
+   // An unknown name or ordinal raises the lookup's exception; another class is a type mismatch with `out`
+   // untouched.
+   Array<std::string> bad{"red", "mauve"};
+   EXPECT_THROW(f.fromNames(&bad, type), Pellum::Exception);
+   Array<Color> outOfRange;
+   outOfRange.Append(7);
+   EXPECT_THROW(f.toNames(&outOfRange, type, back), Pellum::Exception);
+   Pellum::Ref<Array<std::string>> keep(new Array<std::string>{"x"});
+   Array<int> plain{1};
+   EXPECT_THROW(f.toNames(&plain, type, keep), Pellum::TypeMismatchException);
+   EXPECT_EQ(keep->size(), 1u);
+}
+
+TEST(Versions, InclusionFollowsParentPairsTransitively) {
+   // (a, b, whether a is part of b), by short name in "ormidtest" or by full name.
+   const struct {
+      const char* a;
+      const char* b;
+      bool partOf;
+   } rows[] = {
+       // Releases form a chain: a newer release contains everything of the older ones, not the reverse.
+       {"v1", "v3", true},
+       {"v2", "v3", true},
+       {"v2", "v2", true},
+       {"v2", "v1", false},
+       {"v3", "v1", false},
+       // Something tagged with a feature version is part of that feature, unstable and disabled only;
+       // features extend the newest release.
+       {"featureA", "featureA", true},
+       {"featureA", "unstable", true},
+       {"featureA", "disabled", true},
+       {"featureA", "v3", false},
+       {"featureA", "featureB", false},
+       {"v1", "featureB", true},
+       // Tagged "disabled": part of disabled only.
+       {"disabled", "unstable", false},
+       {"disabled", "v1", false},
+       {"unstable", "disabled", true},
+       // Through the dependency: v1 extends kobl.version.version0, so the base namespace is in every version.
+       {"kobl.version.version0", "v1", true},
+       {"kobl.version.version0", "disabled", true},
+       {"v1", "kobl.version.version0", false},
+       {"kobl.version.version0", "kobl.query.version.version4", true},
+       {"kobl.query.version.version2", "kobl.query.version.version1", false},
+   };
+   VersionCatalogue& c = VersionCatalogue::Get();
+   for (const auto& row : rows) {
+      SCOPED_TRACE(std::string(row.a) + " in " + row.b);
+      EXPECT_EQ(V(row.a).IsPartOf(V(row.b)), row.partOf);
+      EXPECT_EQ(V(row.b).Includes(V(row.a)), row.partOf);
+      EXPECT_EQ(c.IsPartOf(Full(row.a), Full(row.b)), row.partOf);
+   }
+   EXPECT_EQ(c.FindVersion("ormidtest.version.v9"), nullptr);
+   EXPECT_THROW(c.IsPartOf("ormidtest.version.v1", "ormidtest.version.v9"), Pellum::Exception);
+}
+
+TEST(Versions, RecordsParentsStagesAndNamespaceSlots) {
+   const Version& unstable = V("unstable");
+   EXPECT_EQ(unstable.GetRecord(), &Ormidtest::koblVersions.versions[1]);
+   EXPECT_EQ(unstable.GetStage(), StageUnstable);
+   using Versions = std::vector<const Version*>;
+   EXPECT_EQ(unstable.GetParents(), (Versions{&V("v3"), &V("featureA"), &V("featureB")}));
+   EXPECT_EQ(V("disabled").GetParents().size(), 1u);
+   EXPECT_EQ(V("kobl.version.version0").GetNamespace(), VersionCatalogue::Get().FindNamespace("kobl"));
+
+   const NamespaceInfo* ns = VersionCatalogue::Get().FindNamespace("ormidtest");
+   ASSERT_NE(ns, nullptr);
+   EXPECT_EQ(unstable.GetNamespace(), ns);
+   EXPECT_EQ(Ormidtest::koblNamespaceId, ns->id);
+   EXPECT_GE(ns->id, 3); // after the runtime's three namespaces
+   // Official: the released versions in record order (newest first), then null. Internal: unstable, then
+   // the released versions. Current: the newest release.
+   EXPECT_EQ(Versions(Ormidtest::officialVersions, Ormidtest::officialVersions + 4),
+             (Versions{&V("v3"), &V("v2"), &V("v1"), nullptr}));
+   EXPECT_EQ(Versions(Ormidtest::internalVersions, Ormidtest::internalVersions + 4),
+             (Versions{&unstable, &V("v3"), &V("v2"), &V("v1")}));
+   EXPECT_EQ(Ormidtest::GetRcVersion(), &V("v3"));
+   EXPECT_EQ(ns->current, &V("v3"));
+   ASSERT_EQ(ns->versions.size(), 7u);
+   EXPECT_EQ(ns->versions[0], &V("disabled"));
+
+   // A second loader of the same namespace registers types only; the slots keep their values.
+   const int32_t id = Ormidtest::koblNamespaceId;
+   TypeInfoLoader again(&Ormidtest::koblVersions,
+                        [](int& count) -> Type* const* { return count = 0, nullptr; });
+   EXPECT_EQ(Ormidtest::koblNamespaceId, id);
+   EXPECT_EQ(VersionCatalogue::Get().FindNamespace("ormidtest"), ns);
+}
+
+TEST(Versions, RefusedCataloguesLeaveNothingBehind) {
+   const VersionRecord aThenB[] = {Release("vt.a"), Release("vt.b")};
+   const VersionParent cycle[] = {{"vt.a", "vt.b"}, {"vt.b", "vt.a"}};
+   const VersionParent foreign[] = {{"ormidtest.version.v1", "vt.a"}};
+   const VersionRecord taken[] = {Release("ormidtest.version.v2")};
+   const VersionRecord twice[] = {Release("vt.c"), Release("vt.c")};
+   const VersionRecord tooMany[] = {Release("vt.d"), Release("vt.e")};
+   const Version* oneSlot[1];
+   const struct {
+      KoblVersions record;
+      const char* refusal;
+   } rows[] = {
+       {QTest::Catalogue("vt.cycle", aThenB, 2, cycle, 2),
+        "the parent pairs form a cycle through version vt.a"},
+       {QTest::Catalogue("vt.foreign", aThenB, 2, foreign, 1),
+        "parent pair 0 names version ormidtest.version.v1, which is not one of the namespace's versions"},
+       {QTest::Catalogue("vt.taken", taken, 1),
+        "version ormidtest.version.v2 is declared twice (also by namespace ormidtest)"},
+       {QTest::Catalogue("vt.twice", twice, 2), "version vt.c is declared twice"},
+       {QTest::Catalogue("vt.slots", tooMany, 2, nullptr, 0, oneSlot, 1),
+        "2 released versions do not fit 1 official version slots"},
+       {QTest::Catalogue("vt.missing", nullptr, 3), "a count is not zero but its array is missing"},
+   };
+   for (const auto& row : rows) {
+      EXPECT_EQ(Refusal(row.record),
+                "version catalogue of namespace " + std::string(row.record.name) + ": " + row.refusal);
+      EXPECT_EQ(VersionCatalogue::Get().FindNamespace(row.record.name), nullptr) << row.record.name;
+   }
+   EXPECT_EQ(Refusal(QTest::Catalogue("ormidtest", aThenB, 2)),
+             "namespace ormidtest is already registered with another version catalogue");
+   for (const char* name : {"vt.a", "vt.b", "vt.c", "vt.d"}) {
+      EXPECT_EQ(VersionCatalogue::Get().FindVersion(name), nullptr) << name;
+   }
+}
+
+TEST(Versions, ParentKnownByNameGetsItsRecordWhenItsNamespaceRegisters) {
+   // vt.user.v1 names vt.dep.v1 before namespace vt.dep exists; vt.dep.v1 extends vt.dep.v0.
+   static const VersionRecord user[] = {Release("vt.user.v1")};
+   static const VersionParent userParents[] = {{"vt.user.v1", "vt.dep.v1"}};
+   static const VersionRecord dep[] = {Release("vt.dep.v1"), Release("vt.dep.v0")};
+   static const VersionParent depParents[] = {{"vt.dep.v1", "vt.dep.v0"}};
+   static const KoblVersions userNs = QTest::Catalogue("vt.user", user, 1, userParents, 1);
+   static const KoblVersions depNs = QTest::Catalogue("vt.dep", dep, 2, depParents, 1);
+
+   VersionCatalogue& c = VersionCatalogue::Get();
+   c.RegisterNamespace(&userNs);
+   const Version* depV1 = c.FindVersion("vt.dep.v1");
+   ASSERT_NE(depV1, nullptr);
+   EXPECT_EQ(depV1->GetRecord(), nullptr);
+   EXPECT_EQ(depV1->GetNamespace(), nullptr);
+   EXPECT_EQ(c.FindVersion("vt.dep.v0"), nullptr);
+
+   c.RegisterNamespace(&depNs);
+   EXPECT_EQ(c.FindVersion("vt.dep.v1"), depV1); // the same object, now with its record
+   EXPECT_EQ(depV1->GetRecord(), &dep[0]);
+   EXPECT_TRUE(c.IsPartOf("vt.dep.v0", "vt.user.v1"));                 // through the newly known pair
+   EXPECT_EQ(&c.RegisterNamespace(&depNs), c.FindNamespace("vt.dep")); // the same record again: no-op
 }

@@ -2,13 +2,9 @@
 // entry and a lookup of the same string.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <barrier>
 #include <chrono>
-#include <optional>
-#include <string>
 #include <thread>
-#include <vector>
 
 #include "pellum/Deduplicated.h"
 

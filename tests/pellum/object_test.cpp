@@ -1,12 +1,17 @@
-// Reference counting of ObjectImpl and the ownership rules of Ref.
+// Reference counting of ObjectImpl and the ownership rules of Ref; the layout and semantics of Optional, whose
+// value and flag reflection code reads and writes in place.
 #include <gtest/gtest.h>
 
-#include <utility>
+#include <cstring>
 
 #include "pellum/Object.h"
+#include "pellum/Optional.h"
 #include "pellum/Ref.h"
+#include "pellum/System/DateTime.h"
 
 using Pellum::ObjectImpl;
+using Pellum::Optional;
+using Pellum::OptionalLayout;
 using Pellum::Ref;
 
 namespace {
@@ -30,10 +35,18 @@ struct Implementation : Readable, Writable {
    int* destroyed;
 };
 
+class Refs : public ::testing::Test {
+protected:
+   int destroyed = 0;
+};
+
+template <class T> constexpr bool HasValueThenFlag() {
+   return OptionalLayout<T>::valueOffset == 0 && OptionalLayout<T>::flagOffset == sizeof(T);
+}
+
 } // namespace
 
-TEST(ObjectImpl, LastReleaseDestroysExactlyOnce) {
-   int destroyed = 0;
+TEST_F(Refs, LastReleaseDestroysExactlyOnce) {
    auto* object = new Counted(&destroyed);
    EXPECT_EQ(object->GetRefCount(), 0);
    {
@@ -50,17 +63,14 @@ TEST(ObjectImpl, LastReleaseDestroysExactlyOnce) {
    EXPECT_EQ(destroyed, 1);
 }
 
-TEST(ObjectImpl, ToStringAndDestructionThroughTheBaseUseTheDynamicType) {
-   int destroyed = 0;
+TEST_F(Refs, ToStringAndDestructionThroughTheBaseUseTheDynamicType) {
    Ref<ObjectImpl> base(new Derived(&destroyed));
    EXPECT_EQ(base->ToString(), "(anonymous namespace)::Derived");
-   // The deleting destructor of the dynamic type runs (ASan checks the sized deallocation).
-   base = nullptr;
+   base = nullptr; // the deleting destructor of the dynamic type (AddressSanitizer checks the sized delete)
    EXPECT_EQ(destroyed, 1);
 }
 
-TEST(ObjectImpl, CopyStartsWithoutReferences) {
-   int destroyed = 0;
+TEST_F(Refs, CopyStartsWithoutReferences) {
    Counted original(&destroyed);
    original.IncRef();
    original.IncRef();
@@ -72,8 +82,7 @@ TEST(ObjectImpl, CopyStartsWithoutReferences) {
    EXPECT_EQ(original.GetRefCount(), 2);
 }
 
-TEST(Object, InterfacesShareOneCountThroughTheVirtualBase) {
-   int destroyed = 0;
+TEST_F(Refs, InterfacesShareOneCountThroughTheVirtualBase) {
    Ref<Implementation> impl(new Implementation(&destroyed));
    Ref<Readable> asReadable(impl.GetPtr());
    Ref<Writable> asWritable(impl.GetPtr());
@@ -85,69 +94,103 @@ TEST(Object, InterfacesShareOneCountThroughTheVirtualBase) {
    EXPECT_EQ(destroyed, 1);
 }
 
-TEST(Ref, AssignmentToItselfAndResetToHeldObjectKeepTheObject) {
-   int destroyed = 0;
+TEST_F(Refs, AssignmentToItselfAndResetToTheHeldObjectKeepTheObject) {
    Ref<Counted> ref(new Counted(&destroyed));
    Counted* raw = ref.GetPtr();
    Ref<Counted>& alias = ref;
    ref = alias;
-   EXPECT_EQ(ref.GetPtr(), raw);
-   EXPECT_EQ(raw->GetRefCount(), 1);
    ref = std::move(alias);
-   EXPECT_EQ(ref.GetPtr(), raw);
-   EXPECT_EQ(raw->GetRefCount(), 1);
    ref.Reset(raw);
    ref = raw;
+   EXPECT_EQ(ref.GetPtr(), raw);
    EXPECT_EQ(raw->GetRefCount(), 1);
    EXPECT_EQ(destroyed, 0);
    ref.Reset();
    EXPECT_EQ(destroyed, 1);
 }
 
-TEST(Ref, MoveAndConversionTransferWithoutCountChanges) {
-   int destroyed = 0;
+TEST_F(Refs, MoveConversionDetachAndAttachHandOverReferences) {
    Ref<Derived> derived(new Derived(&destroyed));
    Derived* raw = derived.GetPtr();
-
    Ref<Counted> copied(derived); // converting copy: one more reference
    EXPECT_EQ(raw->GetRefCount(), 2);
    Ref<ObjectImpl> moved(std::move(derived)); // converting move: ownership moves
    EXPECT_EQ(derived, nullptr);
-   EXPECT_EQ(raw->GetRefCount(), 2);
-
    Ref<Counted> target;
    target = std::move(copied);
    EXPECT_FALSE(copied);
    EXPECT_EQ(target, raw);
    EXPECT_EQ(raw->GetRefCount(), 2);
-
-   // Reassigning a Ref drops its old object.
    int otherDestroyed = 0;
-   target = new Counted(&otherDestroyed);
+   target = new Counted(&otherDestroyed); // reassigning a Ref drops its old object
    EXPECT_EQ(raw->GetRefCount(), 1);
-   target = nullptr;
-   EXPECT_EQ(otherDestroyed, 1);
    moved.Reset();
    EXPECT_EQ(destroyed, 1);
-}
 
-TEST(Ref, DetachAndAttachHandOverOneReference) {
-   int destroyed = 0;
-   Ref<Counted> ref = Pellum::MakeRef<Counted>(&destroyed);
-   Counted* raw = ref.Detach();
-   EXPECT_FALSE(ref);
-   EXPECT_EQ(raw->GetRefCount(), 1);
-
-   int otherDestroyed = 0;
-   Ref<Counted> other(new Counted(&otherDestroyed));
-   other.Attach(raw); // drops the previous object, adopts raw's reference
-   EXPECT_EQ(otherDestroyed, 1);
-   EXPECT_EQ(raw->GetRefCount(), 1);
-
+   // Detach hands the reference to the caller, Attach adopts one (dropping the previous object).
+   Counted* detached = target.Detach();
+   EXPECT_FALSE(target);
+   EXPECT_EQ(detached->GetRefCount(), 1);
+   Ref<Counted> other = Pellum::MakeRef<Counted>(&destroyed);
+   other.Attach(detached);
+   EXPECT_EQ(destroyed, 2);
+   EXPECT_EQ(detached->GetRefCount(), 1);
    Ref<Counted> empty;
    swap(other, empty);
    EXPECT_FALSE(other);
-   EXPECT_EQ(empty, raw);
+   EXPECT_EQ(empty, detached);
    empty = nullptr;
-   EXPECT_EQ(destroyed, 1);
+   EXPECT_EQ(otherDestroyed, 1);
+}
+
+static_assert(HasValueThenFlag<int>() && HasValueThenFlag<long>() && HasValueThenFlag<double>() &&
+              HasValueThenFlag<signed char>() && HasValueThenFlag<Pellum::System::DateTime>());
+static_assert(sizeof(Optional<int>) == 8 && sizeof(Optional<long>) == 16 &&
+              sizeof(Optional<signed char>) == 2);
+static_assert(sizeof(Optional<Pellum::System::DateTime>) == 24);
+static_assert(sizeof(Optional<std::string>) == sizeof(std::string) + alignof(std::string));
+
+TEST(Optional, FlagByteFollowsTheValue) {
+   Optional<long> value;
+   unsigned char bytes[sizeof value];
+   std::memcpy(bytes, &value, sizeof value);
+   EXPECT_EQ(bytes[OptionalLayout<long>::flagOffset], 0);
+   value = 42;
+   std::memcpy(bytes, &value, sizeof value);
+   EXPECT_EQ(bytes[OptionalLayout<long>::flagOffset], 1);
+   long stored = 0;
+   std::memcpy(&stored, bytes + OptionalLayout<long>::valueOffset, sizeof stored);
+   EXPECT_EQ(stored, 42);
+}
+
+TEST(Optional, ResetClearsTheFlagAndKeepsTheValue) {
+   Optional<std::string> text("kept");
+   text.Reset();
+   EXPECT_FALSE(text.IsSet());
+   EXPECT_EQ(text.GetStored(), "kept");
+   EXPECT_EQ(text.GetValueOr("fallback"), "fallback");
+   try {
+      text.GetValue();
+      ADD_FAILURE() << "an unset value was read";
+   } catch (const Pellum::Exception& e) {
+      EXPECT_STREQ(e.what(), "the optional value is not set");
+   }
+   text.SetIsSet(true);
+   EXPECT_EQ(text.GetValue(), "kept");
+}
+
+TEST(Optional, EqualityIgnoresTheValueOfUnsetOptionals) {
+   Optional<int> a(1);
+   Optional<int> b(2);
+   EXPECT_FALSE(a == b);
+   a.Reset();
+   b.Reset();
+   EXPECT_TRUE(a == b);
+   b = 1;
+   EXPECT_FALSE(a == b);
+   a.Swap(b);
+   EXPECT_TRUE(a.IsSet());
+   EXPECT_EQ(a.GetValue(), 1);
+   EXPECT_FALSE(b.IsSet());
+   EXPECT_EQ(b.GetStored(), 1);
 }
