@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "schema_counts.h"
 #include "example_value.h"
 #include "ormid/Array.h"
 #include "ormid/ManagedType.h"
 #include "ormid/Registry.h"
 #include "ormid/ToString.h"
 #include "ormid/Versions.h"
+#include "schema_counts.h"
 #include "wire/Codec.h"
 
 namespace {
