@@ -18,6 +18,7 @@
 
 namespace {
 
+using Pellum::MakeRef;
 using Pellum::Ref;
 using Pellum::System::ScheduledItem;
 using Quorl::HttpNfcLease;
@@ -38,9 +39,10 @@ TEST(ManagedDescriptor, EveryTypeFollowsTheRecordRules) {
    // Targets of another type: stubs on an adapter that serves nothing, so a call that reached one would
    // raise ManagedObjectNotFound, not the type mismatch.
    Ref<Ormid::LoopbackAdapter> adapter(new Ormid::LoopbackAdapter(1));
-   Ref<HttpNfcLease> leaseStub = adapter->GetStub<HttpNfcLease>(new Ormid::MoRef(LeaseType(), "lease-1"));
+   Ref<HttpNfcLease> leaseStub =
+       adapter->GetStub<HttpNfcLease>(MakeRef<Ormid::MoRef>(LeaseType(), "lease-1").GetPtr());
    Ref<Quorl::ResourcePool> poolStub = adapter->GetStub<Quorl::ResourcePool>(
-       new Ormid::MoRef(Ormid::GetMoType<Quorl::ResourcePool>(), "pool-1"));
+       MakeRef<Ormid::MoRef>(Ormid::GetMoType<Quorl::ResourcePool>(), "pool-1").GetPtr());
    int types = 0, expected = 0;
    for (int i = 0; i < Quorl::kPackageCount; ++i) {
       expected += Quorl::packages[i].managedTypes;
@@ -203,8 +205,8 @@ public:
 // answers of the wrong class.
 TEST(StubCalls, NullResultsAndAnswersOfTheWrongClass) {
    Ref<AnsweringAdapter> adapter(new AnsweringAdapter());
-   auto lease =
-       Ormid::CreateStub<Quorl::HttpNfcLeaseStub>(new Ormid::MoRef(LeaseType(), "lease-1"), adapter.GetPtr());
+   auto lease = Ormid::CreateStub<Quorl::HttpNfcLeaseStub>(
+       MakeRef<Ormid::MoRef>(LeaseType(), "lease-1").GetPtr(), adapter.GetPtr());
 
    // A null array result is an empty array (null and unset arguments: the generated conformance tests).
    Ref<Ormid::DataArray<HttpNfcLease::ProbeResult>> probed;
