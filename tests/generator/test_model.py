@@ -130,8 +130,9 @@ class DefaultsTest(SchemaTestCase):
     def test_namespace_records(self):
         # a version's own stage (as a number), flags, task type and release; the others take the defaults
         model, _ = build({}, namespace=namespace_text().replace(
-            'version1 wire "quorl2" id "2.0" stage released;', 'version1 wire "quorl2" id "2.0" stage 0 flags 6 task "T" '
-            'in "N";').replace('bmcInfo id "f3870E1A3" stage', 'bmcInfo id "f3870E1A3" release "r" stage'))
+            'version1 wire "quorl2" id "2.0" stage released;',
+            'version1 wire "quorl2" id "2.0" stage 0 flags 6 task "T" in "N";').replace(
+            'bmcInfo id "f3870E1A3" stage', 'bmcInfo id "f3870E1A3" release "r" stage'))
         ns = model.namespace
         self.assertEqual(len(ns.versions), 8)
         v1 = model.version("quorl.version.version1")

@@ -158,7 +158,8 @@ class SchemaAgainstRuntimeTest(unittest.TestCase):
                                 'name = "exampleMethod",', "error = (kobl.MethodFault) {",
                                 "reason = (quorl.TaskReason) {},", '   message = "example"']),
             ("quorl.host.PatchManager.Result", ['xmlResult = "example"']),
-            ("quorl.vm.device.VirtualDisk", ["   connected = true,", 'iofilter = (string[]) [\n        "example"\n     ],']),
+            ("quorl.vm.device.VirtualDisk",
+             ["   connected = true,", 'iofilter = (string[]) [\n        "example"\n     ],']),
         ]
         for name, expected in rows:
             with self.subTest(type=name):

@@ -3,7 +3,8 @@
 (examples/remote-power-on). The server stops gracefully on SIGTERM.
 
 usage: check_remote.py <quorl-types> <remote-power-on> <quorl.wsdl>
-Exits 77 (skipped) when zeep is missing. The programs of a cross build run through the emulator in QUORL_EMULATOR (set by tests/CMakeLists.txt).
+Exits 77 (skipped) when zeep is missing. The programs of a cross build run through the emulator in
+QUORL_EMULATOR (set by tests/CMakeLists.txt).
 """
 
 from __future__ import annotations

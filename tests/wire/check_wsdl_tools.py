@@ -168,7 +168,8 @@ def validate_messages(program: str, xsd: Path, work: Path) -> int:
         return SKIP
     messages = work / "messages"
     shutil.rmtree(messages, ignore_errors=True)
-    run = subprocess.run([*shlex.split(os.environ.get("QUORL_EMULATOR", "")), program, "--gtest_filter=WireRoundTrip.*"],
+    emulator = shlex.split(os.environ.get("QUORL_EMULATOR", ""))
+    run = subprocess.run([*emulator, program, "--gtest_filter=WireRoundTrip.*"],
                          env=dict(os.environ, QUORL_WIRE_MESSAGES=str(messages)), capture_output=True, text=True)
     files = sorted(messages.glob("*.xml"))
     if run.returncode != 0 or len(files) < 3000:
