@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -221,12 +222,13 @@ void BM_FirstWrite(benchmark::State& state, bool file) {
    const std::size_t pageSize = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
    const std::size_t pages = 512;
    const std::size_t size = pages * pageSize;
-   std::FILE* backing = file ? std::tmpfile() : nullptr;
-   if (file && (backing == nullptr || ftruncate(fileno(backing), static_cast<off_t>(size)) != 0)) {
+   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> backing(file ? std::tmpfile() : nullptr,
+                                                                 &std::fclose);
+   if (file && (backing == nullptr || ftruncate(fileno(backing.get()), static_cast<off_t>(size)) != 0)) {
       state.SkipWithError(Errno("temporary file").c_str());
       return;
    }
-   const int fd = file ? fileno(backing) : -1;
+   const int fd = file ? fileno(backing.get()) : -1;
    const int flags = MAP_PRIVATE | (file ? 0 : MAP_ANONYMOUS);
    if (file) {
       // Read the file once through a mapping so that its pages are in the page cache, as the library's are.
@@ -253,9 +255,6 @@ void BM_FirstWrite(benchmark::State& state, bool file) {
    if (state.iterations() > 0) {
       state.counters["us_per_page"] =
           seconds * 1e6 / static_cast<double>(state.iterations() * static_cast<std::int64_t>(pages));
-   }
-   if (backing != nullptr) {
-      std::fclose(backing);
    }
 }
 BENCHMARK_CAPTURE(BM_FirstWrite, file, true)->Unit(benchmark::kMicrosecond);
